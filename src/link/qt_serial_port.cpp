@@ -1,0 +1,200 @@
+#include "link/qt_serial_port.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+
+#include <cerrno>
+#include <cstring>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace zart::link {
+
+Parity ParseParity(const QString& text) {
+  const QString t = text.trimmed().toUpper();
+  if (t == QStringLiteral("N")) return Parity::none;
+  if (t == QStringLiteral("O")) return Parity::odd;
+  return Parity::even;
+}
+
+struct QtSerialPort::Impl {
+  PortMap map;
+  Parity parity = Parity::even;
+  int portNumber = 1;
+  QSerialPort port;
+  QByteArray pending;  // bytes taken from Qt's buffer, not yet handed out
+  qsizetype pendingPos = 0;
+  bool lost = false;
+
+  void dropOnError(QSerialPort::SerialPortError error) {
+    switch (error) {
+      case QSerialPort::ResourceError:
+      case QSerialPort::ReadError:
+      case QSerialPort::WriteError:
+        // A vanished device keeps signalling readiness; without closing, Qt
+        // reports the error again at every event loop pass.
+        if (port.isOpen()) {
+          lost = true;
+          port.close();
+        }
+        break;
+      case QSerialPort::NoError:
+      case QSerialPort::DeviceNotFoundError:
+      case QSerialPort::PermissionError:
+      case QSerialPort::OpenError:
+      case QSerialPort::NotOpenError:
+      case QSerialPort::TimeoutError:
+      case QSerialPort::UnsupportedOperationError:
+      case QSerialPort::UnknownError:
+        break;
+    }
+  }
+
+  void pump() {
+    if (!port.isOpen()) return;
+    // Pull in whatever the operating system holds right now, not only what
+    // the event loop has already read.
+    port.waitForReadyRead(0);
+    if (!port.isOpen()) return;
+    if (port.bytesAvailable() > 0) {
+      if (pendingPos >= pending.size()) {
+        pending.clear();
+        pendingPos = 0;
+      }
+      pending.append(port.readAll());
+    }
+  }
+};
+
+QtSerialPort::QtSerialPort(PortMap map, Parity parity) : m(std::make_unique<Impl>()) {
+  m->map = std::move(map);
+  m->parity = parity;
+  QObject::connect(&m->port, &QSerialPort::errorOccurred, &m->port,
+                   [impl = m.get()](QSerialPort::SerialPortError e) { impl->dropOnError(e); });
+}
+
+QtSerialPort::~QtSerialPort() = default;
+
+bool QtSerialPort::SetPortNumber(int n) {
+  if (n < 1 || n > 255 || m->port.isOpen()) return false;
+  m->portNumber = n;
+  return true;
+}
+
+int QtSerialPort::PortNumber() const { return m->portNumber; }
+
+QString QtSerialPort::DevicePath(int n) const { return m->map.DevicePath(n); }
+
+void QtSerialPort::SetPortMap(PortMap map) { m->map = std::move(map); }
+void QtSerialPort::SetParity(Parity parity) { m->parity = parity; }
+bool QtSerialPort::DeviceLost() const { return m->lost; }
+
+namespace {
+
+QString systemReason(const QString& device, int err) {
+  return device + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
+}
+
+}  // namespace
+
+OpenResult QtSerialPort::Open() {
+  OpenResult result;
+  const QString device = m->map.DevicePath(m->portNumber);
+  if (m->port.isOpen()) {
+    result.status = OpenResult::Status::unavailable;
+    result.reason = device + QStringLiteral(": already open");
+    return result;
+  }
+  if (device.isEmpty()) {
+    result.status = OpenResult::Status::unavailable;
+    result.reason = QStringLiteral("COM") + QString::number(m->portNumber) + QStringLiteral(": no device for this port");
+    return result;
+  }
+
+  m->port.setPortName(device);
+  m->port.setBaudRate(QSerialPort::Baud115200);
+  m->port.setDataBits(QSerialPort::Data8);
+  m->port.setStopBits(QSerialPort::OneStop);
+  m->port.setFlowControl(QSerialPort::NoFlowControl);
+  switch (m->parity) {
+    case Parity::even: m->port.setParity(QSerialPort::EvenParity); break;
+    case Parity::none: m->port.setParity(QSerialPort::NoParity); break;
+    case Parity::odd: m->port.setParity(QSerialPort::OddParity); break;
+  }
+
+  if (m->port.open(QIODevice::ReadWrite)) {
+    m->port.clear();
+    m->pending.clear();
+    m->pendingPos = 0;
+    m->lost = false;
+    return result;
+  }
+
+  const QSerialPort::SerialPortError error = m->port.error();
+  const QString qtReason = m->port.errorString();
+  m->port.clearError();
+  result.status = OpenResult::Status::unavailable;
+  result.reason = device + QStringLiteral(": ") + qtReason;
+
+#ifndef Q_OS_WIN
+  if (error == QSerialPort::PermissionError) {
+    // Qt reports a lock held by another program, an exclusive open and a
+    // missing permission alike; tell them apart.
+    if (qtReason.contains(QStringLiteral("lock"), Qt::CaseInsensitive)) {
+      result.status = OpenResult::Status::busy;
+      result.reason = device + QStringLiteral(": locked by another program");
+    } else {
+      const QByteArray path = QFile::encodeName(device);
+      const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+      const int err = errno;
+      if (fd >= 0) {
+        ::close(fd);
+      } else if (err == EBUSY) {
+        result.status = OpenResult::Status::busy;
+        result.reason = systemReason(device, err);
+      } else if (err == EACCES || err == EPERM) {
+        result.permissionDenied = true;
+        result.reason = systemReason(device, err);
+      }
+    }
+  } else if (error == QSerialPort::DeviceNotFoundError && !QFileInfo::exists(device)) {
+    result.reason = systemReason(device, ENOENT);
+  }
+#else
+  if (error == QSerialPort::PermissionError) result.status = OpenResult::Status::busy;
+#endif
+  return result;
+}
+
+void QtSerialPort::Close() {
+  if (m->port.isOpen()) m->port.close();
+  m->pending.clear();
+  m->pendingPos = 0;
+}
+
+bool QtSerialPort::IsOpen() const { return m->port.isOpen(); }
+
+int QtSerialPort::BytesWaiting() {
+  m->pump();
+  return static_cast<int>(m->pending.size() - m->pendingPos);
+}
+
+int QtSerialPort::ReadByte() {
+  if (m->pendingPos >= m->pending.size()) {
+    m->pump();
+    if (m->pendingPos >= m->pending.size()) return -1;
+  }
+  return static_cast<unsigned char>(m->pending[m->pendingPos++]);
+}
+
+void QtSerialPort::Write(std::span<const std::uint8_t> frame) {
+  if (!m->port.isOpen()) return;
+  m->port.write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
+  // Hand the frame to the driver now rather than at the next event loop pass.
+  if (m->port.isOpen()) m->port.flush();
+}
+
+}  // namespace zart::link

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <map>
+
+#include <QString>
+
+namespace zart::link {
+class StatusLine;
+}
+
+namespace zart::settings {
+
+class Prompter;
+
+/// The tool's own settings file "тп.ini" beside the executable.
+///
+/// Section "PC config": "COM" (the port number, default 1) and "Parity"
+/// ("E", "N" or "O"; only ever written by hand). Section "KZR config":
+/// "MBSLAD" (the slave-address index, written, never read back). Section
+/// "Ports": optional "COMn=/dev/..." entries mapping port numbers to devices.
+class SettingsFile {
+ public:
+  static QString FileName() { return QStringLiteral(u"тп.ini"); }
+
+  /// `folder` is the executable's folder.
+  SettingsFile(QString folder, link::StatusLine& status, Prompter& prompter);
+
+  /// Start-up: sets com_port (1 when the key is missing), creating the file
+  /// when it is missing; a value that is not a port number 0..255 opens the
+  /// Retry/Cancel box. Also reads "Parity" and the "Ports" section.
+  void ReadConfig();
+  /// Writes "COM" = com_port and "MBSLAD" = slaveIndex (-1: none selected).
+  /// A refused write opens the Retry/Cancel box.
+  void SaveConfig(int slaveIndex);
+
+  QString Path() const;
+
+  int ComPort() const { return com_port; }
+  void SetComPort(int port) { com_port = port; }
+  /// The "Parity" value as read ("E" when absent).
+  QString ParityText() const { return m_parity; }
+  /// Port number -> device, from section "Ports".
+  const std::map<int, QString>& PortDevices() const { return m_ports; }
+
+ private:
+  QString m_folder;
+  link::StatusLine& m_status;
+  Prompter& m_prompter;
+  int com_port = 1;
+  QString m_parity = QStringLiteral("E");
+  std::map<int, QString> m_ports;
+};
+
+}  // namespace zart::settings
