@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "link/status_line.h"
+
+namespace zart::testing {
+
+/// The main window's link controls, recorded.
+class FakeLinkView : public link::LinkView {
+ public:
+  int slaveAddress = 7;
+  bool protectionOff = false;
+  int transactionId = -1;
+  QString status;
+  QStringList statusHistory;  // every text set, in order
+
+  QString StatusText() const override { return status; }
+  void SetStatusText(const QString& text) override {
+    status = text;
+    statusHistory << text;
+  }
+  int SlaveAddress() const override { return slaveAddress; }
+  void SetSlaveAddress(int address) override { slaveAddress = address; }
+  bool ProtectionOff() const override { return protectionOff; }
+  void SetTransactionId(int counter) override { transactionId = counter; }
+};
+
+}  // namespace zart::testing
