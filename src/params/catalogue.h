@@ -38,10 +38,15 @@ class ParamCatalogue {
   std::array<std::uint16_t, kSlotCount> par_addr{};
 
   bool IsText(int slot) const { return par_scale[static_cast<std::size_t>(slot)] == TEXT_KIND; }
-  /// The slot whose first byte is at `address`, or -1.
+  /// The slot whose first byte is at `address`, or -1 (also before InitParamTables).
   int SlotAtAddress(int address) const;
   /// Where the slot's box lies in the parameters window.
   PageRef PageOf(int slot) const;
+
+ private:
+  // Slot + 1 whose first byte lies at each EEPROM address (0: none),
+  // rebuilt with the tables; the EEPROM map ends below 4096.
+  std::array<std::int16_t, 4096> m_slotAtAddress{};
 };
 
 }  // namespace zart::params

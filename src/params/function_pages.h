@@ -10,8 +10,9 @@ namespace zart::params {
 /// One row of a function page: a caption label and its boxes, left to right.
 struct FunctionRow {
   QString caption;
-  /// 1..3 slots; empty for a label without boxes (the footnote).
-  std::vector<int> slots;
+  /// 1..3 slots, the row's boxes left to right; empty for a label without
+  /// boxes (the footnote). (Not called `slots`: Qt defines that as a macro.)
+  std::vector<int> boxSlots;
   /// Header above a row of several boxes ("    П1             П2 ..."); often empty.
   QString columnHeader;
 };
