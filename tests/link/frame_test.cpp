@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+#include "link/crc.h"
+#include "link/frame.h"
+#include "link/rx_store.h"
+
+namespace zart::link {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+RxStore storeOf(const Bytes& bytes) {
+  RxStore rx;
+  for (std::size_t i = 0; i < bytes.size(); ++i) rx.Store(static_cast<int>(i), bytes[i]);
+  return rx;
+}
+
+TEST(Crc16Modbus, PublishedCheckValue) {
+  const std::string_view digits = "123456789";
+  const Bytes bytes(digits.begin(), digits.end());
+  EXPECT_EQ(Crc16Modbus(bytes, 8), 0x4B37);
+}
+
+TEST(Crc16Modbus, CoversOnlyBytesUpToLastIndex) {
+  const Bytes bytes{0x07, 0x04, 0x01, 0x2C, 0x00, 0x7D, 0xAA, 0xBB};
+  EXPECT_EQ(Crc16Modbus(bytes, 5), 0x78F0);
+}
+
+struct FrameCase {
+  const char* name;
+  int slave;
+  Bytes request;  // as queued: byte 0 placeholder, then function code and data
+  Bytes wire;
+};
+
+class BuildFrameTest : public ::testing::TestWithParam<FrameCase> {};
+
+TEST_P(BuildFrameTest, MatchesPublishedFrame) {
+  const FrameCase& c = GetParam();
+  const int lastIndex = static_cast<int>(c.request.size()) - 1;
+  EXPECT_EQ(BuildFrame(c.slave, c.request, lastIndex), c.wire);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, BuildFrameTest,
+    ::testing::Values(
+        FrameCase{"status", 7, {0, 0x04, 0x01, 0x2C, 0x00, 0x7D}, {0x07, 0x04, 0x01, 0x2C, 0x00, 0x7D, 0xF0, 0x78}},
+        FrameCase{"command_start", 7, {0, 0x06, 0x01, 0x92, 0x12, 0x38}, {0x07, 0x06, 0x01, 0x92, 0x12, 0x38, 0x24, 0xCF}},
+        FrameCase{"heartbeat_1",
+                  7,
+                  {0, 0x10, 0x01, 0x90, 0x00, 0x02, 0x04, 0x00, 0x01, 0x00, 0x00},
+                  {0x07, 0x10, 0x01, 0x90, 0x00, 0x02, 0x04, 0x00, 0x01, 0x00, 0x00, 0xB8, 0x1B}}),
+    [](const ::testing::TestParamInfo<FrameCase>& p) { return std::string(p.param.name); });
+
+TEST(CheckReply, ClassifiesCollectedBytes) {
+  const Bytes status{0x07, 0x04, 0x01, 0x2C, 0x00, 0x7D, 0xF0, 0x78};
+  Bytes badCrc = status;
+  badCrc.back() ^= 0x01;
+  const CrcBytes crcOfByte0 = CrcWireBytes(Crc16Modbus(Bytes{0x07}, 0));
+  const Bytes threeBytes{0x07, crcOfByte0.low, crcOfByte0.high};
+
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    ReplyOutcome expected;
+  };
+  const std::vector<Case> cases{
+      {"nothing", {}, ReplyOutcome::no_answer},
+      {"one byte", {0x07}, ReplyOutcome::no_answer},
+      {"two bytes", {0x07, 0x04}, ReplyOutcome::no_answer},
+      {"three bytes with the CRC of byte 0", threeBytes, ReplyOutcome::valid},
+      {"three bytes, wrong CRC", {0x07, 0x00, 0x00}, ReplyOutcome::crc_mismatch},
+      {"good frame", status, ReplyOutcome::valid},
+      {"last bit flipped", badCrc, ReplyOutcome::crc_mismatch},
+  };
+  for (const Case& c : cases) {
+    const RxStore rx = storeOf(c.bytes);
+    EXPECT_EQ(CheckReply(rx, static_cast<int>(c.bytes.size())), c.expected) << c.name;
+  }
+}
+
+TEST(RxStore, ReadsBigEndianRegisters) {
+  const RxStore rx = storeOf({0xFF, 0xFF, 0x80, 0x00, 0x12, 0x34});
+  EXPECT_EQ(rx.ReadU16(0), 65535);
+  EXPECT_EQ(rx.ReadS16(0), -1);
+  EXPECT_EQ(rx.ReadS16(2), -32768);
+  EXPECT_EQ(rx.ReadU16(4), 0x1234);
+  EXPECT_EQ(RxStore::RegOffset(0), 3);
+  EXPECT_EQ(RxStore::RegOffset(124), 251);
+}
+
+TEST(RxStore, StoresAtMost256AndReadsBeyondAsZero) {
+  RxStore rx;
+  rx.Store(255, 0xAB);
+  rx.Store(256, 0xCD);  // beyond the per-exchange limit: dropped
+  EXPECT_EQ(rx[255], 0xAB);
+  EXPECT_EQ(rx[256], 0);
+  EXPECT_EQ(rx[1024], 0);
+  EXPECT_EQ(rx[5000], 0);  // a decoder reading past the store gets 0, not a fault
+  EXPECT_EQ(rx[-1], 0);
+}
+
+TEST(ByteOfValue, SelectsTwosComplementBytes) {
+  struct Case {
+    std::int32_t v;
+    int k;
+    int expected;
+  };
+  const std::vector<Case> cases{
+      {0x1238, 1, 0x12}, {0x1238, 0, 0x38}, {-1, 3, 0xFF},         {-21564, 1, 0xAB}, {-21564, 0, 0xC4},
+      {0x12345678, 3, 0x12}, {0x12345678, 2, 0x34}, {INT32_MIN, 3, 0x80}, {65535, 1, 0xFF}, {65536, 1, 0x00},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ByteOfValue(c.v, c.k), c.expected) << c.v << " byte " << c.k;
+}
+
+}  // namespace
+}  // namespace zart::link
