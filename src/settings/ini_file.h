@@ -1,5 +1,10 @@
 #pragma once
 
+#include <vector>
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -28,13 +33,24 @@ class IniFile {
   /// Reads the file. A missing file gives an empty document and true; a file
   /// that exists but cannot be read gives false and the reason in `error`.
   bool Load(const QString& path, QString* error = nullptr);
-  /// Parses Windows-1251 bytes (a file's whole contents).
+  /// Parses Windows-1251 bytes (a file's whole contents), replacing the
+  /// document. Lines may end in LF, CR LF or CR; any bytes are accepted.
   void Parse(const QByteArray& bytes);
 
+  /// The value of `key` in `section`, blanks around it dropped, cut to
+  /// kMaxValueLength characters; `defaultValue` when section or key is missing.
   QString Read(const QString& section, const QString& key, const QString& defaultValue) const;
+  /// Sets `key` in `section`: in place when present, otherwise appended after
+  /// the section's last key (a missing section is appended at the end). CR and
+  /// LF become blanks, in names as well. An empty key name writes nothing.
   void Write(const QString& section, const QString& key, const QString& value);
 
-  /// The document as Windows-1251 bytes, lines ended by CR LF.
+  /// The keys of `section` as written in the file, in file order, each once
+  /// (the first of duplicates); empty when the section is missing.
+  QStringList Keys(const QString& section) const;
+
+  /// The document as Windows-1251 bytes, lines ended by CR LF. Lines that
+  /// were not changed keep their bytes exactly.
   QByteArray Serialize() const;
   /// Writes the document atomically: a temporary file in the same folder,
   /// then a rename over the old file, so an interrupted save leaves either
@@ -44,17 +60,28 @@ class IniFile {
 
  private:
   struct Line {
-    QString text;     // the line as read, for lines kept verbatim
-    QString section;  // for a section header: the name
-    QString key;      // for a key line: the key as written
-    QString value;    // for a key line: the value as written
-    enum class Kind { other, section, key } kind = Kind::other;
+    enum class Kind { other, section, key };
+    QByteArray raw;         // the line's bytes as read
+    bool verbatim = false;  // true while `raw` still holds the line
+    QString key;            // key lines: the key as written; headers: the name
+    QString value;          // key lines: the value as written, blanks kept
+    Kind kind = Kind::other;
   };
-  int findSection(const QString& section) const;
-  int findKey(int sectionLine, const QString& key) const;
-  int sectionEnd(int sectionLine) const;
+  /// A section header and the lines up to the next header. The lines in
+  /// front of the first header form a section without a header that no name
+  /// reaches.
+  struct Section {
+    bool hasHeader = false;
+    QList<Line> lines;                // the header line first, when there is one
+    QHash<QString, qsizetype> keys;   // folded key name -> line; first of duplicates
+    qsizetype lastKeyLine = -1;       // new keys go after this line
+  };
 
-  QList<Line> m_lines;
+  const Section* findSection(const QString& section) const;
+  Section& sectionForWrite(const QString& section);
+
+  std::vector<Section> m_sections;
+  QHash<QString, std::size_t> m_sectionIndex;  // folded name -> first such section
 };
 
 /// Reads one value of an INI file (see IniFile for the rules).

@@ -26,13 +26,17 @@ class SettingsFile {
   SettingsFile(QString folder, link::StatusLine& status, Prompter& prompter);
 
   /// Start-up: sets com_port (1 when the key is missing), creating the file
-  /// when it is missing; a value that is not a port number 0..255 opens the
-  /// Retry/Cancel box. Also reads "Parity" and the "Ports" section.
+  /// when it is missing; a value that is not a port number 0..255, or a file
+  /// that exists but cannot be read, opens the Retry/Cancel box (Retry reads
+  /// the file again, Cancel keeps com_port). Also reads "Parity" and the
+  /// "Ports" section.
   void ReadConfig();
-  /// Writes "COM" = com_port and "MBSLAD" = slaveIndex (-1: none selected).
-  /// A refused write opens the Retry/Cancel box.
-  void SaveConfig(int slaveIndex);
+  /// Writes "COM" = com_port and "MBSLAD" = slaveIndex (-1: none selected),
+  /// both in one rewrite of the file. A refused write opens the Retry/Cancel
+  /// box; true when the file was written, false after Cancel.
+  bool SaveConfig(int slaveIndex);
 
+  /// The folder, "/", then FileName(); no doubled separator for "/".
   QString Path() const;
 
   int ComPort() const { return com_port; }

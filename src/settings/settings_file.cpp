@@ -1,0 +1,180 @@
+#include "settings/settings_file.h"
+
+#include <optional>
+#include <utility>
+
+#include <QFileInfo>
+
+#include "link/status_line.h"
+#include "settings/ini_file.h"
+#include "settings/prompter.h"
+
+namespace zart::settings {
+namespace {
+
+QString sectionPc() { return QStringLiteral(u"PC config"); }
+QString sectionKzr() { return QStringLiteral(u"KZR config"); }
+QString sectionPorts() { return QStringLiteral(u"Ports"); }
+
+constexpr int kMaxPort = 255;
+
+// A decimal number with optional blanks around it and an optional sign. It
+// must fit a signed 16-bit value first and then 0..255, so "-1", "300" and
+// "99999" are all refused the same way.
+std::optional<int> parsePortNumber(const QString& text) {
+  qsizetype i = 0;
+  qsizetype end = text.size();
+  while (i < end && (text[i] == u' ' || text[i] == u'\t')) {
+    ++i;
+  }
+  while (end > i && (text[end - 1] == u' ' || text[end - 1] == u'\t')) {
+    --end;
+  }
+  bool negative = false;
+  if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  if (i == end) {
+    return std::nullopt;
+  }
+  long value = 0;
+  for (; i < end; ++i) {
+    const char16_t c = text[i].unicode();
+    if (c < u'0' || c > u'9') {
+      return std::nullopt;
+    }
+    value = value * 10 + (c - u'0');
+    if (value > 32768) {
+      return std::nullopt;  // beyond 16 bits either way
+    }
+  }
+  if (negative) {
+    value = -value;
+  }
+  if (value < -32768 || value > 32767 || value < 0 || value > kMaxPort) {
+    return std::nullopt;
+  }
+  return static_cast<int>(value);
+}
+
+// "COM7" -> 7; other keys of the "Ports" section are ignored.
+std::optional<int> portOfKey(const QString& key) {
+  if (!key.startsWith(QStringLiteral(u"COM"), Qt::CaseInsensitive) || key.size() == 3 || key.size() > 6) {
+    return std::nullopt;
+  }
+  int port = 0;
+  for (qsizetype i = 3; i < key.size(); ++i) {
+    const char16_t c = key[i].unicode();
+    if (c < u'0' || c > u'9') {
+      return std::nullopt;
+    }
+    port = port * 10 + (c - u'0');
+  }
+  if (port < 1 || port > kMaxPort) {
+    return std::nullopt;
+  }
+  return port;
+}
+
+Message openError(const QString& text, const QString& detail) {
+  Message message;
+  message.title = QStringLiteral(u"Ошибка открытия файла ");
+  message.text = text;
+  message.buttons = Message::Buttons::retry_cancel;
+  message.icon = Message::Icon::error;
+  message.detail = detail;
+  return message;
+}
+
+}  // namespace
+
+SettingsFile::SettingsFile(QString folder, link::StatusLine& status, Prompter& prompter)
+    : m_folder(std::move(folder)), m_status(status), m_prompter(prompter) {}
+
+QString SettingsFile::Path() const {
+  if (m_folder.isEmpty()) {
+    return FileName();
+  }
+  if (m_folder.endsWith(u'/')) {
+    return m_folder + FileName();
+  }
+  return m_folder + u'/' + FileName();
+}
+
+void SettingsFile::ReadConfig() {
+  com_port = 1;
+  const QString path = Path();
+
+  // Only a regular file counts: a folder of that name leads to SaveConfig,
+  // whose refused write is then reported.
+  if (!QFileInfo(path).isFile()) {
+    SaveConfig(-1);  // the slave-address list is not filled yet at start-up
+    m_status.SetStatusText(QString());
+    return;
+  }
+
+  m_status.ShowStatusNow(QStringLiteral(u"Чтение конфигурации"));
+  for (;;) {
+    // Every attempt reads the file afresh, so a file the user mended while
+    // the box was open is picked up by Retry.
+    IniFile ini;
+    QString reason;
+    std::optional<int> port;
+    if (ini.Load(path, &reason)) {
+      m_parity = ini.Read(sectionPc(), QStringLiteral(u"Parity"), QStringLiteral(u"E"));
+      m_ports.clear();
+      for (const QString& key : ini.Keys(sectionPorts())) {
+        const std::optional<int> number = portOfKey(key);
+        const QString device = ini.Read(sectionPorts(), key, QString());
+        if (number && !device.isEmpty()) {
+          m_ports.emplace(*number, device);
+        }
+      }
+      port = parsePortNumber(ini.Read(sectionPc(), QStringLiteral(u"COM"), QStringLiteral(u"1")));
+      if (!port) {
+        reason.clear();
+      }
+    }
+    if (port) {
+      com_port = *port;
+      break;
+    }
+    const Answer answer = m_prompter.Ask(openError(
+        QStringLiteral(u"Ошибка открытия файла ") + FileName() + QStringLiteral(u" для чтения\r\n"), reason));
+    if (answer != Answer::retry) {
+      return;  // com_port stays 1, the status line keeps its text
+    }
+  }
+  m_status.SetStatusText(QString());
+}
+
+bool SettingsFile::SaveConfig(int slaveIndex) {
+  m_status.ShowStatusNow(QStringLiteral(u"Сохранение конфигурации"));
+  const QString path = Path();
+  for (;;) {
+    // Both keys go into one rewrite of the file, so the file never holds the
+    // new port without the new address.
+    IniFile ini;
+    QString reason;
+    bool saved = ini.Load(path, &reason);
+    if (saved) {
+      ini.Write(sectionPc(), QStringLiteral(u"COM"), QString::number(com_port));
+      ini.Write(sectionKzr(), QStringLiteral(u"MBSLAD"), QString::number(slaveIndex));
+      saved = ini.Save(path, &reason);
+    }
+    if (saved) {
+      break;
+    }
+    const Answer answer = m_prompter.Ask(openError(
+        QStringLiteral(u"Ошибка открытия файла ") + FileName() + QStringLiteral(u" для записи"), reason));
+    if (answer != Answer::retry) {
+      m_status.SetStatusText(QString());
+      return false;
+    }
+  }
+  m_status.SetStatusText(QString());
+  return true;
+}
+
+}  // namespace zart::settings
