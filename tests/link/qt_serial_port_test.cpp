@@ -1,0 +1,151 @@
+// The QSerialPort adapter against a pseudo-terminal made by the test.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "link/qt_serial_port.h"
+
+namespace zart::link {
+namespace {
+
+class Pty {
+ public:
+  Pty() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0) {
+      m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+    }
+  }
+  ~Pty() { Close(); }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  QString SlavePath() const { return m_slave; }
+  void Write(const QByteArray& bytes) const { ASSERT_EQ(::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size()); }
+  QByteArray Read(int timeoutMs) const {
+    QByteArray out;
+    pollfd p{m_master, POLLIN, 0};
+    while (::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN)) {
+      char buf[512];
+      const ssize_t n = ::read(m_master, buf, sizeof buf);
+      if (n <= 0) break;
+      out.append(buf, static_cast<qsizetype>(n));
+      timeoutMs = 20;
+    }
+    return out;
+  }
+  void Close() {
+    if (m_master >= 0) ::close(m_master);
+    m_master = -1;
+  }
+
+ private:
+  int m_master = -1;
+  QString m_slave;
+};
+
+
+TEST(QtSerialPort, RejectsPortZeroAndRenumberingWhileOpen) {
+  Pty pty;
+  ASSERT_FALSE(pty.SlavePath().isEmpty());
+  QtSerialPort port(PortMap({{3, pty.SlavePath()}}));
+  EXPECT_FALSE(port.SetPortNumber(0));
+  EXPECT_FALSE(port.SetPortNumber(256));
+  ASSERT_TRUE(port.SetPortNumber(3));
+  ASSERT_TRUE(port.Open().ok());
+  EXPECT_FALSE(port.SetPortNumber(4));
+  EXPECT_EQ(port.PortNumber(), 3);
+  EXPECT_FALSE(port.Open().ok());  // already open
+  port.Close();
+  EXPECT_TRUE(port.SetPortNumber(4));
+}
+
+TEST(QtSerialPort, CountsBytesTheSystemHoldsWithoutAnEventLoop) {
+  Pty pty;
+  QtSerialPort port(PortMap({{3, pty.SlavePath()}}));
+  ASSERT_TRUE(port.SetPortNumber(3));
+  ASSERT_TRUE(port.Open().ok());
+  pty.Write(QByteArray::fromHex("0704fa00ff"));
+  QThread::msleep(20);
+  // No event loop has run since the bytes arrived.
+  EXPECT_EQ(port.BytesWaiting(), 5);
+  EXPECT_EQ(port.ReadByte(), 0x07);
+  EXPECT_EQ(port.ReadByte(), 0x04);
+  EXPECT_EQ(port.ReadByte(), 0xFA);
+  EXPECT_EQ(port.ReadByte(), 0x00);
+  EXPECT_EQ(port.ReadByte(), 0xFF);  // raw bytes, no character conversion
+  EXPECT_EQ(port.BytesWaiting(), 0);
+  EXPECT_EQ(port.ReadByte(), -1);
+
+  const std::uint8_t frame[] = {0x07, 0x04, 0x01, 0x2C, 0x00, 0x7D, 0xF0, 0x78};
+  port.Write(frame);
+  EXPECT_EQ(pty.Read(500), QByteArray::fromHex("0704012c007df078"));
+}
+
+TEST(QtSerialPort, VanishedDeviceClosesThePortQuietly) {
+  Pty pty;
+  QtSerialPort port(PortMap({{3, pty.SlavePath()}}));
+  ASSERT_TRUE(port.SetPortNumber(3));
+  ASSERT_TRUE(port.Open().ok());
+  pty.Close();
+  QElapsedTimer t;
+  t.start();
+  int calls = 0;
+  while (port.IsOpen() && t.elapsed() < 2000) {
+    (void)port.BytesWaiting();
+    QCoreApplication::processEvents();
+    ++calls;
+  }
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_TRUE(port.DeviceLost());
+  EXPECT_EQ(port.BytesWaiting(), 0);
+  const std::uint8_t frame[] = {0x07, 0x04};
+  port.Write(frame);  // harmless while closed
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(QtSerialPort, TellsHeldFromMissing) {
+  Pty pty;
+  QtSerialPort first(PortMap({{3, pty.SlavePath()}, {4, QStringLiteral("/dev/zart-no-such-device")}}));
+  ASSERT_TRUE(first.SetPortNumber(3));
+  ASSERT_TRUE(first.Open().ok());
+
+  QtSerialPort second(PortMap({{3, pty.SlavePath()}, {4, QStringLiteral("/dev/zart-no-such-device")}}));
+  ASSERT_TRUE(second.SetPortNumber(3));
+  const OpenResult held = second.Open();
+  EXPECT_EQ(held.status, OpenResult::Status::busy) << held.reason.toStdString();
+  EXPECT_TRUE(held.reason.startsWith(pty.SlavePath())) << held.reason.toStdString();
+
+  ASSERT_TRUE(second.SetPortNumber(4));
+  const OpenResult missing = second.Open();
+  EXPECT_EQ(missing.status, OpenResult::Status::unavailable);
+  EXPECT_FALSE(missing.permissionDenied);
+  EXPECT_TRUE(missing.reason.contains(QStringLiteral("/dev/zart-no-such-device"))) << missing.reason.toStdString();
+
+  ASSERT_TRUE(second.SetPortNumber(200));  // no device maps to it
+  EXPECT_EQ(second.Open().status, OpenResult::Status::unavailable);
+}
+
+TEST(ParseParity, LettersAndDefault) {
+  EXPECT_EQ(ParseParity(QStringLiteral("N")), Parity::none);
+  EXPECT_EQ(ParseParity(QStringLiteral(" o ")), Parity::odd);
+  EXPECT_EQ(ParseParity(QStringLiteral("E")), Parity::even);
+  EXPECT_EQ(ParseParity(QString()), Parity::even);
+  EXPECT_EQ(ParseParity(QStringLiteral("x")), Parity::even);
+}
+
+}  // namespace
+}  // namespace zart::link
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
