@@ -170,6 +170,7 @@ OpenResult QtSerialPort::Open() {
 }
 
 void QtSerialPort::Close() {
+  m->lost = false;
   if (m->port.isOpen()) m->port.close();
   m->pending.clear();
   m->pendingPos = 0;

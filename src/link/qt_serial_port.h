@@ -37,8 +37,7 @@ class QtSerialPort final : public SerialPort {
 
   void SetPortMap(PortMap map);
   void SetParity(Parity parity);
-  /// True after the open device vanished; cleared by the next successful Open.
-  bool DeviceLost() const;
+  bool DeviceLost() const override;
 
  private:
   struct Impl;

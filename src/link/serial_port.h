@@ -54,6 +54,10 @@ class SerialPort {
   virtual int ReadByte() = 0;
   /// Queues the whole frame for transmission and returns at once.
   virtual void Write(std::span<const std::uint8_t> frame) = 0;
+
+  /// True after the open device vanished (a USB adapter pulled out) and the
+  /// port was closed for it; cleared by a successful Open or by Close.
+  virtual bool DeviceLost() const { return false; }
 };
 
 }  // namespace zart::link

@@ -43,10 +43,21 @@ class FakeSerialPort : public link::SerialPort {
       r.reason = DevicePath(m_number) + QStringLiteral(": No such file or directory");
     } else {
       m_open = true;
+      lost = false;
     }
     return r;
   }
-  void Close() override { m_open = false; }
+  void Close() override {
+    m_open = false;
+    lost = false;
+  }
+  bool DeviceLost() const override { return lost; }
+  /// The device vanishes while open, as a pulled USB adapter does.
+  void Vanish() {
+    m_open = false;
+    lost = true;
+  }
+  bool lost = false;
   bool IsOpen() const override { return m_open; }
 
   int BytesWaiting() override { return m_open ? static_cast<int>(incoming.size()) : 0; }

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "link/port_reconnector.h"
+#include "support/fake_serial_port.h"
+
+namespace zart::link {
+namespace {
+
+TEST(PortReconnector, ReopensOnlyTheLostPort) {
+  testing::FakeSerialPort port;
+  port.openable = {5};
+  ASSERT_TRUE(port.SetPortNumber(5));
+  ASSERT_TRUE(port.Open().ok());
+  PortReconnector reconnector(port);
+
+  reconnector.Attempt();  // nothing lost: nothing to do
+  EXPECT_EQ(reconnector.Attempts(), 0);
+
+  port.Vanish();
+  port.openable = {};
+  reconnector.Attempt();
+  reconnector.Attempt();
+  EXPECT_EQ(reconnector.Attempts(), 2);
+  EXPECT_FALSE(port.IsOpen());
+
+  port.openable = {5};
+  reconnector.Attempt();
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.PortNumber(), 5);
+}
+
+TEST(PortReconnector, StandsAsideWhileAnotherPortIsChosen) {
+  testing::FakeSerialPort port;
+  port.openable = {5, 6};
+  ASSERT_TRUE(port.SetPortNumber(5));
+  ASSERT_TRUE(port.Open().ok());
+  PortReconnector reconnector(port);
+  port.Vanish();
+  reconnector.Attempt();  // the adapter is back at once
+  EXPECT_TRUE(port.IsOpen());
+
+  port.Vanish();
+  reconnector.SetEnabled(false);
+  reconnector.Attempt();
+  EXPECT_FALSE(port.IsOpen());
+  reconnector.SetEnabled(true);
+  ASSERT_TRUE(port.SetPortNumber(6));  // the user picked another number meanwhile
+  reconnector.Attempt();
+  EXPECT_FALSE(port.IsOpen());  // never opens another port on its own
+}
+
+}  // namespace
+}  // namespace zart::link
