@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+
+namespace zart::testing {
+
+/// The simulated controller `zart-sim` as a child process on a
+/// pseudo-terminal, for end-to-end tests. The binary's path comes from the
+/// build (ZART_SIM_PATH). Every wait is bounded.
+class SimProcess {
+ public:
+  explicit SimProcess(QString binary) : m_binary(std::move(binary)) {}
+  ~SimProcess() { Stop(); }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  /// Starts the simulator with a --link symlink in a temporary folder and
+  /// waits for it to print its device. False when it does not come up.
+  bool Start(const QStringList& extraArgs = {}, int timeoutMs = 5000) {
+    m_linkPath = m_dir.filePath(QStringLiteral("zart-sim.pty"));
+    QStringList args{QStringLiteral("--link"), m_linkPath};
+    args << extraArgs;
+    m_process.setProgram(m_binary);
+    m_process.setArguments(args);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start();
+    if (!m_process.waitForStarted(timeoutMs)) return false;
+    const QString first = ReadLine(timeoutMs);
+    m_device = first.trimmed();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!QFile::exists(m_linkPath) && !deadline.hasExpired()) QThread::msleep(10);
+    return !m_device.isEmpty() && QFile::exists(m_linkPath);
+  }
+
+  /// Sends one control line and returns the simulator's answer line
+  /// ("ok ..." or "error ..."); empty on time-out.
+  QString Command(const QString& line, int timeoutMs = 3000) {
+    m_process.write((line + QLatin1Char('\n')).toUtf8());
+    m_process.waitForBytesWritten(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+      const QString answer = ReadLine(static_cast<int>(deadline.remainingTime()));
+      if (answer.startsWith(QStringLiteral("ok")) || answer.startsWith(QStringLiteral("error"))) return answer.trimmed();
+      if (answer.isEmpty()) break;
+    }
+    return {};
+  }
+
+  /// Lets the event loop run for `ms` milliseconds (the tool's timers tick).
+  static void Pump(int ms) {
+    const QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      QThread::msleep(1);
+    }
+  }
+
+  void Stop() {
+    if (m_process.state() == QProcess::NotRunning) return;
+    m_process.write("quit\n");
+    if (!m_process.waitForFinished(2000)) {
+      m_process.terminate();
+      if (!m_process.waitForFinished(2000)) m_process.kill();
+      m_process.waitForFinished(1000);
+    }
+  }
+
+  QString LinkPath() const { return m_linkPath; }
+  QString Device() const { return m_device; }
+  QString Folder() const { return m_dir.path(); }
+  QProcess& Process() { return m_process; }
+
+ private:
+  QString ReadLine(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!m_process.canReadLine() && !deadline.hasExpired()) {
+      if (!m_process.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) break;
+    }
+    return m_process.canReadLine() ? QString::fromUtf8(m_process.readLine()) : QString();
+  }
+
+  QString m_binary;
+  QTemporaryDir m_dir;
+  QProcess m_process;
+  QString m_linkPath;
+  QString m_device;
+};
+
+}  // namespace zart::testing
