@@ -1,0 +1,174 @@
+#include "params/param_files.h"
+
+#include <QFileInfo>
+
+#include "link/status_line.h"
+#include "params/box_colors.h"
+#include "params/catalogue.h"
+#include "params/conversions.h"
+#include "params/param_boxes.h"
+#include "settings/ini_file.h"
+#include "settings/prompter.h"
+
+namespace zart::params {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString OpenErrorTitle() { return QStringLiteral(u"Ошибка открытия файла"); }
+
+settings::Message WriteError(const QString& name, settings::Message::Buttons buttons, const QString& detail) {
+  return {OpenErrorTitle(), QStringLiteral(u"Невозможно открыть файл ") + name + QStringLiteral(u" для записи"),
+          buttons, settings::Message::Icon::error, detail};
+}
+
+QString ReadErrorText(const QString& name) {
+  return QStringLiteral(u"Невозможно открыть файл ") + name + QStringLiteral(u" для чтения");
+}
+
+// Markers a missing key reads as; a value that happens to equal one of them
+// counts as missing too.
+QString LoadDefault() { return QStringLiteral("empty_default"); }
+QString CompareDefault() { return QStringLiteral("default"); }
+
+}  // namespace
+
+ParamFiles::ParamFiles(const ParamCatalogue& catalogue, ParamBoxes& boxes, link::StatusLine& status,
+                       settings::Prompter& prompter)
+    : m_catalogue(catalogue), m_boxes(boxes), m_status(status), m_prompter(prompter) {}
+
+QString ParamFiles::ParamFileSection(int /*slot*/) { return QStringLiteral("Parameters"); }
+
+QString ParamFiles::ParamFileKey(int slot) { return QStringLiteral("PAR") + QString::number(slot); }
+
+QString ParamFiles::PathOf(const QString& folder, const QString& name) {
+  return folder + QLatin1Char('/') + name;
+}
+
+bool ParamFiles::FileExists(const QString& folder, const QString& name) {
+  if (name.isEmpty()) return false;
+  const QFileInfo info(PathOf(folder, name));
+  // The name as it stands in the folder must equal the typed one exactly.
+  return info.isFile() && info.fileName() == QFileInfo(name).fileName();
+}
+
+bool ParamFiles::cmdSaveFile_Click(const QString& folder, const QString& name) {
+  m_status.ShowStatusNow(QStringLiteral(u"Сохранение файла ") + name);
+  m_path = PathOf(folder, name);
+
+  if (name.isEmpty()) {
+    m_prompter.Ask(WriteError(name, settings::Message::Buttons::ok, QString()));
+    return false;
+  }
+
+  if (FileExists(folder, name)) {
+    const settings::Message question{QStringLiteral(u"Создание текстового файла"),
+                                     QStringLiteral(u"Файл ") + name + QStringLiteral(u" уже существует!") + kCrLf +
+                                         QStringLiteral(u"Заменить его?"),
+                                     settings::Message::Buttons::ok_cancel, settings::Message::Icon::question,
+                                     QString()};
+    if (m_prompter.Ask(question) != settings::Answer::ok) {
+      m_status.SetStatusText(QString());
+      return false;
+    }
+  }
+
+  // The existing file is read first so that its other sections and keys
+  // survive; without that read a save would wipe them, so a file that
+  // cannot be read cannot be saved over either.
+  settings::IniFile ini;
+  for (;;) {
+    QString error;
+    if (ini.Load(m_path, &error)) break;
+    if (m_prompter.Ask(WriteError(name, settings::Message::Buttons::retry_cancel, error)) != settings::Answer::retry) {
+      m_status.SetStatusText(QString());
+      return false;
+    }
+  }
+
+  for (int k = 0; k < kSlotCount; ++k) ini.Write(ParamFileSection(k), ParamFileKey(k), m_boxes.Text(k));
+
+  // One atomic write of the whole file. Only once it is on disk do the boxes
+  // turn blue: a refused save (read-only folder, full disk) leaves them as
+  // they were, so the colours never claim a value is in a file when it is not.
+  for (;;) {
+    QString error;
+    if (ini.Save(m_path, &error)) break;
+    if (m_prompter.Ask(WriteError(name, settings::Message::Buttons::retry_cancel, error)) != settings::Answer::retry) {
+      m_status.SetStatusText(QString());
+      return false;
+    }
+  }
+  for (int k = 0; k < kSlotCount; ++k) m_boxes.SetColor(k, COLOR_FROM_FILE);
+
+  m_status.SetStatusText(QString());
+  return true;
+}
+
+bool ParamFiles::LoadForReading(const QString& name, settings::IniFile& ini) {
+  for (;;) {
+    QString error;
+    if (ini.Load(m_path, &error)) return true;
+    const settings::Message message{OpenErrorTitle(), ReadErrorText(name) + kCrLf,
+                                    settings::Message::Buttons::retry_cancel, settings::Message::Icon::error, error};
+    // Cancel ends the operation; the status line keeps its text.
+    if (m_prompter.Ask(message) != settings::Answer::retry) return false;
+  }
+}
+
+bool ParamFiles::CheckReadable(const QString& folder, const QString& name) {
+  if (FileExists(folder, name)) return true;
+  m_prompter.Ask(
+      {OpenErrorTitle(), ReadErrorText(name), settings::Message::Buttons::ok, settings::Message::Icon::error, QString()});
+  m_status.SetStatusText(QString());
+  return false;
+}
+
+void ParamFiles::cmdReadFile_Click(const QString& folder, const QString& name) {
+  m_path = PathOf(folder, name);
+  if (!CheckReadable(folder, name)) return;
+  m_status.ShowStatusNow(QStringLiteral(u"Чтение файла ") + m_path);
+
+  settings::IniFile ini;
+  if (!LoadForReading(name, ini)) return;
+
+  // Values are taken as they stand; they are converted only when written to
+  // the controller.
+  const QString missing = LoadDefault();
+  for (int k = 0; k < kSlotCount; ++k) {
+    const QString value = ini.Read(ParamFileSection(k), ParamFileKey(k), missing);
+    if (value == missing) {
+      m_boxes.SetColor(k, COLOR_MISSING_IN_FILE);
+    } else {
+      m_boxes.SetText(k, value);
+      m_boxes.SetColor(k, COLOR_FROM_FILE);
+    }
+  }
+  m_status.SetStatusText(QString());
+}
+
+void ParamFiles::cmdCompare_Click(const QString& folder, const QString& name) {
+  m_path = PathOf(folder, name);
+  if (!CheckReadable(folder, name)) return;
+  m_status.ShowStatusNow(QStringLiteral(u"Чтение файла ") + name);
+
+  settings::IniFile ini;
+  if (!LoadForReading(name, ini)) return;
+
+  const QString missing = CompareDefault();
+  for (int k = 0; k < kSlotCount; ++k) {
+    const QString value = ini.Read(ParamFileSection(k), ParamFileKey(k), missing);
+    std::uint32_t color;
+    if (value == missing)
+      color = COLOR_MISSING_IN_FILE;
+    else if (m_catalogue.IsText(k))
+      color = m_boxes.Text(k) == value ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
+    else
+      color = ParseNumber(m_boxes.Text(k)) == ParseNumber(value) ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
+    m_boxes.SetColor(k, color);
+  }
+  m_status.SetStatusText(QString());
+}
+
+}  // namespace zart::params
