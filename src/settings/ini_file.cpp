@@ -194,8 +194,9 @@ void IniFile::Write(const QString& section, const QString& key, const QString& v
   const auto it = target.keys.constFind(folded);
   if (it != target.keys.constEnd()) {
     Line& line = target.lines[*it];
-    // An unchanged value keeps the line's bytes as they were.
-    if (line.value != text) {
+    // A value that reads back the same keeps the line's bytes as they were,
+    // so saving a whole parameter set over a hand-edited file keeps its layout.
+    if (trimBlanks(line.value) != trimBlanks(text)) {
       line.value = text;
       line.verbatim = false;
       line.raw.clear();

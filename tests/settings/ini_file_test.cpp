@@ -1,0 +1,250 @@
+#include "settings/ini_file.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileDevice>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "settings/windows1251.h"
+
+namespace zart::settings {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+IniFile parsed(const QByteArray& bytes) {
+  IniFile ini;
+  ini.Parse(bytes);
+  return ini;
+}
+
+QByteArray readAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+struct ReadCase {
+  const char* name;
+  QByteArray file;
+  QString section;
+  QString key;
+  QString expected;  // default is "DEF"
+};
+
+TEST(IniFileRead, FollowsTheProfileRules) {
+  const QString def = QStringLiteral(u"DEF");
+  const QString longValue(300, u'x');
+  const ReadCase cases[] = {
+      {"plain", "[PC config]\r\nCOM=5\r\n", u"PC config"_s, u"COM"_s, u"5"_s},
+      {"names ignore letter case", "[PC config]\r\nCOM=5\r\n", u"pc CONFIG"_s, u"com"_s, u"5"_s},
+      {"Cyrillic names ignore letter case", EncodeWindows1251(u"[Раздел]\nКлюч=1\n"_s), u"РАЗДЕЛ"_s,
+       u"кЛЮЧ"_s, u"1"_s},
+      {"missing key", "[A]\nx=1\n", u"A"_s, u"y"_s, def},
+      {"missing section", "[A]\nx=1\n", u"B"_s, u"x"_s, def},
+      {"empty document", "", u"A"_s, u"x"_s, def},
+      {"empty value is not the default", "[A]\nx=\n", u"A"_s, u"x"_s, QString()},
+      {"blank value is empty", "[A]\nx=   \t\n", u"A"_s, u"x"_s, QString()},
+      {"blanks and tabs around value dropped", "[A]\nx= \t 5 \t \n", u"A"_s, u"x"_s, u"5"_s},
+      {"inner blanks kept", "[A]\nx= a  b \n", u"A"_s, u"x"_s, u"a  b"_s},
+      {"blanks around the equals sign", "[A]\n  x  =  5\n", u"A"_s, u"x"_s, u"5"_s},
+      {"blanks inside the brackets", "[  A  ]\nx=5\n", u"A"_s, u"x"_s, u"5"_s},
+      {"equals sign inside the value", "[A]\nx=b=c\n", u"A"_s, u"x"_s, u"b=c"_s},
+      {"value cut to 254", "[A]\nx=" + QByteArray(300, 'x') + "\n", u"A"_s, u"x"_s, longValue.left(254)},
+      {"first of duplicate keys", "[A]\nx=1\nX=2\n", u"A"_s, u"x"_s, u"1"_s},
+      {"first of duplicate sections", "[A]\nx=1\n[a]\nx=2\ny=3\n", u"A"_s, u"x"_s, u"1"_s},
+      {"key found only in its own section", "[A]\nx=1\n[B]\ny=2\n", u"A"_s, u"y"_s, def},
+      {"key in front of any section is not reached", "x=1\n[A]\n", u"A"_s, u"x"_s, def},
+      {"commented key is not a key", "[A]\n;x=1\n#x=2\n", u"A"_s, u"x"_s, def},
+      {"LF endings", "[A]\nx=1\ny=2\n", u"A"_s, u"y"_s, u"2"_s},
+      {"CR endings", "[A]\rx=1\ry=2\r", u"A"_s, u"y"_s, u"2"_s},
+      {"no final newline", "[A]\r\nx=1\r\ny=2", u"A"_s, u"y"_s, u"2"_s},
+      {"header without closing bracket is not a section", "[A\nx=1\n", u"A"_s, u"x"_s, def},
+      {"line without equals sign ignored", "[A]\njunk\nx=1\n", u"A"_s, u"x"_s, u"1"_s},
+      {"NUL byte inside a value", QByteArray("[A]\nx=1\0" "2\ny=3\n", 14), u"A"_s, u"y"_s, u"3"_s},
+      {"Cyrillic value", EncodeWindows1251(u"[A]\nx=Привет, мир\n"_s), u"A"_s, u"x"_s, u"Привет, мир"_s},
+  };
+  for (const ReadCase& c : cases) {
+    EXPECT_EQ(parsed(c.file).Read(c.section, c.key, def), c.expected) << c.name;
+  }
+}
+
+struct Write {
+  QString section;
+  QString key;
+  QString value;
+};
+
+struct WriteCase {
+  const char* name;
+  QByteArray before;
+  std::vector<Write> writes;
+  QByteArray after;
+};
+
+TEST(IniFileWrite, KeepsTheFileAndAppendsInOrder) {
+  const WriteCase cases[] = {
+      {"new sections and keys in order of first write",
+       "",
+       {{u"A"_s, u"x"_s, u"1"_s}, {u"B"_s, u"y"_s, u"2"_s}, {u"a"_s, u"z"_s, u"3"_s}},
+       "[A]\r\nx=1\r\nz=3\r\n[B]\r\ny=2\r\n"},
+      {"replaced in place, key spelling of the file kept",
+       "[A]\r\nCom=1\r\ny=2\r\n",
+       {{u"a"_s, u"COM"_s, u"9"_s}},
+       "[A]\r\nCom=9\r\ny=2\r\n"},
+      {"new key after the last key, before blank lines and comments",
+       "[A]\r\nx=1\r\n\r\n; about B\r\n[B]\r\nq=0\r\n",
+       {{u"A"_s, u"y"_s, u"2"_s}},
+       "[A]\r\nx=1\r\ny=2\r\n\r\n; about B\r\n[B]\r\nq=0\r\n"},
+      {"new key in a section without keys goes right after the header",
+       "[A]\n;c\n",
+       {{u"A"_s, u"x"_s, u"1"_s}},
+       "[A]\r\nx=1\r\n;c\r\n"},
+      {"CR and LF in a value become blanks",
+       "",
+       {{u"A"_s, u"x"_s, u"a\r\nb"_s}},
+       "[A]\r\nx=a  b\r\n"},
+      {"comments, junk and preamble kept, endings become CR LF",
+       "; top\n[A]\njunk\nx=1\n[Other]\nk=v",
+       {{u"A"_s, u"x"_s, u"2"_s}},
+       "; top\r\n[A]\r\njunk\r\nx=2\r\n[Other]\r\nk=v\r\n"},
+      {"untouched lines keep their exact bytes",
+       "[A]\nt = \x98\xFF \n",
+       {{u"A"_s, u"x"_s, u"1"_s}},
+       "[A]\r\nt = \x98\xFF \r\nx=1\r\n"},
+      {"rewriting a value that reads the same keeps the line as it was",
+       "[A]\nx =  1 \n",
+       {{u"A"_s, u"x"_s, u" 1 "_s}},
+       "[A]\r\nx =  1 \r\n"},
+      {"first of duplicate keys is the one replaced",
+       "[A]\nx=1\nx=2\n",
+       {{u"A"_s, u"x"_s, u"3"_s}},
+       "[A]\r\nx=3\r\nx=2\r\n"},
+      {"section appended after a file without final newline",
+       "[A]\nx=1",
+       {{u"B"_s, u"y"_s, u"2"_s}},
+       "[A]\r\nx=1\r\n[B]\r\ny=2\r\n"},
+      {"empty key name writes nothing", "", {{u"A"_s, u" "_s, u"1"_s}}, ""},
+      {"Cyrillic and unencodable characters",
+       "",
+       {{u"Параметры"_s, u"PAR0"_s, u"Дизель ü"_s}},
+       "[\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xFB]\r\nPAR0=\xC4\xE8\xE7\xE5\xEB\xFC ?\r\n"},
+  };
+  for (const WriteCase& c : cases) {
+    IniFile ini = parsed(c.before);
+    for (const Write& w : c.writes) {
+      ini.Write(w.section, w.key, w.value);
+    }
+    EXPECT_EQ(ini.Serialize(), c.after) << c.name;
+  }
+}
+
+TEST(IniFileWrite, WrittenValuesReadBack) {
+  IniFile ini = parsed("[A]\nx=1\n\n[B]\n");
+  ini.Write(u"A"_s, u"y"_s, u"  padded  "_s);
+  ini.Write(u"B"_s, u"z"_s, QString(300, u'z'));
+  ini.Write(u"A"_s, u"x"_s, u"two"_s);
+  const IniFile again = parsed(ini.Serialize());
+  EXPECT_EQ(again.Read(u"a"_s, u"Y"_s, {}), u"padded"_s);
+  EXPECT_EQ(again.Read(u"b"_s, u"z"_s, {}), QString(254, u'z'));
+  EXPECT_EQ(again.Read(u"A"_s, u"x"_s, {}), u"two"_s);
+}
+
+TEST(IniFileKeys, ListsEachKeyOnceInFileOrder) {
+  const IniFile ini = parsed("[Ports]\ncom3=/dev/a\nFOO=1\nCOM3=/dev/b\n;COM9=x\nCOM4 = /dev/c\n[Other]\nCOM5=y\n");
+  EXPECT_EQ(ini.Keys(u"ports"_s), (QStringList{u"com3"_s, u"FOO"_s, u"COM4"_s}));
+  EXPECT_TRUE(ini.Keys(u"Missing"_s).isEmpty());
+}
+
+TEST(IniFileParse, HostileBytesNeitherCrashNorHang) {
+  QByteArray junk;
+  quint32 seed = 12345;
+  for (int i = 0; i < 200000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    junk.append(static_cast<char>(seed >> 24));
+  }
+  junk.append(QByteArray("\0\0\0[", 4));  // a header cut off by the end of the file
+  IniFile ini = parsed(junk);
+  ini.Write(u"Parameters"_s, u"PAR0"_s, u"1"_s);
+  EXPECT_EQ(parsed(ini.Serialize()).Read(u"Parameters"_s, u"PAR0"_s, {}), u"1"_s);
+}
+
+TEST(IniFileParse, MegabyteLineIsCutOnRead) {
+  const QByteArray file = "[A]\nx=" + QByteArray(1 << 20, 'v') + "\ny=2";
+  const IniFile ini = parsed(file);
+  EXPECT_EQ(ini.Read(u"A"_s, u"x"_s, {}).size(), IniFile::kMaxValueLength);
+  EXPECT_EQ(ini.Read(u"A"_s, u"y"_s, {}), u"2"_s);
+  EXPECT_EQ(ini.Serialize().size(), file.size() + 4);  // two LF became CR LF, one CR LF added at the end
+}
+
+class IniFileDisk : public ::testing::Test {
+ protected:
+  QString path(const QString& name) const { return m_dir.filePath(name); }
+  QTemporaryDir m_dir;
+};
+
+TEST_F(IniFileDisk, MissingFileLoadsEmptyAndIsCreatedBySave) {
+  IniFile ini;
+  ASSERT_TRUE(ini.Load(path(u"new.ini"_s)));
+  ini.Write(u"Параметры"_s, u"PAR1"_s, u"Дизель"_s);
+  QString error;
+  ASSERT_TRUE(ini.Save(path(u"new.ini"_s), &error)) << error.toStdString();
+  EXPECT_EQ(readAll(path(u"new.ini"_s)), EncodeWindows1251(u"[Параметры]\r\nPAR1=Дизель\r\n"_s));
+  EXPECT_EQ(ReadIniKey(path(u"new.ini"_s), u"ПАРАМЕТРЫ"_s, u"par1"_s, {}), u"Дизель"_s);
+  EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files) == QStringList{u"new.ini"_s});  // no temp file left
+}
+
+TEST_F(IniFileDisk, FolderOrDeviceIsRefusedOnLoad) {
+  ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"sub.ini"_s));
+  for (const QString& p : {path(u"sub.ini"_s), u"/dev/zero"_s}) {
+    IniFile ini;
+    QString error;
+    EXPECT_FALSE(ini.Load(p, &error)) << p.toStdString();
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadIniKey(p, u"A"_s, u"x"_s, u"d"_s), u"d"_s);
+  }
+}
+
+TEST_F(IniFileDisk, WriteIniKeyKeepsOtherContent) {
+  writeAll(path(u"p.ini"_s), "; saved by hand\n[Other]\nk=v\n[Parameters]\nPAR0=1\n");
+  QString error;
+  ASSERT_TRUE(WriteIniKey(path(u"p.ini"_s), u"Parameters"_s, u"PAR0"_s, u"2"_s, &error));
+  ASSERT_TRUE(WriteIniKey(path(u"p.ini"_s), u"Parameters"_s, u"PAR1"_s, u"3"_s, &error));
+  EXPECT_EQ(readAll(path(u"p.ini"_s)), QByteArray("; saved by hand\r\n[Other]\r\nk=v\r\n[Parameters]\r\nPAR0=2\r\nPAR1=3\r\n"));
+}
+
+TEST_F(IniFileDisk, SaveUnderAFileIsRefusedWithAReason) {
+  writeAll(path(u"plain"_s), "x");
+  const QString target = path(u"plain/settings.ini"_s);
+  QString error;
+  EXPECT_FALSE(WriteIniKey(target, u"A"_s, u"x"_s, u"1"_s, &error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(readAll(path(u"plain"_s)), QByteArray("x"));
+}
+
+TEST_F(IniFileDisk, SaveIntoReadOnlyFolderLeavesTheOldFile) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "root writes into read-only folders";
+  }
+  const QString file = path(u"ro/p.ini"_s);
+  ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"ro"_s));
+  writeAll(file, "[A]\r\nx=1\r\n");
+  ASSERT_TRUE(QFile::setPermissions(path(u"ro"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+  QString error;
+  const bool written = WriteIniKey(file, u"A"_s, u"x"_s, u"2"_s, &error);
+  QFile::setPermissions(path(u"ro"_s), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(readAll(file), QByteArray("[A]\r\nx=1\r\n"));
+}
+
+}  // namespace
+}  // namespace zart::settings
