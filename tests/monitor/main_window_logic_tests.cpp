@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include "../support/fake_link_view.h"
+#include "../support/fake_serial_port.h"
+#include "link/exchange_cycle.h"
+#include "monitor/main_window_logic.h"
+#include "monitor_fakes.h"
+
+namespace zart::monitor {
+namespace {
+
+using settings::Answer;
+using testing::FakeLinkView;
+using testing::FakeParamHook;
+using testing::FakePrompter;
+using testing::FakeSerialPort;
+using testing::FakeStatusView;
+
+/// Records the start-up steps; its port dialog does what the test says.
+class FakeHost : public StartUpHost {
+ public:
+  explicit FakeHost(FakeSerialPort& port) : m_port(port) {}
+  QStringList steps;
+  int comPort = 1;
+  std::function<void(FakeSerialPort&)> dialog;  // what the user does in the port dialog
+
+  void ReadConfig() override { steps << QStringLiteral("config"); }
+  int ComPort() const override { return comPort; }
+  void FillSlaveAddresses(int selected) override { steps << QStringLiteral("addresses %1").arg(selected); }
+  void CreateSignalCells() override { steps << QStringLiteral("cells"); }
+  void ShowPortDialogModal() override {
+    steps << QStringLiteral("dialog");
+    if (dialog) dialog(m_port);
+  }
+  void ShowWindow() override { steps << QStringLiteral("show"); }
+  void StartTimer() override { steps << QStringLiteral("timer"); }
+
+ private:
+  FakeSerialPort& m_port;
+};
+
+/// A port whose every opening is refused for lack of permission.
+class NoPermissionPort : public FakeSerialPort {
+ public:
+  link::OpenResult Open() override {
+    link::OpenResult r;
+    r.status = link::OpenResult::Status::unavailable;
+    r.reason = QStringLiteral("/dev/ttyUSB0: Permission denied");
+    r.permissionDenied = true;
+    return r;
+  }
+};
+
+class MainWindowLogicTest : public ::testing::Test {
+ protected:
+  FakeSerialPort port;
+  FakeLinkView linkView;
+  FakeStatusView statusView;
+  FakePrompter prompter;
+  FakeHost host{port};
+  link::ExchangeCycle cycle{port, linkView};
+  MainWindowLogic logic{cycle, port, prompter, host, statusView};
+
+  const QStringList kRunSteps{QStringLiteral("config"), QStringLiteral("addresses 7"), QStringLiteral("cells"),
+                              QStringLiteral("show"), QStringLiteral("timer")};
+};
+
+TEST_F(MainWindowLogicTest, FreePortStartsWithoutAnyMessage) {
+  port.openable = {4};
+  host.comPort = 4;
+  cycle.pending_address_switch.new_address = 0;
+
+  EXPECT_TRUE(logic.StartUp());
+  EXPECT_EQ(host.steps, kRunSteps);
+  EXPECT_TRUE(prompter.asked.empty());
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.PortNumber(), 4);
+  EXPECT_EQ(cycle.pending_address_switch.new_address, 7);
+  EXPECT_FALSE(cycle.pending_address_switch.armed);
+}
+
+struct FailureCase {
+  const char* name;
+  int comPort;
+  bool busy;
+  const char16_t* text;
+};
+
+class StartUpFailureTest : public MainWindowLogicTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(StartUpFailureTest, CancelEndsBeforeTheWindowShows) {
+  const FailureCase& c = GetParam();
+  port.openable = {};
+  if (c.busy) port.busy = {c.comPort};
+  host.comPort = c.comPort;
+
+  EXPECT_FALSE(logic.StartUp());
+  ASSERT_EQ(prompter.asked.size(), 1u);
+  const settings::Message& box = prompter.asked[0];
+  EXPECT_EQ(box.title, QStringLiteral(u"Ошибка открытия порта"));
+  EXPECT_EQ(box.text, QString::fromUtf16(c.text));
+  EXPECT_EQ(box.buttons, settings::Message::Buttons::ok_cancel);
+  EXPECT_EQ(box.icon, settings::Message::Icon::error);
+  EXPECT_FALSE(box.detail.isEmpty());
+  EXPECT_FALSE(host.steps.contains(QStringLiteral("dialog")));
+  EXPECT_FALSE(host.steps.contains(QStringLiteral("show")));
+  EXPECT_FALSE(host.steps.contains(QStringLiteral("timer")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, StartUpFailureTest,
+    ::testing::Values(FailureCase{"Busy", 3, true, u"Порт COM3 занят другим приложением\r\nВыберите другой порт"},
+                      FailureCase{"Missing", 5, false, u"Порт COM5 не доступен\r\nВыберите другой порт"},
+                      FailureCase{"RejectedNumber", 0, false, u"Порт COM0 не доступен\r\nВыберите другой порт"}),
+    [](const ::testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });
+
+TEST_F(MainWindowLogicTest, BusyPortDetailCarriesTheSystemsReason) {
+  port.busy = {3};
+  host.comPort = 3;
+  logic.StartUp();
+  ASSERT_EQ(prompter.asked.size(), 1u);
+  EXPECT_EQ(prompter.asked[0].detail, QStringLiteral("/dev/fake3: Device or resource busy"));
+}
+
+TEST_F(MainWindowLogicTest, PermissionRefusedAddsTheDialoutHint) {
+  NoPermissionPort denied;
+  FakeHost deniedHost{denied};
+  link::ExchangeCycle deniedCycle{denied, linkView};
+  MainWindowLogic deniedLogic{deniedCycle, denied, prompter, deniedHost, statusView};
+  deniedLogic.StartUp();
+  ASSERT_EQ(prompter.asked.size(), 1u);
+  EXPECT_TRUE(prompter.asked[0].detail.startsWith(QStringLiteral("/dev/ttyUSB0: Permission denied\n")));
+  EXPECT_TRUE(prompter.asked[0].detail.contains(QStringLiteral("usermod -aG dialout")));
+}
+
+TEST_F(MainWindowLogicTest, OkAfterFailedOpenRunsDialogThenGoesOnInWhateverStateItLeft) {
+  port.openable = {2};
+  host.comPort = 5;
+  prompter.answers = {Answer::ok};
+  host.dialog = [](FakeSerialPort&) {};  // the user closes it without finding a port
+
+  EXPECT_TRUE(logic.StartUp());
+  EXPECT_EQ(prompter.asked.size(), 1u);  // the opening is not tried again
+  EXPECT_EQ(host.steps, (QStringList{QStringLiteral("config"), QStringLiteral("addresses 7"), QStringLiteral("cells"),
+                                     QStringLiteral("dialog"), QStringLiteral("show"), QStringLiteral("timer")}));
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(MainWindowLogicTest, RejectedNumberThenDialogTriesTheOpeningAgain) {
+  host.comPort = 0;
+  port.openable = {};
+  prompter.answers = {Answer::ok, Answer::cancel};
+  host.dialog = [this](FakeSerialPort&) { host.comPort = 9; };
+
+  EXPECT_FALSE(logic.StartUp());
+  ASSERT_EQ(prompter.asked.size(), 2u);
+  // The second box names the port the dialog left in force.
+  EXPECT_EQ(prompter.asked[1].text, QStringLiteral(u"Порт COM9 не доступен\r\nВыберите другой порт"));
+}
+
+TEST_F(MainWindowLogicTest, RejectedNumberThenPortOpenedByDialogIsNotReportedAsBusy) {
+  host.comPort = 0;
+  port.openable = {2};
+  prompter.answers = {Answer::ok};
+  host.dialog = [](FakeSerialPort& p) {
+    p.SetPortNumber(2);
+    p.Open();
+  };
+
+  EXPECT_TRUE(logic.StartUp());
+  EXPECT_EQ(prompter.asked.size(), 1u);
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.PortNumber(), 2);
+}
+
+class CommandTest : public MainWindowLogicTest, public ::testing::WithParamInterface<std::pair<int, std::vector<int>>> {};
+
+TEST_P(CommandTest, ButtonQueuesItsCommandFrame) {
+  port.ForceOpen(true);
+  logic.cmd_mode_Click(GetParam().first);
+  cycle.SendNextRequest();
+  ASSERT_EQ(port.written.size(), 1u);
+  const std::vector<int> sent(port.written[0].begin(), port.written[0].end());
+  EXPECT_EQ(sent, GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, CommandTest,
+                         ::testing::Values(std::pair{0, std::vector{7, 6, 1, 0x92, 0x12, 0x38, 0x24, 0xCF}},
+                                           std::pair{1, std::vector{7, 6, 1, 0x92, 0x45, 0x69, 0xDB, 0x03}},
+                                           std::pair{2, std::vector{7, 6, 1, 0x92, 0x78, 0x9A, 0x8B, 0xD6}},
+                                           std::pair{3, std::vector{7, 6, 1, 0x92, 0xAB, 0xC4, 0x57, 0x1E}}));
+
+TEST_F(MainWindowLogicTest, TwoClicksQueueTwoCommandsAheadOfIdleTraffic) {
+  port.ForceOpen(true);
+  logic.cmd_mode_Click(1);
+  logic.cmd_mode_Click(1);
+  logic.cmd_mode_Click(4);  // no such button
+  EXPECT_EQ(cycle.Queue().PendingCount(), 2);
+
+  linkView.slaveAddress = 12;
+  cycle.SendNextRequest();
+  const std::vector<std::uint8_t> stop12{0x0C, 6, 1, 0x92, 0x45, 0x69, 0xDA, 0x78};
+  ASSERT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.written[0], stop12);
+}
+
+TEST_F(MainWindowLogicTest, ParamMenuOpensOnlyWhenAttachedAndNotBlocked) {
+  logic.mnu_param_Click();  // nothing attached: nothing happens
+
+  FakeParamHook hook;
+  logic.SetParamWindowHook(&hook);
+  logic.mnu_param_Click();
+  EXPECT_EQ(hook.opened, 1);
+
+  logic.DecodeStatus(testing::StatusBlock().Set(300, 0x8001).Store());
+  logic.mnu_param_Click();
+  EXPECT_EQ(hook.opened, 1);
+  EXPECT_FALSE(statusView.paramMenuEnabled);
+
+  logic.DecodeStatus(testing::StatusBlock().Set(300, 0x0001).Store());
+  logic.mnu_param_Click();
+  EXPECT_EQ(hook.opened, 2);
+}
+
+}  // namespace
+}  // namespace zart::monitor
