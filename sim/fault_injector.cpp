@@ -1,0 +1,69 @@
+#include "fault_injector.h"
+
+#include "controller.h"
+
+namespace zart::sim {
+
+bool FaultSettings::Any() const {
+  return silent || badCrc || dropEvery > 0 || badCrcEvery > 0 || splitMs > 0 || garbageBefore > 0 ||
+         answerAs.has_value() || longReply > 0;
+}
+
+void FaultInjector::Clear() {
+  m_settings = FaultSettings{};
+  m_replyNumber = 0;
+}
+
+std::vector<OutChunk> FaultInjector::Apply(std::vector<std::uint8_t> reply) {
+  std::vector<OutChunk> out;
+  if (reply.size() < 3) return out;
+  ++m_replyNumber;
+  const FaultSettings& s = m_settings;
+  if (s.silent) {
+    ++m_counts.silenced;
+    return out;
+  }
+  if (s.dropEvery > 0 && m_replyNumber % static_cast<std::uint64_t>(s.dropEvery) == 0) {
+    ++m_counts.dropped;
+    return out;
+  }
+  if (s.answerAs) {
+    reply.resize(reply.size() - 2);
+    reply[0] = static_cast<std::uint8_t>(*s.answerAs & 0xFF);
+    AppendCrc(reply);
+    ++m_counts.readdressed;
+  }
+  if (s.longReply > 0 && reply[1] == 4 && reply.size() < static_cast<std::size_t>(s.longReply)) {
+    // Zero bytes after the registers; the byte count field keeps 250 and the
+    // CRC is made valid over the whole padded frame, so only the length is
+    // wrong.
+    reply.resize(reply.size() - 2);
+    reply.resize(static_cast<std::size_t>(s.longReply) - 2, 0);
+    AppendCrc(reply);
+    ++m_counts.padded;
+  }
+  if (s.badCrc || (s.badCrcEvery > 0 && m_replyNumber % static_cast<std::uint64_t>(s.badCrcEvery) == 0)) {
+    reply.back() ^= 0xFF;
+    ++m_counts.corrupted;
+  }
+  if (s.garbageBefore > 0) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::vector<std::uint8_t> noisy;
+    noisy.reserve(reply.size() + static_cast<std::size_t>(s.garbageBefore));
+    for (int i = 0; i < s.garbageBefore; ++i) noisy.push_back(static_cast<std::uint8_t>(byte(m_random)));
+    noisy.insert(noisy.end(), reply.begin(), reply.end());
+    reply.swap(noisy);
+    ++m_counts.garbage;
+  }
+  if (s.splitMs > 0 && reply.size() >= 2) {
+    const auto half = static_cast<std::ptrdiff_t>(reply.size() / 2);
+    out.push_back({0, std::vector<std::uint8_t>(reply.begin(), reply.begin() + half)});
+    out.push_back({static_cast<std::int64_t>(s.splitMs) * 1000, std::vector<std::uint8_t>(reply.begin() + half, reply.end())});
+    ++m_counts.split;
+    return out;
+  }
+  out.push_back({0, std::move(reply)});
+  return out;
+}
+
+}  // namespace zart::sim

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <vector>
+
+namespace zart::sim {
+
+/// Link faults the simulator can put on its replies. Zero or nullopt means
+/// the fault is off.
+struct FaultSettings {
+  bool silent = false;             ///< never answer
+  bool badCrc = false;             ///< corrupt the CRC of every reply
+  int dropEvery = 0;               ///< drop every n-th reply
+  int badCrcEvery = 0;             ///< corrupt the CRC of every n-th reply
+  int splitMs = 0;                 ///< write half a reply, pause, then the rest
+  int garbageBefore = 0;           ///< random bytes written before each reply
+  std::optional<int> answerAs;     ///< address put in byte 0 (CRC recomputed)
+  int longReply = 0;               ///< pad status replies to this many bytes
+
+  bool Any() const;
+};
+
+/// One piece of output: wait `delayUs` after the previous piece (or after
+/// the reply was ready, for the first), then write `bytes`.
+struct OutChunk {
+  std::int64_t delayUs = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+/// Counts of what the faults did, for the `stats` command.
+struct FaultCounts {
+  std::uint64_t silenced = 0;
+  std::uint64_t dropped = 0;
+  std::uint64_t corrupted = 0;
+  std::uint64_t readdressed = 0;
+  std::uint64_t padded = 0;
+  std::uint64_t split = 0;
+  std::uint64_t garbage = 0;
+};
+
+/// Turns a correct reply into what actually goes on the line.
+class FaultInjector {
+ public:
+  explicit FaultInjector(std::uint32_t seed = 1) : m_random(seed) {}
+
+  FaultSettings& Settings() { return m_settings; }
+  const FaultSettings& Settings() const { return m_settings; }
+  /// Switches every fault off; the n-th counters start again.
+  void Clear();
+
+  /// The chunks to write for `reply`; empty when the reply is not sent.
+  /// Order of the faults: silent and drop, then the new address, then the
+  /// padding of status replies (the padded frame gets a CRC valid over all
+  /// of it), then CRC corruption, then leading garbage, then the split.
+  std::vector<OutChunk> Apply(std::vector<std::uint8_t> reply);
+
+  const FaultCounts& Counts() const { return m_counts; }
+
+ private:
+  FaultSettings m_settings;
+  FaultCounts m_counts;
+  std::uint64_t m_replyNumber = 0;
+  std::mt19937 m_random;
+};
+
+}  // namespace zart::sim

@@ -1,0 +1,380 @@
+// zart-sim: a simulated ЗАРТ controller on a pseudo-terminal, for trying the
+// service tool without hardware and for its end-to-end tests.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "control_interpreter.h"
+#include "controller.h"
+#include "eeprom_image.h"
+#include "fault_injector.h"
+#include "pty_device.h"
+#include "request_framer.h"
+#include "sim_options.h"
+
+namespace {
+
+using zart::sim::ControlAction;
+using zart::sim::SimOptions;
+
+volatile sig_atomic_t g_stop = 0;  // set by SIGINT/SIGTERM; a signal handler needs a global
+
+extern "C" void onSignal(int) { g_stop = 1; }
+
+std::int64_t nowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string hex(const std::vector<std::uint8_t>& bytes) {
+  std::string s;
+  char buf[4];
+  for (std::uint8_t b : bytes) {
+    std::snprintf(buf, sizeof buf, "%02X ", b);
+    s += buf;
+  }
+  if (!s.empty()) s.pop_back();
+  return s;
+}
+
+void say(const std::string& line) {
+  std::fputs(line.c_str(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+/// A source of control lines: standard input or the FIFO.
+struct LineSource {
+  int fd = -1;
+  std::string pending;
+
+  /// Reads what is there; returns complete lines. On end of file the source
+  /// closes itself (fd -1); a FIFO is opened read-write so it never ends.
+  std::vector<std::string> Read() {
+    std::vector<std::string> lines;
+    char buf[1024];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+      if (!pending.empty()) lines.push_back(pending);
+      pending.clear();
+      if (fd != STDIN_FILENO) ::close(fd);
+      fd = -1;
+      return lines;
+    }
+    if (n < 0) return lines;
+    pending.append(buf, static_cast<std::size_t>(n));
+    std::size_t eol;
+    while ((eol = pending.find('\n')) != std::string::npos) {
+      std::string line = pending.substr(0, eol);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+      pending.erase(0, eol + 1);
+    }
+    return lines;
+  }
+};
+
+struct ScheduledWrite {
+  std::int64_t dueUs;
+  std::vector<std::uint8_t> bytes;
+  bool endsReply = true;  // the last piece of a reply
+};
+
+class Simulator {
+ public:
+  explicit Simulator(const SimOptions& o)
+      : m_opt(o),
+        m_controller(zart::sim::EepromImage{}, o.address, o.seed),
+        m_faults(o.seed + 1),
+        m_pty(o.linkPath),
+        m_discarded(0),
+        m_control(m_controller, m_faults, m_traffic, m_discarded) {
+    m_faults.Settings() = o.faults;
+  }
+
+  int Run();
+
+ private:
+  bool prepareEeprom();
+  void onPtyReadable(std::int64_t now);
+  void handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t now);
+  void flushWrites(std::int64_t now);
+  bool runControl(const std::string& line);  // false: quit
+  void advanceClock(std::int64_t now);
+  bool saveEeprom(std::string& error);
+
+  SimOptions m_opt;
+  zart::sim::Controller m_controller;
+  zart::sim::FaultInjector m_faults;
+  zart::sim::RequestFramer m_framer;
+  zart::sim::PtyDevice m_pty;
+  zart::sim::TrafficCounts m_traffic;
+  std::uint64_t m_discarded;
+  zart::sim::ControlInterpreter m_control;
+  std::deque<ScheduledWrite> m_out;
+  std::int64_t m_lastAdvanceUs = 0;
+  double m_simCarryUs = 0;
+  bool m_createdFifo = false;
+};
+
+bool Simulator::prepareEeprom() {
+  zart::sim::EepromImage image = zart::sim::EepromImage::Defaults(m_opt.objectType);
+  bool loaded = false;
+  if (!m_opt.eepromPath.empty()) {
+    struct stat st{};
+    if (::stat(m_opt.eepromPath.c_str(), &st) == 0) {
+      std::string error;
+      if (!image.Load(m_opt.eepromPath, error)) {
+        // Refuse rather than overwrite the user's file with defaults on exit.
+        std::fprintf(stderr, "zart-sim: %s\n", error.c_str());
+        return false;
+      }
+      loaded = true;
+    }
+  }
+  if (loaded && m_opt.typeGiven) image.Set(zart::sim::EepromImage::kObjectTypeByte, static_cast<std::uint8_t>(m_opt.objectType));
+  // The address byte of a loaded image is the controller's own address
+  // unless the command line names another.
+  const int address = (loaded && !m_opt.addressGiven) ? image.At(zart::sim::EepromImage::kSlaveAddressByte) : m_opt.address;
+  m_controller = zart::sim::Controller(image, address, m_opt.seed);
+  return true;
+}
+
+bool Simulator::saveEeprom(std::string& error) {
+  if (m_opt.eepromPath.empty()) {
+    error = "no --eeprom file given";
+    return false;
+  }
+  return m_controller.Eeprom().Save(m_opt.eepromPath, error);
+}
+
+void Simulator::advanceClock(std::int64_t now) {
+  m_simCarryUs += static_cast<double>(now - m_lastAdvanceUs) * m_opt.speedup;
+  m_lastAdvanceUs = now;
+  const auto ms = static_cast<std::int64_t>(m_simCarryUs / 1000.0);
+  if (ms > 0) {
+    m_simCarryUs -= static_cast<double>(ms) * 1000.0;
+    m_controller.Advance(std::chrono::milliseconds(ms));
+  }
+}
+
+void Simulator::handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t now) {
+  ++m_traffic.frames;
+  if (m_opt.verbose) std::fprintf(stderr, "rx %s\n", hex(frame).c_str());
+  if (frame[0] != m_controller.Address()) {
+    ++m_traffic.otherAddress;
+    return;
+  }
+  auto reply = m_controller.HandleRequest(frame);
+  if (frame[1] == 16 && m_opt.verbose) {
+    std::fprintf(stderr, "heartbeat transaction=%d protection_off=%d\n", m_controller.LastTransaction(),
+                 m_controller.LastProtectionFlag());
+  }
+  if (!reply) return;
+  ++m_traffic.replies;
+  if ((*reply)[1] & 0x80) ++m_traffic.exceptions;
+  std::int64_t due = now;
+  if (m_opt.wireTiming) {
+    const int bits = m_opt.parity == 'N' ? 10 : 11;
+    const auto chars = static_cast<std::int64_t>(frame.size() + reply->size());
+    due += chars * bits * 1000000 / 115200 + static_cast<std::int64_t>(m_opt.turnaroundMs) * 1000;
+  }
+  auto chunks = m_faults.Apply(std::move(*reply));
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    due += chunks[i].delayUs;
+    if (!m_out.empty() && due < m_out.back().dueUs) due = m_out.back().dueUs;
+    m_out.push_back({due, std::move(chunks[i].bytes), i + 1 == chunks.size()});
+  }
+}
+
+void Simulator::onPtyReadable(std::int64_t now) {
+  std::uint8_t buf[4096];
+  const ssize_t n = ::read(m_pty.MasterFd(), buf, sizeof buf);
+  if (n <= 0) return;  // EAGAIN, or EIO while no one holds the slave side
+  for (const auto& frame : m_framer.Feed(std::span<const std::uint8_t>(buf, static_cast<std::size_t>(n)), now)) {
+    handleFrame(frame, now);
+  }
+}
+
+void Simulator::flushWrites(std::int64_t now) {
+  while (!m_out.empty() && m_out.front().dueUs <= now) {
+    auto& w = m_out.front();
+    if (!m_pty.IsOpen()) {
+      m_out.clear();
+      return;
+    }
+    const ssize_t n = ::write(m_pty.MasterFd(), w.bytes.data(), w.bytes.size());
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EINTR) return;  // try again when writable
+      m_out.pop_front();                              // line gone: drop the reply
+      continue;
+    }
+    if (m_opt.verbose) {
+      std::fprintf(stderr, "tx %s\n",
+                   hex(std::vector<std::uint8_t>(w.bytes.begin(), w.bytes.begin() + n)).c_str());
+    }
+    if (static_cast<std::size_t>(n) < w.bytes.size()) {
+      w.bytes.erase(w.bytes.begin(), w.bytes.begin() + n);
+      return;
+    }
+    if (w.endsReply) ++m_traffic.written;
+    m_out.pop_front();
+  }
+}
+
+bool Simulator::runControl(const std::string& line) {
+  m_discarded = m_framer.DiscardedBytes();
+  zart::sim::ControlResult r = m_control.Execute(line);
+  if (r.text.empty()) return true;
+  std::string error;
+  switch (r.action) {
+    case ControlAction::none:
+      break;
+    case ControlAction::save:
+      if (!saveEeprom(error)) r.text = "error save: " + error;
+      break;
+    case ControlAction::unplug:
+      m_pty.Close();
+      m_out.clear();
+      m_framer = zart::sim::RequestFramer{};
+      break;
+    case ControlAction::replug:
+      if (m_pty.Open(error)) {
+        r.text += " " + m_pty.Path();
+      } else {
+        r.text = "error replug: " + error;
+      }
+      break;
+    case ControlAction::quit:
+      say(r.text);
+      return false;
+  }
+  say(r.text);
+  return true;
+}
+
+int Simulator::Run() {
+  if (!prepareEeprom()) return 2;
+  std::string error;
+  if (!m_pty.Open(error)) {
+    std::fprintf(stderr, "zart-sim: %s\n", error.c_str());
+    return 1;
+  }
+  say(m_pty.Path());
+
+  LineSource stdinSource;
+  stdinSource.fd = STDIN_FILENO;
+  fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+  LineSource fifoSource;
+  if (!m_opt.controlPath.empty()) {
+    struct stat st{};
+    if (::stat(m_opt.controlPath.c_str(), &st) != 0) {
+      if (::mkfifo(m_opt.controlPath.c_str(), 0600) != 0) {
+        std::fprintf(stderr, "zart-sim: mkfifo %s: %s\n", m_opt.controlPath.c_str(), std::strerror(errno));
+        return 1;
+      }
+      m_createdFifo = true;
+    } else if (!S_ISFIFO(st.st_mode)) {
+      std::fprintf(stderr, "zart-sim: %s exists and is not a FIFO\n", m_opt.controlPath.c_str());
+      return 1;
+    }
+    // Read-write, so the FIFO never reports end of file when a writer leaves.
+    fifoSource.fd = ::open(m_opt.controlPath.c_str(), O_RDWR | O_NONBLOCK);
+    if (fifoSource.fd < 0) {
+      std::fprintf(stderr, "zart-sim: %s: %s\n", m_opt.controlPath.c_str(), std::strerror(errno));
+      return 1;
+    }
+  }
+
+  m_lastAdvanceUs = nowUs();
+  bool running = true;
+  while (running && !g_stop) {
+    std::int64_t now = nowUs();
+    std::int64_t timeoutUs = 50000;
+    if (auto d = m_framer.NextDeadlineUs()) timeoutUs = std::min(timeoutUs, *d - now);
+    if (!m_out.empty()) timeoutUs = std::min(timeoutUs, m_out.front().dueUs - now);
+    const int timeoutMs = static_cast<int>(std::max<std::int64_t>(0, (timeoutUs + 999) / 1000));
+
+    pollfd fds[3];
+    nfds_t count = 0;
+    int ptyIndex = -1, stdinIndex = -1, fifoIndex = -1;
+    if (m_pty.IsOpen()) {
+      ptyIndex = static_cast<int>(count);
+      fds[count++] = {m_pty.MasterFd(), static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0};
+    }
+    if (stdinSource.fd >= 0) {
+      stdinIndex = static_cast<int>(count);
+      fds[count++] = {stdinSource.fd, POLLIN, 0};
+    }
+    if (fifoSource.fd >= 0) {
+      fifoIndex = static_cast<int>(count);
+      fds[count++] = {fifoSource.fd, POLLIN, 0};
+    }
+    const int ready = ::poll(fds, count, timeoutMs);
+    if (ready < 0 && errno != EINTR) break;
+    now = nowUs();
+    advanceClock(now);
+
+    if (ready > 0 && ptyIndex >= 0) {
+      const short ev = fds[ptyIndex].revents;
+      if (ev & POLLIN) {
+        onPtyReadable(now);
+      } else if (ev & (POLLHUP | POLLERR)) {
+        // Nobody holds the slave side: wait a little instead of spinning.
+        ::usleep(20000);
+      }
+    }
+    if (auto frame = m_framer.Idle(now)) handleFrame(*frame, now);
+    flushWrites(now);
+
+    for (LineSource* src : {&stdinSource, &fifoSource}) {
+      const int idx = src == &stdinSource ? stdinIndex : fifoIndex;
+      if (idx < 0 || !(fds[idx].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      for (const std::string& line : src->Read()) {
+        if (!runControl(line)) running = false;
+      }
+    }
+  }
+
+  if (!m_opt.eepromPath.empty()) {
+    if (!saveEeprom(error)) std::fprintf(stderr, "zart-sim: save: %s\n", error.c_str());
+  }
+  m_pty.Close();
+  if (fifoSource.fd >= 0) ::close(fifoSource.fd);
+  if (m_createdFifo) ::unlink(m_opt.controlPath.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SimOptions options;
+  std::string error;
+  if (!zart::sim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    std::fprintf(stderr, "zart-sim: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(zart::sim::UsageText().c_str(), stdout);
+    return 0;
+  }
+  struct sigaction sa{};
+  sa.sa_handler = onSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  Simulator sim(options);
+  return sim.Run();
+}

@@ -1,0 +1,164 @@
+#include "sim_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace zart::sim {
+
+bool ParseInt(const std::string& text, long lo, long hi, long& value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 0);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || v < lo || v > hi) return false;
+  value = v;
+  return true;
+}
+
+std::string UsageText() {
+  return "Usage: zart-sim [options]\n"
+         "Simulated ZART engine controller on a pseudo-terminal. The first line\n"
+         "of standard output is the device path; control lines are read from\n"
+         "standard input (and the --control FIFO), each answered by one line\n"
+         "starting with \"ok\" or \"error\".\n"
+         "\n"
+         "  --link PATH          symbolic link to the device (replaced if stale, removed on exit)\n"
+         "  --address N          slave address, 0..255 (default 7)\n"
+         "  --type dgu|dra       object type (default dgu)\n"
+         "  --eeprom FILE        4096-byte EEPROM image: loaded if present, saved on exit and on 'save'\n"
+         "  --control PATH       also read control lines from a FIFO created at PATH\n"
+         "  --speedup K          simulated time runs K times faster (default 1)\n"
+         "  --wire-timing        delay each reply by the request's and reply's time on the wire\n"
+         "  --parity N|E|O       parity for --wire-timing: N = 10 bits a character, else 11 (default E)\n"
+         "  --turnaround MS      controller reaction time added by --wire-timing (default 2)\n"
+         "  --seed N             seed of the battery noise and the garbage bytes (default 1)\n"
+         "  --verbose            print each request and reply in hex on stderr\n"
+         "  --help               this text\n"
+         "\n"
+         "Fault injection (each also switchable with 'fault ...' at run time):\n"
+         "  --fault-silent       never answer\n"
+         "  --fault-bad-crc      corrupt the CRC of every reply\n"
+         "  --drop-every N       drop every N-th reply\n"
+         "  --bad-crc-every N    corrupt the CRC of every N-th reply\n"
+         "  --split-reply MS     write half of each reply, pause MS ms, then the rest\n"
+         "  --garbage-before N   write N random bytes before each reply\n"
+         "  --answer-as ADDR     put ADDR in byte 0 of replies (CRC recomputed, so valid)\n"
+         "  --long-reply N       pad status replies to N bytes (CRC valid over the padded frame)\n"
+         "\n"
+         "Control commands:\n"
+         "  block on|off                  Modbus control blocked flag\n"
+         "  alarm | warning               trip an alarm (stops the engine) or a warning\n"
+         "  fault silent on|off           fault bad-crc on|off\n"
+         "  fault drop-every N            fault bad-crc-every N\n"
+         "  fault split MS                fault garbage N\n"
+         "  fault answer-as ADDR|off      fault long N|off\n"
+         "  fault none                    all faults off (0 also switches a counted fault off)\n"
+         "  unplug | replug               remove the device / create a new one (--link follows)\n"
+         "  save                          write the EEPROM image to the --eeprom file\n"
+         "  dump ADDR COUNT               EEPROM bytes in hex\n"
+         "  state | stats                 engine state / request, reply and fault counts\n"
+         "  quit\n";
+}
+
+bool ParseOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    auto number = [&](long lo, long hi, long& out) {
+      std::string text;
+      if (!value(text)) return false;
+      if (!ParseInt(text, lo, hi, out)) {
+        error = a + ": bad value '" + text + "' (" + std::to_string(lo) + ".." + std::to_string(hi) + ")";
+        return false;
+      }
+      return true;
+    };
+    long n = 0;
+    std::string text;
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--link") {
+      if (!value(o.linkPath)) return false;
+    } else if (a == "--control") {
+      if (!value(o.controlPath)) return false;
+    } else if (a == "--eeprom") {
+      if (!value(o.eepromPath)) return false;
+    } else if (a == "--address") {
+      if (!number(0, 255, n)) return false;
+      o.address = static_cast<int>(n);
+      o.addressGiven = true;
+    } else if (a == "--type") {
+      if (!value(text)) return false;
+      if (text == "dgu" || text == "0") {
+        o.objectType = 0;
+      } else if (text == "dra" || text == "1") {
+        o.objectType = 1;
+      } else {
+        error = "--type: expected dgu or dra, got '" + text + "'";
+        return false;
+      }
+      o.typeGiven = true;
+    } else if (a == "--speedup") {
+      if (!value(text)) return false;
+      char* end = nullptr;
+      const double k = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0' || !(k > 0.0) || k > 100000.0) {
+        error = "--speedup: bad value '" + text + "'";
+        return false;
+      }
+      o.speedup = k;
+    } else if (a == "--wire-timing") {
+      o.wireTiming = true;
+    } else if (a == "--parity") {
+      if (!value(text)) return false;
+      if (text != "N" && text != "E" && text != "O" && text != "n" && text != "e" && text != "o") {
+        error = "--parity: expected N, E or O";
+        return false;
+      }
+      o.parity = static_cast<char>(text[0] & ~0x20);
+    } else if (a == "--turnaround") {
+      if (!number(0, 10000, n)) return false;
+      o.turnaroundMs = static_cast<int>(n);
+    } else if (a == "--seed") {
+      if (!number(0, 0x7FFFFFFF, n)) return false;
+      o.seed = static_cast<unsigned>(n);
+    } else if (a == "--verbose" || a == "-v") {
+      o.verbose = true;
+    } else if (a == "--fault-silent") {
+      o.faults.silent = true;
+    } else if (a == "--fault-bad-crc") {
+      o.faults.badCrc = true;
+    } else if (a == "--drop-every") {
+      if (!number(0, 1000000, n)) return false;
+      o.faults.dropEvery = static_cast<int>(n);
+    } else if (a == "--bad-crc-every") {
+      if (!number(0, 1000000, n)) return false;
+      o.faults.badCrcEvery = static_cast<int>(n);
+    } else if (a == "--split-reply") {
+      if (!number(0, 60000, n)) return false;
+      o.faults.splitMs = static_cast<int>(n);
+    } else if (a == "--garbage-before") {
+      if (!number(0, 4096, n)) return false;
+      o.faults.garbageBefore = static_cast<int>(n);
+    } else if (a == "--answer-as") {
+      if (!number(0, 255, n)) return false;
+      o.faults.answerAs = static_cast<int>(n);
+    } else if (a == "--long-reply") {
+      if (!number(0, 4096, n)) return false;
+      o.faults.longReply = static_cast<int>(n);
+    } else {
+      error = "unknown option '" + a + "' (see --help)";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace zart::sim
