@@ -52,7 +52,8 @@ std::optional<int> parsePortNumber(const QString& text) {
   if (negative) {
     value = -value;
   }
-  if (value < -32768 || value > 32767 || value < 0 || value > kMaxPort) {
+  // Whatever fits 16 bits must still be a port number 0..255.
+  if (value < 0 || value > kMaxPort) {
     return std::nullopt;
   }
   return static_cast<int>(value);
