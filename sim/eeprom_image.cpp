@@ -158,8 +158,9 @@ void EepromImage::SetText(int address, std::u16string_view text, int size) {
   }
 }
 
-EepromImage EepromImage::Defaults(int objectType) {
+EepromImage EepromImage::Defaults(int objectType, std::uint8_t erased) {
   EepromImage img;
+  img.m_bytes.fill(erased);
   const bool dra = objectType == 1;
   for (const SingleSetting& s : kSingleSettings) img.Set(s.address, s.raw);
   img.Set(kObjectTypeByte, dra ? 1 : 0);

@@ -27,9 +27,10 @@ class EepromImage {
   /// An erased image (every byte 0xFF).
   EepromImage();
 
-  /// Erased bytes everywhere, then plausible settings in every byte that
-  /// belongs to a parameter, for the given object type (0 or 1).
-  static EepromImage Defaults(int objectType);
+  /// `erased` everywhere (0xFF, as in a blank EEPROM), then plausible
+  /// settings in every byte that belongs to a parameter, for the given
+  /// object type (0 or 1).
+  static EepromImage Defaults(int objectType, std::uint8_t erased = 0xFF);
 
   /// Byte at `address` (0..4095); other addresses read as 0xFF.
   std::uint8_t At(int address) const;
