@@ -267,12 +267,6 @@ bool Simulator::runControl(const std::string& line) {
 int Simulator::Run() {
   if (!prepareEeprom()) return 2;
   std::string error;
-  if (!m_pty.Open(error)) {
-    std::fprintf(stderr, "zart-sim: %s\n", error.c_str());
-    return 1;
-  }
-  say(m_pty.Path());
-
   LineSource stdinSource;
   stdinSource.fd = STDIN_FILENO;
   fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
@@ -296,6 +290,13 @@ int Simulator::Run() {
       return 1;
     }
   }
+
+  // The device path goes out last: once it is printed, the FIFO is there too.
+  if (!m_pty.Open(error)) {
+    std::fprintf(stderr, "zart-sim: %s\n", error.c_str());
+    return 1;
+  }
+  say(m_pty.Path());
 
   m_lastAdvanceUs = nowUs();
   bool running = true;

@@ -88,6 +88,8 @@ class SimProcess {
     return ReadLine();
   }
 
+  void Signal(int sig) { ::kill(m_pid, sig); }
+
   /// Exit status, or -1 when the process does not end within two seconds.
   int Wait() {
     for (int i = 0; i < 200; ++i) {
@@ -189,6 +191,63 @@ TEST(SimProcess, LinkFollowsUnplugAndReplugAndGoesOnExit) {
   EXPECT_EQ(sim.Command("quit"), "ok quit");
   EXPECT_EQ(sim.Wait(), 0);
   EXPECT_NE(::lstat(link.c_str(), &st), 0) << "link removed on exit";
+}
+
+TEST(SimProcess, EepromIsSavedOnTerminationAndLoadedAgain) {
+  const std::string file = ::testing::TempDir() + "zart_sim_image_" + std::to_string(::getpid()) + ".bin";
+  ::unlink(file.c_str());
+  {
+    SimProcess sim({"--eeprom", file});
+    const int fd = openRaw(sim.ReadLine());
+    ASSERT_GE(fd, 0);
+    Bytes write = B({7, 101, 0x05, 0x00, 2, 0x41, 0x42});
+    AppendCrc(write);
+    EXPECT_EQ(exchange(fd, write, std::chrono::milliseconds(2000), write.size()), write);
+    ::close(fd);
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
+  }
+  SimProcess again({"--eeprom", file});
+  ASSERT_FALSE(again.ReadLine().empty());
+  EXPECT_EQ(again.Command("dump 1280 3"), "ok dump 1280: 41 42 CE");
+  EXPECT_EQ(again.Command("dump 258 1"), "ok dump 258: 0F") << "the rest of the defaults kept";
+  EXPECT_EQ(again.Command("quit"), "ok quit");
+  EXPECT_EQ(again.Wait(), 0);
+  ::unlink(file.c_str());
+}
+
+TEST(SimProcess, ControlFifoSwitchesTheBlockedFlag) {
+  const std::string fifo = ::testing::TempDir() + "zart_sim_ctl_" + std::to_string(::getpid());
+  SimProcess sim({"--control", fifo});
+  const int fd = openRaw(sim.ReadLine());
+  ASSERT_GE(fd, 0);
+  const int ctl = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(ctl, 0);
+  ASSERT_EQ(::write(ctl, "block on\n", 9), 9);
+  EXPECT_EQ(sim.ReadLine(), "ok block on");
+  const Bytes reply = exchange(fd, kStatus, std::chrono::milliseconds(2000), 255);
+  ASSERT_EQ(reply.size(), 255u);
+  EXPECT_EQ(reply[3], 0x82) << "blocked flag in bit 15 of register 300";
+  ::close(ctl);
+  ::close(fd);
+  EXPECT_EQ(sim.Command("quit"), "ok quit");
+  EXPECT_EQ(sim.Wait(), 0);
+  struct stat st{};
+  EXPECT_NE(::stat(fifo.c_str(), &st), 0) << "FIFO removed on exit";
+}
+
+TEST(SimProcess, RefusesAnImageOfTheWrongSize) {
+  const std::string file = ::testing::TempDir() + "zart_sim_short_" + std::to_string(::getpid()) + ".bin";
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_EQ(::write(fd, "short", 5), 5);
+  ::close(fd);
+  SimProcess sim({"--eeprom", file});
+  EXPECT_EQ(sim.ReadLine(), "");
+  EXPECT_EQ(sim.Wait(), 2);
+  struct stat st{};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 5) << "the file is left alone";
+  ::unlink(file.c_str());
 }
 
 }  // namespace
