@@ -1,0 +1,433 @@
+#include "ui/panel_builder.h"
+
+#include <span>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QTabBar>
+
+#include "ui/param_box.h"
+
+namespace zart::ui {
+namespace {
+
+// Layout of the form data, twips relative to the container.
+constexpr int kRowHeight = 375;        // every parameter box
+constexpr int kTableRowTop = 240;      // first row of a channel or input screen
+constexpr int kTableNameLeft = 600;    // name column of both tables
+constexpr int kTemplateBoxWidth = 975;
+constexpr int kWideName = 1215;        // 12-byte names
+constexpr int kNarrowName = 500;       // 4-byte names, rows 5-8 of channel screens
+constexpr int kRowLabelLeft = 120;
+constexpr int kRowLabelWidth = 375;
+
+constexpr int kLogicTop = 600;
+constexpr int kLogicThresholdLeft = 120;
+constexpr int kLogicInputLeft = 1680;
+constexpr int kLogicBoxWidth = 495;
+constexpr int kNotOutTop = 960;
+constexpr int kNotOutHeight = 255;
+
+constexpr int kRelayBoxLeft = 120;
+constexpr int kRelayBoxTop = 600;
+constexpr int kRelayBoxWidth = 615;
+constexpr int kRelayLabelLeft = 120;
+constexpr int kRelayLabelTop = 240;
+constexpr int kRelayLabelWidth = 600;
+constexpr int kRelayLabelHeight = 255;
+
+// Function pages: caption at the left, boxes in one 1215-wide area.
+constexpr int kFunPageLeft = 360;
+constexpr int kFunPageTop = 480;
+constexpr int kFunPageWidth = 6495;
+constexpr int kFunPageHeight = 8400;
+constexpr int kFunRowTop = 360;
+constexpr int kFunRowStep = 360;
+constexpr int kFunCaptionLeft = 120;
+constexpr int kFunCaptionWidth = 4560;
+constexpr int kFunBoxLeft = 4920;
+constexpr int kFunBoxArea = 1215;
+
+struct Column {
+  const char16_t* header;
+  int left;
+  int width;
+};
+// Column headers of the channel table in Frame1 and of the input table in Frame2.
+constexpr std::array<Column, 9> kChannelColumns{{{u"Имя", 720, 1200},
+                                                 {u"РЗН", 1920, 600},
+                                                 {u"Тип", 2520, 840},
+                                                 {u"НПИ", 3360, 1080},
+                                                 {u"ВПИ", 4560, 960},
+                                                 {u"Код упр.", 5760, 1080},
+                                                 {u"П1", 7080, 1080},
+                                                 {u"П2", 8160, 960},
+                                                 {u"Авария", 9360, 1080}}};
+constexpr std::array<Column, 4> kInputColumns{
+    {{u"Имя", 600, 1200}, {u"РЗН", 1920, 840}, {u"Тип", 3120, 600}, {u"Код упр.", 3960, 1080}}};
+
+constexpr int kTableRowsPerScreen = 8;
+
+int TableRowTop(int row) { return kTableRowTop + (row - 1) * kRowHeight; }
+
+QString Num(int n) { return QString::number(n); }
+
+}  // namespace
+
+PanelBuilder::PanelBuilder(PanelSet& panels, const ParamTwips& twips, BoxFactory makeBox, EventPump pump)
+    : m_panels(panels), m_twips(twips), m_makeBox(std::move(makeBox)), m_pump(std::move(pump)) {
+  if (!m_pump) m_pump = [] {};
+}
+
+void PanelBuilder::ShowOnTop(QWidget* control) {
+  control->raise();
+  control->setVisible(true);
+}
+
+ParamBox* PanelBuilder::NewBox(int index, QWidget* parent, int left, int top, int width, int height) {
+  ParamBox* box = m_makeBox(index, parent);
+  box->setGeometry(m_twips.Rect(left, top, width, height));
+  m_panels.txt_par[static_cast<std::size_t>(index)] = box;
+  return box;
+}
+
+QLabel* PanelBuilder::NewLabel(QWidget* parent, const QString& text, int left, int top, int width, int height,
+                               int alignment) {
+  auto* label = new QLabel(text, parent);
+  label->setAlignment(Qt::Alignment(alignment));
+  label->setGeometry(m_twips.Rect(left, top, width, height));
+  return label;
+}
+
+QGroupBox* PanelBuilder::NewFrame(QWidget* parent, const QString& caption, int left, int top, int width,
+                                  int height) {
+  auto* frame = new QGroupBox(caption, parent);
+  frame->setGeometry(m_twips.Rect(left, top, width, height));
+  frame->setVisible(false);
+  return frame;
+}
+
+QGroupBox* PanelBuilder::LoadFrame(const QGroupBox* element0) {
+  auto* frame = new QGroupBox(element0->title(), element0->parentWidget());
+  frame->setGeometry(element0->geometry());
+  frame->setVisible(false);
+  frame->raise();
+  return frame;
+}
+
+QTabBar* PanelBuilder::NewTabStrip(const StripGeometry& g) {
+  // The strip's pane is a plain panel; its tabs run along the bottom edge, below
+  // the page frames, as in the controller's service tool design.
+  auto* pane = new QFrame(m_panels.frm_prg);
+  pane->setFrameShape(QFrame::StyledPanel);
+
+  auto* strip = new QTabBar(m_panels.frm_prg);
+  strip->setShape(QTabBar::RoundedSouth);
+  strip->setExpanding(false);
+  strip->setUsesScrollButtons(true);
+  strip->setElideMode(Qt::ElideNone);
+  strip->addTab(QString());
+  const QRect area = m_twips.Rect(g.left, g.top, g.width, g.height);
+  const int tabHeight = strip->sizeHint().height();
+  strip->setGeometry(area.left(), area.bottom() + 1 - tabHeight, area.width(), tabHeight);
+  pane->setGeometry(area.left(), area.top(), area.width(), area.height() - tabHeight + 2);
+  return strip;
+}
+
+void PanelBuilder::BuildFormData(const std::array<params::FunctionPage, 5>& pages) {
+  PanelSet& p = m_panels;
+  QWidget* prg = p.frm_prg;
+
+  p.TabStrip_fun = NewTabStrip(kStripFun);
+  p.TabStrip_psa = NewTabStrip(kStripPsa);
+  p.TabStrip_din = NewTabStrip(kStripDin);
+  p.TabStrip_logic = NewTabStrip(kStripLogic);
+  p.TabStrip_prs = NewTabStrip(kStripPrs);
+
+  // Function pages, slots 0..88.
+  for (std::size_t t = 0; t < p.frm_fun.size(); ++t) {
+    p.frm_fun[t] = NewFrame(prg, pages[t].frameCaption, kFunPageLeft, kFunPageTop, kFunPageWidth, kFunPageHeight);
+    BuildFunctionPage(p.frm_fun[t], pages[t]);
+  }
+
+  // Header strips above the channel screens and the input screens.
+  const int left = Qt::AlignLeft | Qt::AlignVCenter;
+  const int centre = Qt::AlignCenter;
+  p.Frame1 = new QWidget(prg);
+  p.Frame1->setGeometry(m_twips.Rect(7320, 600, 10695, 360));
+  NewLabel(p.Frame1, QStringLiteral(u"Канал"), 120, 60, 600, 255, left);
+  for (std::size_t j = 0; j < kChannelColumns.size(); ++j) {
+    const Column& c = kChannelColumns[j];
+    p.lblc_ch[j] = NewLabel(p.Frame1, QString::fromUtf16(c.header), c.left, 60, c.width, 255, centre);
+  }
+  p.Frame2 = new QWidget(prg);
+  p.Frame2->setGeometry(m_twips.Rect(7320, 5160, 5175, 480));
+  NewLabel(p.Frame2, QStringLiteral(u"Канал"), 60, 180, 540, 255, left);
+  for (std::size_t j = 0; j < kInputColumns.size(); ++j) {
+    const Column& c = kInputColumns[j];
+    p.lblc_din[j] = NewLabel(p.Frame2, QString::fromUtf16(c.header), c.left, 180, c.width, 255, centre);
+  }
+
+  const QString dash = QStringLiteral(u"-");
+  const int right = Qt::AlignRight | Qt::AlignVCenter;
+
+  // Channel table template.
+  p.frm_psa[0] = NewFrame(prg, QString(), 7440, 960, 10815, 3375);
+  NewBox(89, p.frm_psa[0], kTableNameLeft, kTableRowTop, kTemplateBoxWidth, kRowHeight)->setText(dash);
+  p.lblc_ch_n[0] = NewLabel(p.frm_psa[0], dash, kRowLabelLeft, kTableRowTop, kRowLabelWidth, kRowHeight, right);
+
+  // Input table template.
+  p.frm_din[0] = NewFrame(prg, QString(), 7320, 5640, 5175, 3255);
+  NewBox(952, p.frm_din[0], kTableNameLeft, kTableRowTop, kTemplateBoxWidth, kRowHeight)->setText(dash);
+  p.lblc_din_n[0] = NewLabel(p.frm_din[0], dash, kRowLabelLeft, kTableRowTop, kRowLabelWidth, kRowHeight, right);
+
+  // Logic blocks: the first majority block and the two NOT blocks.
+  p.frm_logic[0] = NewFrame(prg, QString(), 12840, 5160, 5775, 1335);
+  NewBox(737, p.frm_logic[0], kLogicThresholdLeft, kLogicTop, kLogicBoxWidth, kRowHeight)->setText(dash);
+  p.lblc_lm[0] = NewLabel(p.frm_logic[0], QStringLiteral(u"из 8"), 720, kLogicTop, 735, kRowHeight, left);
+  for (std::size_t n = 15; n <= 16; ++n) {
+    p.frm_logic[n] = NewFrame(prg, QString(), 12840, 5160, 5775, 1335);
+    NewLabel(p.frm_logic[n], QStringLiteral(u"Входы"), 360, kLogicTop, 1200, kRowHeight, left);
+    NewLabel(p.frm_logic[n], QStringLiteral(u"Выходы"), 360, kNotOutTop, 1200, kNotOutHeight, left);
+  }
+  p.lbl_notout[0] = NewLabel(p.frm_logic[15], dash, kLogicInputLeft, kNotOutTop, kLogicBoxWidth, kNotOutHeight, centre);
+
+  // Relay outputs.
+  p.frm_prs[0] = NewFrame(prg, QStringLiteral(u"Релейные выходы"), 12840, 7440, 5775, 1455);
+  NewBox(888, p.frm_prs[0], kRelayBoxLeft, kRelayBoxTop, kRelayBoxWidth, kRowHeight)->setText(dash);
+  p.lblc_dout[0] = NewLabel(p.frm_prs[0], QStringLiteral(u"1"), kRelayLabelLeft, kRelayLabelTop, kRelayLabelWidth,
+                            kRelayLabelHeight, centre);
+
+  // The pages lie over their strips' panes; the strips' tabs stay reachable.
+  for (QTabBar* strip : {p.TabStrip_fun, p.TabStrip_psa, p.TabStrip_din, p.TabStrip_logic, p.TabStrip_prs}) {
+    strip->raise();
+  }
+  p.Frame1->raise();
+  p.Frame2->raise();
+}
+
+void PanelBuilder::BuildFunctionPage(QGroupBox* page, const params::FunctionPage& content) {
+  const QString dash = QStringLiteral(u"-");
+  const int left = Qt::AlignLeft | Qt::AlignVCenter;
+  int top = kFunRowTop;
+  for (const params::FunctionRow& row : content.rows) {
+    if (!row.columnHeader.isEmpty()) {
+      // The header's words are spaced to stand over the boxes of the next
+      // line; it ends where the boxes end.
+      QLabel* header = NewLabel(page, row.columnHeader, kFunCaptionLeft, top, kFunBoxLeft + kFunBoxArea - kFunCaptionLeft,
+                                kRowHeight, Qt::AlignRight | Qt::AlignBottom);
+      header->setTextFormat(Qt::PlainText);
+      top += kFunRowStep;
+    }
+    if (row.boxSlots.empty()) {
+      // A footnote: one line across the page.
+      QLabel* note = NewLabel(page, row.caption, kFunCaptionLeft, top, kFunPageWidth - 2 * kFunCaptionLeft,
+                              kRowHeight, left);
+      note->setWordWrap(true);
+      top += kFunRowStep;
+      continue;
+    }
+    NewLabel(page, row.caption, kFunCaptionLeft, top, kFunCaptionWidth, kRowHeight, left);
+    const int count = static_cast<int>(row.boxSlots.size());
+    // Two boxes: 600 each with a small gap; three: 405 each; all within 1215.
+    const int width = count == 1 ? kFunBoxArea : count == 2 ? 600 : kFunBoxArea / count;
+    const int step = count == 2 ? kFunBoxArea - width : width;
+    for (int b = 0; b < count; ++b) {
+      NewBox(row.boxSlots[static_cast<std::size_t>(b)], page, kFunBoxLeft + b * step, top, width, kRowHeight)
+          ->setText(dash);
+    }
+    top += kFunRowStep;
+  }
+}
+
+void PanelBuilder::BuildTableScreens(bool channels) {
+  PanelSet& p = m_panels;
+  const std::span<QGroupBox*> frames = channels ? std::span<QGroupBox*>(p.frm_psa) : std::span<QGroupBox*>(p.frm_din);
+  const std::span<QLabel*> rowLabels = channels ? std::span<QLabel*>(p.lblc_ch_n) : std::span<QLabel*>(p.lblc_din_n);
+  const std::span<const Column> columns =
+      channels ? std::span<const Column>(kChannelColumns) : std::span<const Column>(kInputColumns);
+  QTabBar* strip = channels ? p.TabStrip_psa : p.TabStrip_din;
+  const int firstSlot = channels ? 89 : 952;
+  const int screens = static_cast<int>(frames.size());
+  const int right = Qt::AlignRight | Qt::AlignVCenter;
+  auto tabCaption = [channels](int screen) {
+    return channels ? QStringLiteral(u"Экр") + Num(screen + 1) : Num(screen + 1);
+  };
+  // 12-byte names take the wide box; channel rows 5-8 hold 4-byte names.
+  auto nameWidth = [channels](int row) { return channels && row > 4 ? kNarrowName : kWideName; };
+
+  strip->setTabText(0, tabCaption(0));
+  ParamBox* element0 = p.txt_par[static_cast<std::size_t>(firstSlot)];
+  element0->resize(m_twips.Px(kWideName), element0->height());
+  rowLabels[0]->setText(Num(1));
+
+  int i = firstSlot;
+  int n = 0;
+  auto nextRow = [&](int screen, int row, const QString& text) {
+    ++i;
+    ParamBox* box = NewBox(i, frames[static_cast<std::size_t>(screen)], kTableNameLeft, TableRowTop(row),
+                           nameWidth(row), kRowHeight);
+    ShowOnTop(box);
+    box->setText(text);
+    ++n;
+    QLabel* label = NewLabel(frames[static_cast<std::size_t>(screen)], QString(), kRowLabelLeft, TableRowTop(row),
+                             kRowLabelWidth, kRowHeight, right);
+    rowLabels[static_cast<std::size_t>(n)] = label;
+    ShowOnTop(label);
+    label->setText(Num(kTableRowsPerScreen * screen + row));
+  };
+
+  // Screen 0: rows 2..8 of the name column show their own slot numbers.
+  for (int r = 2; r <= kTableRowsPerScreen; ++r) nextRow(0, r, Num(i + 1));
+
+  // Further screens: their name boxes show the channel or input number.
+  for (int s = 1; s < screens; ++s) {
+    frames[static_cast<std::size_t>(s)] = LoadFrame(frames[0]);
+    strip->addTab(tabCaption(s));
+    for (int r = 1; r <= kTableRowsPerScreen; ++r) {
+      nextRow(s, r, Num(kTableRowsPerScreen * s + r));
+      m_pump();
+    }
+  }
+
+  // The value columns, column by column, so that box 89 + 72 j + 8 s + r - 1
+  // is column j of channel 8 s + r (inputs: 952 + 64 j + 8 s + r - 1).
+  for (std::size_t j = 1; j < columns.size(); ++j) {
+    const int left = columns[j].left;
+    const int width = columns[j].width;
+    for (int s = 0; s < screens; ++s) {
+      for (int r = 1; r <= kTableRowsPerScreen; ++r) {
+        ++i;
+        ParamBox* box = NewBox(i, frames[static_cast<std::size_t>(s)], left, TableRowTop(r), width, kRowHeight);
+        ShowOnTop(box);
+        box->setText(Num(i));
+      }
+    }
+  }
+  frames[0]->setVisible(true);
+}
+
+void PanelBuilder::BuildChannelPages() { BuildTableScreens(true); }
+
+void PanelBuilder::BuildInputPages() { BuildTableScreens(false); }
+
+void PanelBuilder::BuildLogicPages() {
+  PanelSet& p = m_panels;
+  const int centre = Qt::AlignCenter;
+  auto majorityCaption = [](int block) {
+    return QStringLiteral(u"Логический блок мажоритарный М") + Num(block + 1) + QStringLiteral(u". Выход ") +
+           Num(block + 70);
+  };
+  auto inputLeft = [](int k) { return kLogicInputLeft + kLogicBoxWidth * k; };  // k from 0
+
+  p.TabStrip_logic->setTabText(0, QStringLiteral(u"М1"));
+  p.frm_logic[0]->setTitle(majorityCaption(0));
+
+  int i = 737;
+  for (int k = 0; k < 8; ++k) {
+    ++i;
+    ParamBox* box = NewBox(i, p.frm_logic[0], inputLeft(k), kLogicTop, kLogicBoxWidth, kRowHeight);
+    ShowOnTop(box);
+    box->setText(Num(i));
+  }
+
+  const QLabel* lm0 = p.lblc_lm[0];
+  for (int b = 1; b <= 14; ++b) {
+    p.TabStrip_logic->addTab(QStringLiteral(u"М") + Num(b + 1));
+    QGroupBox* frame = LoadFrame(p.frm_logic[0]);
+    p.frm_logic[static_cast<std::size_t>(b)] = frame;
+    frame->setTitle(majorityCaption(b));
+    auto* lm = new QLabel(lm0->text(), frame);
+    lm->setAlignment(lm0->alignment());
+    lm->setGeometry(lm0->geometry());
+    p.lblc_lm[static_cast<std::size_t>(b)] = lm;
+    ShowOnTop(lm);
+    ++i;
+    ParamBox* threshold = NewBox(i, frame, kLogicThresholdLeft, kLogicTop, kLogicBoxWidth, kRowHeight);
+    ShowOnTop(threshold);
+    threshold->setText(Num(i));
+    for (int k = 0; k < 8; ++k) {
+      ++i;
+      ParamBox* box = NewBox(i, frame, inputLeft(k), kLogicTop, kLogicBoxWidth, kRowHeight);
+      ShowOnTop(box);
+      box->setText(Num(i));
+      m_pump();
+    }
+  }
+
+  int m = 0;
+  for (int n = 0; n < 2; ++n) {
+    p.TabStrip_logic->addTab(QStringLiteral(u"НЕ") + Num(n + 1));
+    QGroupBox* frame = p.frm_logic[static_cast<std::size_t>(n + 15)];
+    frame->setVisible(false);
+    frame->setTitle(QStringLiteral(u"Логический блок Н") + Num(n + 1) + QStringLiteral(u" (8НЕ8)."));
+    for (int k = 0; k < 8; ++k) {
+      ++i;
+      ParamBox* box = NewBox(i, frame, inputLeft(k), kLogicTop, kLogicBoxWidth, kRowHeight);
+      ShowOnTop(box);
+      box->setText(Num(i));
+    }
+    for (int k = 0; k < 8; ++k) {
+      if (n == 0 && k == 0) continue;  // the form's own element 0
+      ++m;
+      QLabel* out = NewLabel(frame, QString(), inputLeft(k), kNotOutTop, kLogicBoxWidth, kNotOutHeight, centre);
+      p.lbl_notout[static_cast<std::size_t>(m)] = out;
+      ShowOnTop(out);
+      m_pump();
+    }
+  }
+  for (std::size_t out = 0; out < p.lbl_notout.size(); ++out) {
+    p.lbl_notout[out]->setText(Num(85 + static_cast<int>(out)));
+  }
+  p.frm_logic[0]->setVisible(true);
+}
+
+void PanelBuilder::BuildRelayPages() {
+  PanelSet& p = m_panels;
+  const int centre = Qt::AlignCenter;
+  auto pageCaption = [](int b) {
+    return QStringLiteral(u"Релейные выходы с ") + Num(8 * b + 1) + QStringLiteral(u" по ") + Num(8 * b + 8);
+  };
+
+  p.TabStrip_prs->setTabText(0, QStringLiteral(u"1-8"));
+  p.frm_prs[0]->setTitle(pageCaption(0));
+
+  int i = 888;
+  int n = 0;
+  auto nextColumn = [&](QGroupBox* frame, int j) {
+    ++i;
+    ParamBox* box = NewBox(i, frame, kRelayBoxLeft + j * kRelayBoxWidth, kRelayBoxTop, kRelayBoxWidth, kRowHeight);
+    ShowOnTop(box);
+    box->setText(Num(i));
+    m_pump();
+    ++n;
+    QLabel* label = NewLabel(frame, QString(), kRelayLabelLeft + j * kRelayLabelWidth, kRelayLabelTop,
+                             kRelayLabelWidth, kRelayLabelHeight, centre);
+    p.lblc_dout[static_cast<std::size_t>(n)] = label;
+    ShowOnTop(label);
+    label->setText(Num(n + 1));
+  };
+
+  for (int j = 1; j < 8; ++j) nextColumn(p.frm_prs[0], j);
+  for (int b = 1; b < PanelSet::kRelayPages; ++b) {
+    p.TabStrip_prs->addTab(Num(8 * b + 1) + QStringLiteral(u"-") + Num(8 * b + 8));
+    QGroupBox* frame = LoadFrame(p.frm_prs[0]);
+    p.frm_prs[static_cast<std::size_t>(b)] = frame;
+    frame->setTitle(pageCaption(b));
+    for (int j = 0; j < 8; ++j) {
+      nextColumn(frame, j);
+      m_pump();
+    }
+  }
+  p.frm_prs[0]->setVisible(true);
+}
+
+void PanelBuilder::SetFunctionTabs() {
+  PanelSet& p = m_panels;
+  for (int t = 0; t < 4; ++t) p.TabStrip_fun->addTab(QString());
+  const std::array<const char16_t*, 5> captions{u"Двигатель", u"ОЖ", u"Масло", u"Токовое упр", u"Система"};
+  for (int t = 0; t < 5; ++t) p.TabStrip_fun->setTabText(t, QString::fromUtf16(captions[static_cast<std::size_t>(t)]));
+  p.frm_fun[0]->setVisible(true);
+}
+
+}  // namespace zart::ui

@@ -1,0 +1,391 @@
+#include "ui/param_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabBar>
+
+#include "params/box_colors.h"
+#include "params/function_pages.h"
+#include "ui/file_chooser.h"
+#include "ui/panel_builder.h"
+#include "ui/param_resize.h"
+
+namespace zart::ui {
+namespace {
+
+constexpr int kFrameWidth = 27135;  // frm_prg
+constexpr int kFrameHeight = 9975;
+
+// The legend, top to bottom: swatch, colour and caption.
+struct LegendRow {
+  int top;
+  int shape;  // Shape1..Shape7
+  std::uint32_t colour;
+  const char16_t* caption;
+};
+constexpr std::array<LegendRow, 7> kLegend{{
+    {840, 1, params::COLOR_FROM_EEPROM, u"Значение из ЭСППЗУ"},
+    {1200, 7, params::COLOR_NOT_READ, u"Значение не прочитано из ЭСППЗУ"},
+    {1800, 2, params::COLOR_FROM_FILE, u"Значение из файла"},
+    {2160, 6, params::COLOR_MISSING_IN_FILE, u"Значение отсутствует в файле"},
+    {2760, 4, params::COLOR_MATCHES_FILE, u"Значение соответствует данному в файле"},
+    {3240, 5, params::COLOR_DIFFERS_FROM_FILE, u"Значение не соответствует данному в файле"},
+    {3840, 3, params::COLOR_CHANGED, u"Значение изменено"},
+}};
+
+constexpr std::array<const char16_t*, 18> kSensorTypes{
+    u"0 - отключен",
+    u"1 - Pt1000  (-200 ... +850 °C)",
+    u"2 - ТХА(К)  (-200 ... +1360 °C)",
+    u"3 - 4-20 мА   (0 ... +700 °C)",
+    u"4 - 4-20 мА   (0 ... 2,5 бар)",
+    u"5 - 4-20 мА   (0 ... 4 бар)",
+    u"6 - 4-20 мА   (0 ... 7 бар)",
+    u"7 - 4-20 мА   (0 ... 10 бар)",
+    u"8 - 4-20 мА   (0 ... 30 бар)",
+    u"9 - 4-20 мА   (0 ... 40 бар)",
+    u"10 - Дискретный НР",
+    u"11 - Дискретный НЗ",
+    u"12 - 4-20 мА   (0 ... 100 %)",
+    u"13 - 4-20 мА   (T,°C)",
+    u"14 - 4-20 мА   (P, бар)",
+    u"15 - внутр Т",
+    u"16 - обороты/мин",
+    u"17 - направление",
+};
+constexpr std::array<const char16_t*, 7> kControlWeights{
+    u"1 - уставка по неисправности П1", u"2 - уставка по аварии включена", u"4 - останов с охлаждением",
+    u"8 - останов без охлаждения",      u"16 - контроль всегда",           u"32 - уставка по неисправности П2",
+    u"64 - блокировка запуска",
+};
+
+QColor Rgb(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
+
+}  // namespace
+
+ParamWindow::ParamWindow(QWidget* owner, EventPump pump, const QString& startFolder)
+    : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_twips(logicalDpiX()),
+      m_pump(pump ? std::move(pump) : EventPump([] { QCoreApplication::processEvents(); })),
+      m_startFolder(startFolder.isEmpty() ? QDir::homePath() : startFolder) {
+  setWindowTitle(QStringLiteral(u"Программируемые параметры"));
+  QFont small = font();
+  small.setPointSizeF(8);
+  setFont(small);
+  m_colors.fill(params::COLOR_CHANGED);
+
+  // Box colours go through the palette's Base role; a style that paints edit
+  // boxes natively may ignore it, so the boxes then use Fusion, which does not.
+  if (QApplication::style()->name().compare(QStringLiteral(u"fusion"), Qt::CaseInsensitive) != 0) {
+    m_boxStyle = QStyleFactory::create(QStringLiteral(u"Fusion"));
+    if (m_boxStyle != nullptr) m_boxStyle->setParent(this);
+  }
+  m_boxPalette = m_boxStyle != nullptr ? m_boxStyle->standardPalette() : QApplication::palette("QLineEdit");
+
+  m_panels.frm_prg = new QWidget(this);
+  m_panels.frm_prg->setGeometry(m_twips.Rect(m_frameLeft, m_frameTop, kFrameWidth, kFrameHeight));
+
+  m_vScroll = new QScrollBar(Qt::Vertical, this);
+  m_hScroll = new QScrollBar(Qt::Horizontal, this);
+  m_vScroll->setVisible(false);
+  m_hScroll->setVisible(false);
+  m_vScroll->setSingleStep(240);
+  m_hScroll->setSingleStep(240);
+
+  PanelBuilder builder(m_panels, m_twips, [this](int index, QWidget* parent) { return MakeBox(index, parent); },
+                       m_pump);
+  builder.BuildFormData(params::FunctionPages());
+  BuildStaticControls();
+
+  // The design size: full width and height; a smaller screen gets what fits.
+  const QRect screenArea = screen() != nullptr ? screen()->availableGeometry() : QRect(0, 0, 1920, 1080);
+  setMinimumSize(m_twips.Px(kParamMinWidth), m_twips.Px(kParamMinHeight));
+  setMaximumSize(m_twips.Px(kParamMaxWidth), m_twips.Px(kParamMaxHeight));
+  resize(std::min(m_twips.Px(kParamMaxWidth), screenArea.width()),
+         std::min(m_twips.Px(kParamMaxHeight), screenArea.height()));
+}
+
+ParamWindow::~ParamWindow() = default;
+
+ParamBox* ParamWindow::MakeBox(int index, QWidget* parent) {
+  auto* box = new ParamBox(index, *this, parent);
+  if (m_boxStyle != nullptr) box->setStyle(m_boxStyle);
+  return box;
+}
+
+QLabel* ParamWindow::AddLabel(const QString& text, int left, int top, int width, int height) {
+  auto* label = new QLabel(text, m_panels.frm_prg);
+  label->setGeometry(m_twips.Rect(left, top, width, height));
+  return label;
+}
+
+void ParamWindow::BuildStaticControls() {
+  QWidget* prg = m_panels.frm_prg;
+
+  // Label1: what the "Тип" and "Код упр." columns mean.
+  AddLabel(QStringLiteral(u"Коды типов датчиков"), 18840, 480, 3000, 255);
+  for (std::size_t k = 0; k < kSensorTypes.size(); ++k) {
+    AddLabel(QString::fromUtf16(kSensorTypes[k]), 19080, 780 + 300 * static_cast<int>(k), 2800, 255);
+  }
+  AddLabel(QStringLiteral(u"Десятичные веса кода управления:"), 18840, 6240, 3000, 255);
+  for (std::size_t k = 0; k < kControlWeights.size(); ++k) {
+    AddLabel(QString::fromUtf16(kControlWeights[k]), 19080, 6540 + 300 * static_cast<int>(k), 2800, 255);
+  }
+  // Two more weights lie on the frame's bottom edge and are cut off by it;
+  // the control-code slots are one byte wide, so they cannot apply anyway.
+  AddLabel(QStringLiteral(u"256 - Не нейтр."), 19080, 9960, 2800, 255);
+  AddLabel(QStringLiteral(u"512 - Осн. пит."), 19080, 10200, 2800, 255);
+
+  // Legend of the box colours.
+  AddLabel(QStringLiteral(u"Легенда"), 22440, 480, 1500, 255);
+  for (const LegendRow& row : kLegend) {
+    auto* shape = new QFrame(prg);
+    shape->setFrameShape(QFrame::Box);
+    shape->setAutoFillBackground(true);
+    shape->setGeometry(m_twips.Rect(21960, row.top, 495, 255));
+    m_shapes[static_cast<std::size_t>(row.shape - 1)] = shape;
+    // The last caption stops short of "Прочитать из файла" beside it.
+    const int width = row.top >= 3840 ? 840 : 2100;
+    QLabel* caption = AddLabel(QString::fromUtf16(row.caption), 22560, row.top, width, 480);
+    caption->setWordWrap(true);
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  }
+
+  auto button = [this, prg](const char16_t* text, int left, int top, int width, int height) {
+    auto* b = new QPushButton(QString::fromUtf16(text), prg);
+    b->setGeometry(m_twips.Rect(left, top, width, height));
+    return b;
+  };
+  m_readAll = button(u"Прочитать всё из ЭСППЗУ", 24720, 1800, 2175, 615);
+  m_writeAll = button(u"Записать всё в ЭСППЗУ", 24720, 2520, 2175, 615);
+  m_compare = button(u"Сравнить с файлом", 25200, 3480, 1695, 615);
+  m_readFile = button(u"Прочитать из файла", 23400, 3840, 1695, 615);
+  m_saveFile = button(u"Сохранить в файл", 25200, 4320, 1695, 615);
+
+  // A transfer holds the link for some 13 s; the bar tells how far it got.
+  m_progress = new QProgressBar(prg);
+  m_progress->setGeometry(m_twips.Rect(24720, 3150, 2175, 300));
+  m_progress->setFormat(QStringLiteral(u"%v / %m"));
+  m_progress->setAlignment(Qt::AlignCenter);
+  m_progress->setVisible(false);
+
+  m_chooser = new FileChooser(prg, m_twips, {m_saveFile, m_readFile, m_compare}, m_startFolder);
+
+  m_banner = new QLabel(QStringLiteral(u"Управление по Modbus заблокировано в ЩМКР.540"), prg);
+  m_banner->setGeometry(m_twips.Rect(19680, 8880, 7335, 1335));
+  m_banner->setAlignment(Qt::AlignCenter);
+  m_banner->setWordWrap(true);
+  QFont bannerFont = m_banner->font();
+  bannerFont.setPointSize(24);
+  bannerFont.setBold(true);
+  m_banner->setFont(bannerFont);
+  QPalette bannerPalette = m_banner->palette();
+  bannerPalette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+  m_banner->setPalette(bannerPalette);
+  m_banner->setVisible(false);
+}
+
+void ParamWindow::Form_Load() {
+  if (m_loaded) return;
+  m_loaded = true;
+
+  for (const LegendRow& row : kLegend) {
+    QFrame* shape = m_shapes[static_cast<std::size_t>(row.shape - 1)];
+    QPalette palette = shape->palette();
+    palette.setColor(QPalette::Window, Rgb(row.colour));
+    shape->setPalette(palette);
+  }
+
+  PanelBuilder builder(m_panels, m_twips, [this](int index, QWidget* parent) { return MakeBox(index, parent); },
+                       m_pump);
+  builder.BuildChannelPages();
+  builder.BuildLogicPages();
+  builder.BuildRelayPages();
+  builder.BuildInputPages();
+  builder.SetFunctionTabs();
+  ConnectControls();
+}
+
+void ParamWindow::ConnectControls() {
+  // Connected once everything is built: adding the first tab of a strip
+  // would otherwise switch pages halfway through the build.
+  connect(m_panels.TabStrip_fun, &QTabBar::currentChanged, this, [this] { TabStrip_fun_Click(); });
+  connect(m_panels.TabStrip_psa, &QTabBar::currentChanged, this, [this] { TabStrip_psa_Click(); });
+  connect(m_panels.TabStrip_din, &QTabBar::currentChanged, this, [this] { TabStrip_din_Click(); });
+  connect(m_panels.TabStrip_logic, &QTabBar::currentChanged, this, [this] { TabStrip_logic_Click(); });
+  connect(m_panels.TabStrip_prs, &QTabBar::currentChanged, this, [this] { TabStrip_prs_Click(); });
+
+  connect(m_vScroll, &QScrollBar::valueChanged, this, [this](int v) { VScroll1_Change(v); });
+  connect(m_hScroll, &QScrollBar::valueChanged, this, [this](int v) { HScroll1_Change(v); });
+
+  connect(m_readAll, &QPushButton::clicked, this, [this] {
+    if (m_actions.readAll) m_actions.readAll();
+  });
+  connect(m_writeAll, &QPushButton::clicked, this, [this] {
+    if (m_actions.writeAll) m_actions.writeAll();
+  });
+  connect(m_saveFile, &QPushButton::clicked, this, [this] {
+    if (m_actions.saveFile && m_actions.saveFile(m_chooser->CurrentFolder(), m_chooser->FileName())) {
+      m_chooser->RefreshFiles();
+    }
+  });
+  connect(m_readFile, &QPushButton::clicked, this, [this] {
+    if (m_actions.readFile) m_actions.readFile(m_chooser->CurrentFolder(), m_chooser->FileName());
+  });
+  connect(m_compare, &QPushButton::clicked, this, [this] {
+    if (m_actions.compare) m_actions.compare(m_chooser->CurrentFolder(), m_chooser->FileName());
+  });
+}
+
+void ParamWindow::SwitchPage(QTabBar* strip, std::span<QGroupBox* const> frames) {
+  for (QGroupBox* frame : frames) frame->setVisible(false);
+  const int selected = strip->currentIndex();  // tab position - 1
+  if (selected >= 0 && selected < static_cast<int>(frames.size())) {
+    frames[static_cast<std::size_t>(selected)]->setVisible(true);
+  }
+}
+
+void ParamWindow::TabStrip_fun_Click() { SwitchPage(m_panels.TabStrip_fun, m_panels.frm_fun); }
+void ParamWindow::TabStrip_psa_Click() { SwitchPage(m_panels.TabStrip_psa, m_panels.frm_psa); }
+void ParamWindow::TabStrip_din_Click() { SwitchPage(m_panels.TabStrip_din, m_panels.frm_din); }
+void ParamWindow::TabStrip_logic_Click() { SwitchPage(m_panels.TabStrip_logic, m_panels.frm_logic); }
+void ParamWindow::TabStrip_prs_Click() { SwitchPage(m_panels.TabStrip_prs, m_panels.frm_prs); }
+
+void ParamWindow::SetBlockedBanner(bool visible) { m_banner->setVisible(visible); }
+
+void ParamWindow::ShowProgress(const params::TransferProgress& progress) {
+  if (!progress.active()) {
+    m_progress->setVisible(false);
+    m_progress->reset();
+    return;
+  }
+  m_progress->setRange(0, progress.total);
+  m_progress->setValue(progress.answered);
+  m_progress->setVisible(true);
+}
+
+void ParamWindow::BoxChanged(int index) {
+  if (m_actions.boxChanged) m_actions.boxChanged(index);
+}
+
+void ParamWindow::BoxKeyPress(int index, int key) {
+  if (m_actions.boxKeyPress) m_actions.boxKeyPress(index, key);
+}
+
+QString ParamWindow::Text(int slot) const {
+  if (slot < 0 || slot >= params::kSlotCount) return QString();
+  const ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+  return box != nullptr ? box->text() : QString();
+}
+
+void ParamWindow::SetText(int slot, const QString& text) {
+  if (slot < 0 || slot >= params::kSlotCount) return;
+  ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+  if (box == nullptr) return;
+  if (box->text() == text) {
+    // The edit box reports no change for the same text; the change handler
+    // still runs so the box turns white like any other set text.
+    BoxChanged(slot);
+    return;
+  }
+  box->setText(text);
+}
+
+std::uint32_t ParamWindow::Color(int slot) const {
+  if (slot < 0 || slot >= params::kSlotCount) return params::COLOR_CHANGED;
+  return m_colors[static_cast<std::size_t>(slot)];
+}
+
+const QPalette& ParamWindow::PaletteFor(std::uint32_t rgb) {
+  auto found = m_palettes.find(rgb);
+  if (found == m_palettes.end()) {
+    QPalette palette = m_boxPalette;
+    palette.setColor(QPalette::Base, Rgb(rgb));
+    found = m_palettes.insert(rgb, palette);
+  }
+  return found.value();
+}
+
+void ParamWindow::SetColor(int slot, std::uint32_t rgb) {
+  if (slot < 0 || slot >= params::kSlotCount) return;
+  rgb &= 0xFFFFFF;
+  auto& current = m_colors[static_cast<std::size_t>(slot)];
+  ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+  if (box == nullptr || current == rgb) return;
+  current = rgb;
+  // One shared palette per colour: no style sheet per box, which would make
+  // building and recolouring the 1208 boxes many times slower.
+  box->setPalette(PaletteFor(rgb));
+}
+
+void ParamWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Form_Resize();
+}
+
+void ParamWindow::closeEvent(QCloseEvent* event) {
+  // The owner discards the window and its values; the next use builds a new one.
+  if (m_actions.closed) m_actions.closed();
+  QWidget::closeEvent(event);
+}
+
+void ParamWindow::Form_Resize() {
+  if (isMinimized() || isMaximized()) return;
+  const QSize inner = size();
+  const QSize frameExtra = isVisible() ? frameGeometry().size() - inner : QSize(0, 0);
+  ParamResizeInput in;
+  in.innerWidth = m_twips.Twips(inner.width());
+  in.innerHeight = m_twips.Twips(inner.height());
+  in.outerWidth = m_twips.Twips(inner.width() + frameExtra.width());
+  in.outerHeight = m_twips.Twips(inner.height() + frameExtra.height());
+  in.frameWidth = kFrameWidth;
+  in.frameHeight = kFrameHeight;
+  const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_vScroll);
+  in.vBarWidth = m_twips.Twips(extent);
+  in.hBarHeight = m_twips.Twips(extent);
+
+  const ParamResizeLayout out = ParamFormResize(in);
+  if (out.resize) {
+    // Raises the resize event again with the clamped size.
+    resize(m_twips.Px(out.outerWidth) - frameExtra.width(), m_twips.Px(out.outerHeight) - frameExtra.height());
+    return;
+  }
+
+  m_vScroll->setVisible(out.vVisible);
+  if (out.vVisible) {
+    m_vScroll->setGeometry(m_twips.Px(out.vLeft), 0, extent, m_twips.Px(out.vHeight));
+    m_vScroll->setRange(0, out.vMaximum);
+    m_vScroll->setPageStep(std::max(1, in.innerHeight));
+    m_vScroll->raise();
+  }
+  m_hScroll->setVisible(out.hVisible);
+  if (out.hVisible) {
+    m_hScroll->setGeometry(0, m_twips.Px(out.hTop), m_twips.Px(out.hWidth), extent);
+    m_hScroll->setRange(0, out.hMaximum);
+    m_hScroll->setPageStep(std::max(1, in.innerWidth));
+    m_hScroll->raise();
+  }
+}
+
+void ParamWindow::HScroll1_Change(int value) {
+  m_frameLeft = ParamFrameLeftForScroll(value);
+  m_panels.frm_prg->move(m_twips.Px(m_frameLeft), m_twips.Px(m_frameTop));
+}
+
+void ParamWindow::VScroll1_Change(int value) {
+  m_frameTop = ParamFrameTopForScroll(value);
+  m_panels.frm_prg->move(m_twips.Px(m_frameLeft), m_twips.Px(m_frameTop));
+}
+
+}  // namespace zart::ui
