@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "link/crc.h"
+#include "link/exchange_cycle.h"
+#include "params/box_colors.h"
+#include "settings/prompter.h"
+#include "support/fake_link_view.h"
+#include "support/fake_serial_port.h"
+#include "ui/file_chooser.h"
+#include "ui/param_box.h"
+#include "ui/param_window.h"
+#include "ui/param_window_controller.h"
+
+namespace zart::ui {
+namespace {
+
+class OkPrompter : public settings::Prompter {
+ public:
+  std::vector<settings::Message> asked;
+  settings::Answer Ask(const settings::Message& message) override {
+    asked.push_back(message);
+    return settings::Answer::ok;
+  }
+};
+
+std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> frame) {
+  const link::CrcBytes crc = link::CrcWireBytes(link::Crc16Modbus(frame, static_cast<int>(frame.size()) - 1));
+  frame.push_back(crc.low);
+  frame.push_back(crc.high);
+  return frame;
+}
+
+class ParamControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_port.ForceOpen(true);
+    m_controller = std::make_unique<ParamWindowController>(m_cycle, nullptr, m_view, m_prompter);
+  }
+  void TearDown() override { m_controller.reset(); }
+
+  std::vector<std::uint8_t> HeadBytes() const {
+    const link::RequestSlot& head = m_cycle.Queue().Head();
+    return {head.slot_bytes.begin(), head.slot_bytes.begin() + head.last_index + 1};
+  }
+
+  testing::FakeSerialPort m_port;
+  testing::FakeLinkView m_view;
+  link::ExchangeCycle m_cycle{m_port, m_view};
+  OkPrompter m_prompter;
+  std::unique_ptr<ParamWindowController> m_controller;
+};
+
+TEST_F(ParamControllerTest, EnterQueuesTheWriteAndTheEchoTurnsTheBoxGreen) {
+  m_controller->SetEventPump([] {});
+  m_controller->SetBlockedBanner(false);  // the first status reply creates the window, hidden
+  ParamWindow* window = m_controller->Window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isHidden());
+  ParamBox* box = window->Panels().txt_par[2];  // "Стартовые обороты (об/мин)", scale 20
+
+  window->SetColor(2, params::COLOR_FROM_FILE);
+  QTest::keyClicks(box, QStringLiteral(u"7"));  // any other key only edits
+  EXPECT_TRUE(m_cycle.Queue().QueueIsEmpty());
+  EXPECT_EQ(window->Color(2), params::COLOR_CHANGED);
+
+  box->setText(QStringLiteral(u"1500"));
+  QTest::keyClick(box, Qt::Key_Return);
+  ASSERT_EQ(m_cycle.Queue().PendingCount(), 1);
+  EXPECT_EQ(HeadBytes(), (std::vector<std::uint8_t>{0x00, 0x65, 0x01, 0x02, 0x01, 0x4B}));
+  EXPECT_EQ(window->Color(2), params::COLOR_CHANGED);
+
+  m_cycle.ExchangeTick();  // nothing to judge yet; the write goes out
+  const std::vector<std::uint8_t> sent = WithCrc({7, 0x65, 0x01, 0x02, 0x01, 0x4B});
+  ASSERT_FALSE(m_port.written.empty());
+  EXPECT_EQ(m_port.written.back(), sent);
+
+  m_port.Receive(sent);  // the controller echoes the written byte
+  m_cycle.ExchangeTick();
+  EXPECT_EQ(window->Text(2), QStringLiteral(u"1500 "));
+  EXPECT_EQ(window->Color(2), params::COLOR_FROM_EEPROM);
+  EXPECT_EQ(box->palette().color(QPalette::Base), QColor(0, 255, 0));
+}
+
+TEST_F(ParamControllerTest, WindowBuiltInsideATickLosesNoReplyAndJudgesNoneTwice) {
+  m_cycle.SetStatusHandler([this](const link::RxStore& rx) {
+    // Bit 15 of register 300: control over Modbus blocked.
+    m_controller->SetBlockedBanner((rx[3] & 0x80) != 0);
+  });
+  m_cycle.ExchangeTick();  // sends the idle status read
+  ASSERT_EQ(m_port.written.size(), 1u);
+  ASSERT_EQ(m_port.written[0][1], 4);
+
+  std::vector<std::uint8_t> reply{7, 4, 250};
+  reply.resize(3 + 250, 0);
+  reply[3] = 0x82;  // protocol 2.3, blocked
+  reply[4] = 0x03;
+  m_port.Receive(WithCrc(reply));
+
+  // The exchange timer keeps firing while the builders let events run.
+  QTimer timer;
+  timer.setTimerType(Qt::PreciseTimer);
+  int timerTicks = 0;
+  QObject::connect(&timer, &QTimer::timeout, [this, &timerTicks] {
+    ++timerTicks;
+    m_cycle.ExchangeTick();
+  });
+  timer.start(1);
+  m_cycle.ExchangeTick();  // judges the reply; the status handler builds the window
+  timer.stop();
+
+  ASSERT_NE(m_controller->Window(), nullptr);
+  EXPECT_TRUE(m_controller->Window()->isHidden());
+  EXPECT_FALSE(m_controller->Window()->lbl_modbus_off()->isHidden());
+  EXPECT_GT(timerTicks, 0);
+  EXPECT_EQ(m_cycle.Counters().nestedTicksSkipped, static_cast<std::uint64_t>(timerTicks));
+  EXPECT_EQ(m_cycle.Counters().validReplies, 1u);
+  EXPECT_EQ(m_cycle.Counters().ticks, 2u);
+  EXPECT_EQ(m_cycle.Counters().framesSent, 2u);
+  EXPECT_EQ(m_port.written.size(), 2u);
+  EXPECT_EQ(m_cycle.Queue().ReadIndex(), 1);  // the head moved exactly once
+}
+
+TEST_F(ParamControllerTest, MenuReadsAllShowsProgressAndFillsTheBoxes) {
+  m_controller->SetEventPump([] {});
+  m_controller->OpenParamWindow();
+  ParamWindow* window = m_controller->Window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowTitle(), QStringLiteral(u"Программируемые параметры"));
+  EXPECT_EQ(m_cycle.Queue().PendingCount(), 131);
+  // The first block reads slots 0..9: ten bytes at 256.
+  EXPECT_EQ(HeadBytes(), (std::vector<std::uint8_t>{0x00, 0x64, 0x01, 0x00, 10}));
+  QProgressBar* bar = window->TransferBar();
+  EXPECT_FALSE(bar->isHidden());
+  EXPECT_EQ(bar->maximum(), 131);
+  EXPECT_EQ(bar->value(), 0);
+
+  m_cycle.ExchangeTick();  // sends the first read
+  m_port.Receive(WithCrc({7, 0x64, 0x01, 0x00, 10, 50, 1, 75, 40, 60, 80, 90, 100, 0, 0}));
+  m_cycle.ExchangeTick();
+  EXPECT_EQ(bar->value(), 1);
+  EXPECT_EQ(bar->text(), QStringLiteral(u"1 / 131"));
+  EXPECT_EQ(window->Text(0), QStringLiteral(u"50 "));
+  EXPECT_EQ(window->Text(2), QStringLiteral(u"1500 "));
+  for (int slot = 0; slot < 10; ++slot) EXPECT_EQ(window->Color(slot), params::COLOR_FROM_EEPROM) << slot;
+  EXPECT_EQ(window->Text(10), QStringLiteral(u"-"));
+}
+
+TEST_F(ParamControllerTest, ClosingDiscardsTheWindowAndItsValues) {
+  m_controller->SetEventPump([] {});
+  m_controller->OpenParamWindow();
+  QPointer<ParamWindow> first = m_controller->Window();
+  ASSERT_FALSE(first.isNull());
+  first->SetText(0, QStringLiteral(u"42"));
+  first->close();
+  EXPECT_EQ(m_controller->Window(), nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first.isNull());
+
+  // The next status reply builds it again, hidden, with fresh boxes.
+  m_controller->SetBlockedBanner(true);
+  ParamWindow* second = m_controller->Window();
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(second->isHidden());
+  EXPECT_FALSE(second->lbl_modbus_off()->isHidden());
+  EXPECT_EQ(second->Text(0), QStringLiteral(u"-"));
+  m_controller->SetBlockedBanner(false);
+  EXPECT_TRUE(second->lbl_modbus_off()->isHidden());
+  EXPECT_EQ(m_controller->Window(), second);
+}
+
+TEST_F(ParamControllerTest, SavingWritesTheFileAndTheListShowsIt) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  m_controller->SetEventPump([] {});
+  m_controller->SetStartFolder(dir.path());
+  m_controller->SetBlockedBanner(false);
+  ParamWindow* window = m_controller->Window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->Chooser().CurrentFolder(), QDir::cleanPath(dir.path()));
+  window->Chooser().Text3()->setText(QStringLiteral(u"set.ini"));
+  window->cmdSaveFile()->click();
+  EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral(u"set.ini"))));
+  ASSERT_EQ(window->Chooser().File2()->count(), 1);
+  EXPECT_EQ(window->Chooser().File2()->item(0)->text(), QStringLiteral(u"set.ini"));
+  EXPECT_EQ(window->Color(1207), params::COLOR_FROM_FILE);
+  EXPECT_TRUE(m_prompter.asked.empty());
+}
+
+}  // namespace
+}  // namespace zart::ui

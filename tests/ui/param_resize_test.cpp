@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QScrollBar>
+#include <QWidget>
+
+#include "ui/param_resize.h"
+#include "ui/param_window.h"
+
+namespace zart::ui {
+namespace {
+
+// Outer and inner size are the same here (no window frame), as on the
+// offscreen platform; the bars are 255 twips thick.
+ParamResizeInput Size(int width, int height) {
+  ParamResizeInput in;
+  in.outerWidth = in.innerWidth = width;
+  in.outerHeight = in.innerHeight = height;
+  return in;
+}
+
+struct ResizeCase {
+  const char* name;
+  int width, height;
+  bool resize;
+  int outWidth, outHeight;
+  bool vVisible;
+  int vMaximum;
+  bool hVisible;
+  int hMaximum;
+};
+
+class FormResizeTest : public ::testing::TestWithParam<ResizeCase> {};
+
+TEST_P(FormResizeTest, ClampsAndPlacesBars) {
+  const ResizeCase& c = GetParam();
+  const ParamResizeLayout out = ParamFormResize(Size(c.width, c.height));
+  EXPECT_EQ(out.resize, c.resize);
+  EXPECT_EQ(out.outerWidth, c.outWidth);
+  EXPECT_EQ(out.outerHeight, c.outHeight);
+  EXPECT_EQ(out.vVisible, c.vVisible);
+  if (c.vVisible) {
+    EXPECT_EQ(out.vMaximum, c.vMaximum);
+  }
+  EXPECT_EQ(out.hVisible, c.hVisible);
+  if (c.hVisible) {
+    EXPECT_EQ(out.hMaximum, c.hMaximum);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormResizeTest,
+    ::testing::Values(
+        // 27135 + 355 = 27490 is not above 27500: no horizontal bar.
+        ResizeCase{"FullWidth", 27500, 10300, false, 27500, 10300, true, 425, false, 0},
+        ResizeCase{"NarrowerByHundred", 27400, 10300, false, 27400, 10300, true, 425, true, 285},
+        ResizeCase{"JustAboveFrame", 27489, 10300, false, 27489, 10300, true, 425, true, 196},
+        ResizeCase{"TooSmall", 5000, 3000, true, 7000, 4000, true, 6725, true, 20685},
+        ResizeCase{"TooLarge", 30000, 12000, true, 27500, 10300, true, 425, false, 0},
+        ResizeCase{"SmallestAllowed", 7000, 4000, false, 7000, 4000, true, 6725, true, 20685}),
+    [](const ::testing::TestParamInfo<ResizeCase>& p) { return std::string(p.param.name); });
+
+TEST(FormResize, BarsFollowTheClampedClientArea) {
+  // A frame of 120 × 450 twips around the client area.
+  ParamResizeInput in = Size(30000, 12000);
+  in.innerWidth = 30000 - 120;
+  in.innerHeight = 12000 - 450;
+  const ParamResizeLayout out = ParamFormResize(in);
+  ASSERT_TRUE(out.resize);
+  EXPECT_EQ(out.vHeight, 10300 - 450);
+  EXPECT_EQ(out.vLeft, 27500 - 120 - 255);
+}
+
+TEST(FormResize, HorizontalBarWithoutVerticalOneUsesTheWholeWidth) {
+  ParamResizeInput in = Size(20000, 10300);
+  in.frameHeight = 5000;  // short enough for no vertical bar
+  const ParamResizeLayout out = ParamFormResize(in);
+  EXPECT_FALSE(out.vVisible);
+  ASSERT_TRUE(out.hVisible);
+  EXPECT_EQ(out.hWidth, 20000);
+  EXPECT_EQ(out.hMaximum, 27135 - 20000 + 350);
+  EXPECT_EQ(out.hTop, 10300 - 255);
+}
+
+TEST(ParamWindowScroll, ScrollValueZeroPutsFrameFiveTwipsRightOfItsDesignPlace) {
+  EXPECT_EQ(ParamFrameLeftForScroll(0), 125);
+  EXPECT_EQ(ParamFrameTopForScroll(425), -425);
+
+  ParamWindow window(nullptr, [] {});
+  window.Form_Load();
+  window.resize(window.Twips().Px(20000), window.Twips().Px(9000));
+  window.show();
+  QCoreApplication::processEvents();
+  QScrollBar* h = window.HScroll1();
+  QScrollBar* v = window.VScroll1();
+  ASSERT_TRUE(h->isVisible());
+  ASSERT_TRUE(v->isVisible());
+  EXPECT_EQ(v->maximum(), 9975 - 9000 + 750);
+  h->setValue(600);
+  EXPECT_EQ(window.Panels().frm_prg->x(), window.Twips().Px(125 - 600));
+  h->setValue(0);
+  EXPECT_EQ(window.Panels().frm_prg->x(), window.Twips().Px(125));
+  v->setValue(300);
+  EXPECT_EQ(window.Panels().frm_prg->y(), window.Twips().Px(-300));
+}
+
+TEST(ParamWindowScroll, ResizeBeyondTheLimitsSnapsBack) {
+  ParamWindow window(nullptr, [] {});
+  window.Form_Load();
+  window.show();
+  window.setMinimumSize(0, 0);  // let the handler, not the size hints, do the clamping
+  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  window.resize(window.Twips().Px(3000), window.Twips().Px(2000));
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  // The limits hold for the outer size, frame and caption included.
+  EXPECT_EQ(window.frameGeometry().width(), window.Twips().Px(7000));
+  EXPECT_EQ(window.frameGeometry().height(), window.Twips().Px(4000));
+}
+
+}  // namespace
+}  // namespace zart::ui
