@@ -112,6 +112,7 @@ class Simulator {
   void flushWrites(std::int64_t now);
   bool runControl(const std::string& line);  // false: quit
   void advanceClock(std::int64_t now);
+  void dropLineContents();
   bool saveEeprom(std::string& error);
 
   SimOptions m_opt;
@@ -233,6 +234,14 @@ void Simulator::flushWrites(std::int64_t now) {
   }
 }
 
+void Simulator::dropLineContents() {
+  // The port was opened or closed: what the previous user left unread, and
+  // replies still on their way to it, are lost as on a real line.
+  m_pty.FlushInput();
+  m_out.clear();
+  m_framer.Clear();
+}
+
 bool Simulator::runControl(const std::string& line) {
   m_discarded = m_framer.DiscardedBytes();
   zart::sim::ControlResult r = m_control.Execute(line);
@@ -247,7 +256,7 @@ bool Simulator::runControl(const std::string& line) {
     case ControlAction::unplug:
       m_pty.Close();
       m_out.clear();
-      m_framer = zart::sim::RequestFramer{};
+      m_framer.Clear();
       break;
     case ControlAction::replug:
       if (m_pty.Open(error)) {
@@ -268,8 +277,9 @@ int Simulator::Run() {
   if (!prepareEeprom()) return 2;
   std::string error;
   LineSource stdinSource;
+  // Standard input stays blocking (it may be the user's terminal); it is
+  // read once per readable poll, which does not block.
   stdinSource.fd = STDIN_FILENO;
-  fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
   LineSource fifoSource;
   if (!m_opt.controlPath.empty()) {
     struct stat st{};
@@ -307,9 +317,13 @@ int Simulator::Run() {
     if (!m_out.empty()) timeoutUs = std::min(timeoutUs, m_out.front().dueUs - now);
     const int timeoutMs = static_cast<int>(std::max<std::int64_t>(0, (timeoutUs + 999) / 1000));
 
-    pollfd fds[3];
+    pollfd fds[4];
     nfds_t count = 0;
-    int ptyIndex = -1, stdinIndex = -1, fifoIndex = -1;
+    int ptyIndex = -1, watchIndex = -1, stdinIndex = -1, fifoIndex = -1;
+    if (m_pty.WatchFd() >= 0) {
+      watchIndex = static_cast<int>(count);
+      fds[count++] = {m_pty.WatchFd(), POLLIN, 0};
+    }
     if (m_pty.IsOpen()) {
       ptyIndex = static_cast<int>(count);
       fds[count++] = {m_pty.MasterFd(), static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0};
@@ -327,6 +341,11 @@ int Simulator::Run() {
     now = nowUs();
     advanceClock(now);
 
+    // Opens and closes of the device first: bytes of an earlier session
+    // must go before the new session's request is read and answered.
+    if (ready > 0 && watchIndex >= 0 && (fds[watchIndex].revents & POLLIN) && m_pty.TakeOpenCloseEvents()) {
+      dropLineContents();
+    }
     if (ready > 0 && ptyIndex >= 0) {
       const short ev = fds[ptyIndex].revents;
       if (ev & POLLIN) {

@@ -1,6 +1,7 @@
 #include "pty_device.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -56,6 +57,12 @@ bool PtyDevice::Open(std::string& error) {
   m_master = master;
   m_slave = slave;
   m_path = path;
+  // Watching is a refinement: without it the device still works.
+  m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (m_watch >= 0 && inotify_add_watch(m_watch, m_path.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+    ::close(m_watch);
+    m_watch = -1;
+  }
   if (!link(error)) {
     Close();
     return false;
@@ -65,10 +72,33 @@ bool PtyDevice::Open(std::string& error) {
 
 void PtyDevice::Close() {
   unlink();
+  if (m_watch >= 0) ::close(m_watch);
+  m_watch = -1;
   if (m_slave >= 0) ::close(m_slave);
   if (m_master >= 0) ::close(m_master);
   m_slave = -1;
   m_master = -1;
+}
+
+bool PtyDevice::TakeOpenCloseEvents() {
+  if (m_watch < 0) return false;
+  bool seen = false;
+  alignas(inotify_event) char buf[4096];
+  while (true) {
+    const ssize_t n = ::read(m_watch, buf, sizeof buf);
+    if (n <= 0) break;
+    for (ssize_t off = 0; off + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+      inotify_event ev{};
+      std::memcpy(&ev, buf + off, sizeof ev);
+      if (ev.mask & (IN_OPEN | IN_CLOSE)) seen = true;
+      off += static_cast<ssize_t>(sizeof(inotify_event) + ev.len);
+    }
+  }
+  return seen;
+}
+
+void PtyDevice::FlushInput() {
+  if (m_slave >= 0) tcflush(m_slave, TCIFLUSH);
 }
 
 bool PtyDevice::link(std::string& error) {

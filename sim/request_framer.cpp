@@ -71,6 +71,11 @@ std::optional<std::vector<std::uint8_t>> RequestFramer::Idle(std::int64_t nowUs)
   return std::nullopt;
 }
 
+void RequestFramer::Clear() {
+  m_discarded += m_buf.size();
+  m_buf.clear();
+}
+
 std::optional<std::int64_t> RequestFramer::NextDeadlineUs() const {
   if (m_buf.empty()) return std::nullopt;
   return m_gapTried ? m_lastByteUs + kStaleGapUs + 1 : m_lastByteUs + kFrameGapUs;

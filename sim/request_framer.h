@@ -36,6 +36,9 @@ class RequestFramer {
   /// empty.
   std::optional<std::int64_t> NextDeadlineUs() const;
 
+  /// Throws the buffered bytes away (counted as discarded).
+  void Clear();
+
   /// Bytes thrown away so far (garbage, bad CRC, stale partial frames).
   std::uint64_t DiscardedBytes() const { return m_discarded; }
   std::size_t Buffered() const { return m_buf.size(); }

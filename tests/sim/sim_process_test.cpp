@@ -160,6 +160,27 @@ TEST(SimProcess, AnswersAStatusRequestOnItsPtyAndQuits) {
   EXPECT_EQ(sim.Wait(), 0);
 }
 
+TEST(SimProcess, ReplyLeftUnreadIsNotServedToTheNextOpener) {
+  SimProcess sim({"--split-reply", "100"});
+  const std::string device = sim.ReadLine();
+  int fd = openRaw(device);
+  ASSERT_GE(fd, 0);
+  // Ask, take only the first half, and close while the rest is on its way.
+  const Bytes half = exchange(fd, kStatus, std::chrono::milliseconds(50));
+  EXPECT_FALSE(half.empty());
+  EXPECT_LT(half.size(), 255u);
+  ::close(fd);
+  EXPECT_EQ(sim.Command("fault none"), "ok fault none");
+  fd = openRaw(device);
+  ASSERT_GE(fd, 0);
+  const Bytes reply = exchange(fd, kStatus, std::chrono::milliseconds(2000), 255);
+  EXPECT_EQ(reply.size(), 255u);
+  EXPECT_TRUE(HasGoodCrc(reply)) << "only the new reply, nothing left over";
+  ::close(fd);
+  EXPECT_EQ(sim.Command("quit"), "ok quit");
+  EXPECT_EQ(sim.Wait(), 0);
+}
+
 TEST(SimProcess, LinkFollowsUnplugAndReplugAndGoesOnExit) {
   const std::string link = ::testing::TempDir() + "zart_sim_link_" + std::to_string(::getpid());
   SimProcess sim({"--link", link, "--fault-silent"});
