@@ -303,6 +303,9 @@ void PanelBuilder::BuildTableScreens(bool channels) {
         box->setText(Num(i));
       }
     }
+    // Beyond the design's own points: without this the value columns are
+    // one stretch of 576 boxes with no events processed.
+    m_pump();
   }
   frames[0]->setVisible(true);
 }

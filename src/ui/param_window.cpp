@@ -344,6 +344,14 @@ void ParamWindow::Form_Resize() {
   if (isMinimized() || isMaximized()) return;
   const QSize inner = size();
   const QSize frameExtra = isVisible() ? frameGeometry().size() - inner : QSize(0, 0);
+  if (isVisible()) {
+    // The limits are for the outer size; once the frame is known the window
+    // manager is told, so that dragging stops at them instead of snapping back.
+    const QSize least(m_twips.Px(kParamMinWidth) - frameExtra.width(), m_twips.Px(kParamMinHeight) - frameExtra.height());
+    const QSize most(m_twips.Px(kParamMaxWidth) - frameExtra.width(), m_twips.Px(kParamMaxHeight) - frameExtra.height());
+    if (minimumSize() != least) setMinimumSize(least);
+    if (maximumSize() != most) setMaximumSize(most);
+  }
   ParamResizeInput in;
   in.innerWidth = m_twips.Twips(inner.width());
   in.innerHeight = m_twips.Twips(inner.height());
