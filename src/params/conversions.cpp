@@ -26,22 +26,24 @@ bool IsDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
 }  // namespace
 
 double ParseNumber(const QString& text) {
-  QString t = text;
+  // The first comma counts as a decimal point and everything from the first
+  // percent sign on is dropped; both are applied in place while reading,
+  // without copying the text.
+  const QStringView t(text);
   const qsizetype comma = t.indexOf(QLatin1Char(','));
-  if (comma >= 0) t[comma] = QLatin1Char('.');
   const qsizetype percent = t.indexOf(QLatin1Char('%'));
-  if (percent >= 0) t.truncate(percent);
+  const qsizetype n = percent >= 0 ? percent : t.size();
+  auto at = [&](qsizetype i) { return i == comma ? QChar(QLatin1Char('.')) : t[i]; };
 
   // The leading decimal number only: sign, digits with at most one point,
   // an optional exponent. Unlike strtod, "inf", "nan" and hexadecimal forms
   // are not numbers here, so a box holding "nan" is written as 0 rather than
   // as whatever an infinity or NaN would clamp to.
-  const qsizetype n = t.size();
   qsizetype i = 0;
-  while (i < n && IsBlank(t[i])) ++i;
+  while (i < n && IsBlank(at(i))) ++i;
   bool negative = false;
-  if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) {
-    negative = t[i] == QLatin1Char('-');
+  if (i < n && (at(i) == QLatin1Char('+') || at(i) == QLatin1Char('-'))) {
+    negative = at(i) == QLatin1Char('-');
     ++i;
   }
   std::string number;  // ASCII digits, '.', 'e', exponent sign: what from_chars reads
@@ -50,13 +52,13 @@ double ParseNumber(const QString& text) {
   bool seenNonZero = false;
   bool seenPoint = false;
   for (; i < n; ++i) {
-    if (IsDigit(t[i])) {
+    if (IsDigit(at(i))) {
       ++digits;
-      if (t[i] != QLatin1Char('0') && !seenNonZero) seenNonZero = true;
+      if (at(i) != QLatin1Char('0') && !seenNonZero) seenNonZero = true;
       if (seenNonZero && !seenPoint) ++magnitude;
       if (!seenNonZero && seenPoint) --magnitude;
-      number.push_back(static_cast<char>(t[i].unicode()));
-    } else if (t[i] == QLatin1Char('.') && !seenPoint) {
+      number.push_back(static_cast<char>(at(i).unicode()));
+    } else if (at(i) == QLatin1Char('.') && !seenPoint) {
       seenPoint = true;
       number.push_back('.');
     } else {
@@ -65,20 +67,20 @@ double ParseNumber(const QString& text) {
   }
   if (digits == 0) return 0.0;
 
-  if (i < n && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
+  if (i < n && (at(i) == QLatin1Char('e') || at(i) == QLatin1Char('E'))) {
     qsizetype j = i + 1;
     std::string exponent = "e";
     bool expNegative = false;
-    if (j < n && (t[j] == QLatin1Char('+') || t[j] == QLatin1Char('-'))) {
-      expNegative = t[j] == QLatin1Char('-');
-      exponent.push_back(static_cast<char>(t[j].unicode()));
+    if (j < n && (at(j) == QLatin1Char('+') || at(j) == QLatin1Char('-'))) {
+      expNegative = at(j) == QLatin1Char('-');
+      exponent.push_back(static_cast<char>(at(j).unicode()));
       ++j;
     }
     long long expValue = 0;
     const qsizetype expStart = j;
-    while (j < n && IsDigit(t[j])) {
-      if (expValue < 100000) expValue = expValue * 10 + (t[j].unicode() - u'0');  // saturates
-      exponent.push_back(static_cast<char>(t[j].unicode()));
+    while (j < n && IsDigit(at(j))) {
+      if (expValue < 100000) expValue = expValue * 10 + (at(j).unicode() - u'0');  // saturates
+      exponent.push_back(static_cast<char>(at(j).unicode()));
       ++j;
     }
     // "12e" and "12e+" read as 12, as strtod reads them.
