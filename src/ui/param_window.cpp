@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include "params/function_pages.h"
 #include "ui/file_chooser.h"
 #include "ui/panel_builder.h"
+#include "ui/param_button.h"
 #include "ui/param_resize.h"
 
 namespace zart::ui {
@@ -25,6 +27,9 @@ namespace {
 
 constexpr int kFrameWidth = 27135;  // frm_prg
 constexpr int kFrameHeight = 9975;
+// The design's texts were fitted to a narrow 8 pt system font; a common
+// Linux sans font needs a little less to fit the same twips.
+constexpr double kFontPoints = 7.5;
 
 // The legend, top to bottom: swatch, colour and caption.
 struct LegendRow {
@@ -81,7 +86,7 @@ ParamWindow::ParamWindow(QWidget* owner, EventPump pump, const QString& startFol
       m_startFolder(startFolder.isEmpty() ? QDir::homePath() : startFolder) {
   setWindowTitle(QStringLiteral(u"Программируемые параметры"));
   QFont small = font();
-  small.setPointSizeF(8);
+  small.setPointSizeF(kFontPoints);
   setFont(small);
   m_colors.fill(params::COLOR_CHANGED);
 
@@ -134,13 +139,14 @@ void ParamWindow::BuildStaticControls() {
   QWidget* prg = m_panels.frm_prg;
 
   // Label1: what the "Тип" and "Код упр." columns mean.
-  AddLabel(QStringLiteral(u"Коды типов датчиков"), 18840, 480, 3000, 255);
+  // They end where the file chooser begins.
+  AddLabel(QStringLiteral(u"Коды типов датчиков"), 18840, 480, 2820, 255);
   for (std::size_t k = 0; k < kSensorTypes.size(); ++k) {
-    AddLabel(QString::fromUtf16(kSensorTypes[k]), 19080, 780 + 300 * static_cast<int>(k), 2800, 255);
+    AddLabel(QString::fromUtf16(kSensorTypes[k]), 19080, 780 + 300 * static_cast<int>(k), 2580, 255);
   }
-  AddLabel(QStringLiteral(u"Десятичные веса кода управления:"), 18840, 6240, 3000, 255);
+  AddLabel(QStringLiteral(u"Десятичные веса кода управления:"), 18840, 6240, 2820, 255);
   for (std::size_t k = 0; k < kControlWeights.size(); ++k) {
-    AddLabel(QString::fromUtf16(kControlWeights[k]), 19080, 6540 + 300 * static_cast<int>(k), 2800, 255);
+    AddLabel(QString::fromUtf16(kControlWeights[k]), 19080, 6540 + 300 * static_cast<int>(k), 2580, 255);
   }
   // Two more weights lie on the frame's bottom edge and are cut off by it;
   // the control-code slots are one byte wide, so they cannot apply anyway.
@@ -149,21 +155,24 @@ void ParamWindow::BuildStaticControls() {
 
   // Legend of the box colours.
   AddLabel(QStringLiteral(u"Легенда"), 22440, 480, 1500, 255);
-  for (const LegendRow& row : kLegend) {
+  for (std::size_t k = 0; k < kLegend.size(); ++k) {
+    const LegendRow& row = kLegend[k];
     auto* shape = new QFrame(prg);
     shape->setFrameShape(QFrame::Box);
     shape->setAutoFillBackground(true);
     shape->setGeometry(m_twips.Rect(21960, row.top, 495, 255));
     m_shapes[static_cast<std::size_t>(row.shape - 1)] = shape;
     // The last caption stops short of "Прочитать из файла" beside it.
+    // A caption may wrap down to the next row.
     const int width = row.top >= 3840 ? 840 : 2100;
-    QLabel* caption = AddLabel(QString::fromUtf16(row.caption), 22560, row.top, width, 480);
+    const int height = k + 1 < kLegend.size() ? kLegend[k + 1].top - row.top : 480;
+    QLabel* caption = AddLabel(QString::fromUtf16(row.caption), 22560, row.top, width, height);
     caption->setWordWrap(true);
     caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   }
 
   auto button = [this, prg](const char16_t* text, int left, int top, int width, int height) {
-    auto* b = new QPushButton(QString::fromUtf16(text), prg);
+    auto* b = new ParamButton(QString::fromUtf16(text), prg);
     b->setGeometry(m_twips.Rect(left, top, width, height));
     return b;
   };
@@ -183,12 +192,20 @@ void ParamWindow::BuildStaticControls() {
   m_chooser = new FileChooser(prg, m_twips, {m_saveFile, m_readFile, m_compare}, m_startFolder);
 
   m_banner = new QLabel(QStringLiteral(u"Управление по Modbus заблокировано в ЩМКР.540"), prg);
-  m_banner->setGeometry(m_twips.Rect(19680, 8880, 7335, 1335));
+  // The label reaches below frm_prg's bottom edge (8880 + 1335 > 9975); it
+  // is kept to the part that can be seen, and its 24 pt text is made smaller
+  // when this screen's font would not fit there, so the warning stays whole.
+  m_banner->setGeometry(m_twips.Rect(19680, 8880, 7335, kFrameHeight - 8880));
   m_banner->setAlignment(Qt::AlignCenter);
   m_banner->setWordWrap(true);
   QFont bannerFont = m_banner->font();
-  bannerFont.setPointSize(24);
   bannerFont.setBold(true);
+  for (int points = 24; points >= 8; --points) {
+    bannerFont.setPointSize(points);
+    const QRect needed = QFontMetrics(bannerFont).boundingRect(QRect(0, 0, m_banner->width(), 0),
+                                                                Qt::AlignCenter | Qt::TextWordWrap, m_banner->text());
+    if (needed.height() <= m_banner->height() && needed.width() <= m_banner->width()) break;
+  }
   m_banner->setFont(bannerFont);
   QPalette bannerPalette = m_banner->palette();
   bannerPalette.setColor(QPalette::WindowText, QColor(255, 0, 0));
