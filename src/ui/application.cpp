@@ -1,0 +1,136 @@
+#include "ui/application.h"
+
+#include <QApplication>
+
+#include "link/exchange_cycle.h"
+#include "link/exchange_timer.h"
+#include "link/qt_serial_port.h"
+#include "monitor/main_window_logic.h"
+#include "settings/settings_file.h"
+#include "ui/common_prompter.h"
+#include "ui/main_window.h"
+#include "ui/port_dialog.h"
+#include "ui/port_dialog_state.h"
+
+namespace zart::ui {
+namespace {
+
+constexpr int kSlaveAddressCount = 128;
+
+}  // namespace
+
+Application::Application() : Application(Setup{}) {}
+
+Application::Application(Setup setup) {
+  if (setup.prompter) {
+    m_prompter = std::move(setup.prompter);
+  } else {
+    m_prompter = std::make_unique<CommonPrompter>();
+  }
+  m_window = std::make_unique<MainWindow>();
+  if (auto* boxes = dynamic_cast<CommonPrompter*>(m_prompter.get())) boxes->SetParent(m_window.get());
+
+  const QString folder =
+      setup.settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.settingsFolder;
+  m_settings = std::make_unique<settings::SettingsFile>(folder, *m_window, *m_prompter);
+
+  if (setup.port) {
+    m_port = std::move(setup.port);
+  } else {
+    // The device map and parity come from the settings file, read at
+    // start-up before the port is first opened.
+    auto real = std::make_unique<link::QtSerialPort>();
+    m_qtPort = real.get();
+    m_port = std::move(real);
+  }
+
+  m_cycle = std::make_unique<link::ExchangeCycle>(*m_port, *m_window);
+  m_timer = std::make_unique<link::ExchangeTimer>(*m_cycle);
+  monitor::StartUpHost& host = *this;
+  m_logic = std::make_unique<monitor::MainWindowLogic>(*m_cycle, *m_port, *m_prompter, host, *m_window);
+  m_portState = std::make_unique<PortDialogState>();
+
+  m_cycle->SetStatusHandler([this](const link::RxStore& rx) { m_logic->DecodeStatus(rx); });
+
+  QObject::connect(m_window.get(), &MainWindow::commandClicked, m_window.get(),
+                   [this](int index) { m_logic->cmd_mode_Click(index); });
+  QObject::connect(m_window.get(), &MainWindow::paramMenuTriggered, m_window.get(),
+                   [this] { m_logic->mnu_param_Click(); });
+  QObject::connect(m_window.get(), &MainWindow::portMenuTriggered, m_window.get(), [this] { mnu_settings_Click(); });
+  QObject::connect(m_window.get(), &MainWindow::closing, m_window.get(), [this] {
+    // The program ends at once: no more ticks, every other window goes with
+    // the event loop, nothing is saved.
+    m_timer->Stop();
+    if (m_portDialog) m_portDialog->hide();
+    QCoreApplication::quit();
+  });
+}
+
+Application::~Application() {
+  // The dialog and the exchange use the port; they go first.
+  m_timer->Stop();
+  delete m_portDialog.data();
+  // Windows owned by the main window (the parameters window) work on the
+  // exchange too; they go before it.
+  for (QWidget* child : m_window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isWindow()) delete child;
+  }
+  m_timer.reset();
+  m_logic.reset();
+  m_cycle.reset();
+  if (m_port) m_port->Close();
+}
+
+PortDialog* Application::OpenPortDialog() const { return m_portDialog.data(); }
+
+bool Application::Start() { return m_logic->StartUp(); }
+
+int Application::Run() {
+  if (!Start()) return 0;
+  return QApplication::exec();
+}
+
+void Application::SetParamWindowHook(monitor::ParamWindowHook* hook) { m_logic->SetParamWindowHook(hook); }
+
+void Application::mnu_settings_Click() {
+  if (m_portDialog) {
+    m_portDialog->show();
+    m_portDialog->raise();
+    m_portDialog->activateWindow();
+    return;
+  }
+  auto* dialog = new PortDialog(*m_port, *m_settings, *m_window, *m_portState, nullptr);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  m_portDialog = dialog;
+  dialog->show();
+}
+
+void Application::ReadConfig() {
+  m_settings->ReadConfig();
+  if (m_qtPort) {
+    m_qtPort->SetPortMap(link::PortMap(m_settings->PortDevices()));
+    m_qtPort->SetParity(link::ParseParity(m_settings->ParityText()));
+  }
+}
+
+int Application::ComPort() const { return m_settings->ComPort(); }
+
+void Application::FillSlaveAddresses(int selected) { m_window->FillSlaveAddresses(kSlaveAddressCount, selected); }
+
+void Application::CreateSignalCells() { m_window->CreateSignalCells(); }
+
+void Application::ShowPortDialogModal() {
+  PortDialog dialog(*m_port, *m_settings, *m_window, *m_portState, m_window.get());
+  m_portDialog = &dialog;
+  dialog.exec();
+  m_portDialog = nullptr;
+}
+
+void Application::ShowWindow() {
+  m_window->PlaceOnScreen();
+  m_window->show();
+}
+
+void Application::StartTimer() { m_timer->Start(); }
+
+}  // namespace zart::ui

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <memory>
+
+#include <QPointer>
+#include <QString>
+
+#include "monitor/start_up_host.h"
+
+namespace zart::link {
+class ExchangeCycle;
+class ExchangeTimer;
+class QtSerialPort;
+class SerialPort;
+}  // namespace zart::link
+namespace zart::monitor {
+class MainWindowLogic;
+class ParamWindowHook;
+}  // namespace zart::monitor
+namespace zart::settings {
+class Prompter;
+class SettingsFile;
+}  // namespace zart::settings
+
+namespace zart::ui {
+
+class MainWindow;
+class PortDialog;
+struct PortDialogState;
+
+/// The program for one run: message boxes, the main window, the settings
+/// file, the serial port, the exchange and its timer, built in that order
+/// and living until the program ends. Needs a QApplication.
+class Application : private monitor::StartUpHost {
+ public:
+  /// Replacements for tests; everything left empty is the real thing.
+  struct Setup {
+    /// Folder of "тп.ini"; empty: the executable's folder.
+    QString settingsFolder;
+    std::unique_ptr<settings::Prompter> prompter;
+    std::unique_ptr<link::SerialPort> port;
+  };
+
+  Application();
+  explicit Application(Setup setup);
+  ~Application() override;
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  /// Start-up: settings, address list, signal cells, the port (with the
+  /// error box and the port dialog), then the window and the timer. False
+  /// when the user cancelled: nothing was shown and the program is to end.
+  bool Start();
+  /// Start() and then the event loop until the main window is closed;
+  /// the process exit code.
+  int Run();
+
+  /// Attaches the parameters window; null detaches it.
+  void SetParamWindowHook(monitor::ParamWindowHook* hook);
+
+  link::ExchangeCycle& Cycle() { return *m_cycle; }
+  link::SerialPort& Port() { return *m_port; }
+  settings::SettingsFile& Settings() { return *m_settings; }
+  MainWindow& Window() { return *m_window; }
+  settings::Prompter& Prompter() { return *m_prompter; }
+  monitor::MainWindowLogic& Logic() { return *m_logic; }
+  link::ExchangeTimer& Timer() { return *m_timer; }
+  /// The port dialog while it is open (from the menu or at start-up).
+  PortDialog* OpenPortDialog() const;
+
+  /// `mnu_settings_Click`: the port dialog modeless, without owner; an open
+  /// one is brought forward instead of opening a second.
+  void mnu_settings_Click();
+
+ private:
+  // monitor::StartUpHost
+  void ReadConfig() override;
+  int ComPort() const override;
+  void FillSlaveAddresses(int selected) override;
+  void CreateSignalCells() override;
+  void ShowPortDialogModal() override;
+  void ShowWindow() override;
+  void StartTimer() override;
+
+  std::unique_ptr<settings::Prompter> m_prompter;
+  std::unique_ptr<MainWindow> m_window;
+  std::unique_ptr<settings::SettingsFile> m_settings;
+  std::unique_ptr<link::SerialPort> m_port;
+  link::QtSerialPort* m_qtPort = nullptr;  // m_port when it is the real one
+  std::unique_ptr<link::ExchangeCycle> m_cycle;
+  std::unique_ptr<link::ExchangeTimer> m_timer;
+  std::unique_ptr<monitor::MainWindowLogic> m_logic;
+  std::unique_ptr<PortDialogState> m_portState;
+  QPointer<PortDialog> m_portDialog;
+};
+
+}  // namespace zart::ui

@@ -1,0 +1,44 @@
+#include "ui/common_layout.h"
+
+#include <QFontDatabase>
+#include <QWidget>
+
+namespace zart::ui {
+
+CommonLayout::CommonLayout(const QWidget* reference) : m_family(ChooseFamily()) {
+  if (reference) m_dpi = reference->logicalDpiY();
+  if (m_dpi <= 0) m_dpi = 96;
+}
+
+QString CommonLayout::ChooseFamily() {
+  // Faces close to the controller's Windows tool, narrowest first so that
+  // captions laid out for "MS Sans Serif" fit their labels.
+  static const char16_t* const kPreferred[] = {u"MS Sans Serif", u"Microsoft Sans Serif", u"Arial",
+                                               u"Liberation Sans", u"Nimbus Sans", u"DejaVu Sans"};
+  const QStringList installed = QFontDatabase::families(QFontDatabase::Cyrillic);
+  for (const char16_t* name : kPreferred) {
+    const QString family = QString::fromUtf16(name);
+    if (installed.contains(family, Qt::CaseInsensitive)) return family;
+  }
+  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+QRect CommonLayout::Rect(int left, int top, int width, int height) const {
+  const int x = Px(left);
+  const int y = Px(top);
+  return QRect(x, y, Px(left + width) - x, Px(top + height) - y);
+}
+
+void CommonLayout::Place(QWidget* widget, int left, int top, int width, int height) const {
+  widget->setGeometry(Rect(left, top, width, height));
+}
+
+QFont CommonLayout::Font(double pointSize, bool bold) const {
+  QFont font(m_family);
+  font.setPointSizeF(pointSize);
+  font.setBold(bold);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
+}  // namespace zart::ui

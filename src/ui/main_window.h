@@ -1,0 +1,126 @@
+#pragma once
+
+#include <array>
+
+#include <QMainWindow>
+
+#include "link/status_line.h"
+#include "monitor/status_view.h"
+#include "ui/common_layout.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace zart::ui {
+
+/// `frm_main`, the main window: live values, lamps, the signal grid, the
+/// four command buttons, the slave address and the status line. It holds no
+/// protocol state: the logic hands it what to show (StatusView, LinkView)
+/// and it passes the user's actions on as signals. Controls carry their
+/// design names as object names (`lbl_eng_rpm`, `cmd_mode_0`, `lbl_sgl_17`).
+class MainWindow : public QMainWindow, public link::LinkView, public monitor::StatusView {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // link::LinkView
+  QString StatusText() const override;
+  void SetStatusText(const QString& text) override;
+  /// Sets the text and repaints the status line before returning.
+  void ShowStatusNow(const QString& text) override;
+  int SlaveAddress() const override;
+  void SetSlaveAddress(int address) override;
+  bool ProtectionOff() const override;
+  void SetTransactionId(int counter) override;
+
+  // monitor::StatusView
+  void SetValueText(monitor::ValueLabel label, const QString& text) override;
+  void SetFaultText(int index, const QString& text) override;
+  void SetLampLit(int index, bool lit) override;
+  void SetLampVisible(int index, bool visible) override;
+  void SetSignalLit(int index, bool lit) override;
+  void SetPropSpeedVisible(bool visible) override;
+  void SetParamMenuEnabled(bool enabled) override;
+  void SetBlockedBannerVisible(bool visible) override;
+
+  /// `cmb_slad`: the entries "0".."count-1", `selected` selected.
+  void FillSlaveAddresses(int count, int selected);
+  /// Creates the visible signal cells 1..255 from the hidden template in a
+  /// 16-column grid, each captioned with its number and lit.
+  void CreateSignalCells();
+
+  /// Puts the window where it opens: its design position, moved inside the
+  /// screen when that would leave part of it off the screen.
+  void PlaceOnScreen();
+
+  QLabel* ValueLabelOf(monitor::ValueLabel label) const;
+  QLabel* Lamp(int index) const;
+  /// Null for cells not created yet.
+  QLabel* SignalCell(int index) const;
+  QLabel* FaultLabel(int index) const;
+  QPushButton* CommandButton(int index) const;
+  QAction* ParamMenu() const { return mnu_param; }
+  QAction* PortMenu() const { return mnu_settings; }
+  /// Lit state as last set (lamps start dark, created cells lit).
+  bool LampLit(int index) const;
+  bool SignalLit(int index) const;
+
+ signals:
+  /// `cmd_mode`(index) clicked.
+  void commandClicked(int index);
+  void paramMenuTriggered();
+  void portMenuTriggered();
+  /// The user closed the window: the program ends.
+  void closing();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void BuildTopLine(QWidget* client);
+  void BuildLamps(QWidget* client);
+  void BuildMeasurements(QWidget* client);
+  void BuildCommands(QWidget* client);
+  void BuildSignals(QWidget* client);
+  void BuildFaults(QWidget* client);
+  void BuildCounters(QWidget* client);
+  void BuildBottomLine(QWidget* client);
+  /// A label at twip geometry; `pointSize` 0 means the default font.
+  QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect twips, double pointSize,
+                    Qt::Alignment align, bool border = false);
+  static void ShowLit(QLabel* label, bool lit);
+
+  CommonLayout m_layout;
+  QWidget* m_client = nullptr;
+  bool m_shownOnce = false;
+
+  QAction* mnu_param = nullptr;
+  QAction* mnu_settings = nullptr;
+
+  std::array<QLabel*, 8> m_values{};
+  std::array<QLabel*, kLampCount> lbl_led{};
+  std::array<bool, kLampCount> m_lampLit{};
+  std::array<QLabel*, kSignalCount> lbl_sgl{};
+  std::array<bool, kSignalCount> m_signalLit{};
+  std::array<QLabel*, kFaultCount> lbl_faults{};
+  std::array<QPushButton*, 4> cmd_mode{};
+
+  QLabel* lblc_prop_rpm = nullptr;
+  QLabel* lbl_modbus_off = nullptr;
+  QLabel* lbl_tr_id = nullptr;
+  QLabel* lbl_sys_mes = nullptr;
+  QComboBox* cmb_slad = nullptr;
+  QCheckBox* chk_armoff = nullptr;
+  QGroupBox* Frame4 = nullptr;
+};
+
+}  // namespace zart::ui

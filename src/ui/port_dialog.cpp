@@ -1,0 +1,169 @@
+#include "ui/port_dialog.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "link/serial_port.h"
+#include "link/status_line.h"
+#include "settings/settings_file.h"
+#include "ui/common_layout.h"
+#include "ui/port_dialog_state.h"
+
+namespace zart::ui {
+namespace {
+
+QString EntryText(int n) { return QStringLiteral("COM") + QString::number(n); }
+
+}  // namespace
+
+PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings, link::LinkView& mainWindow,
+                       PortDialogState& state, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_port(port),
+      m_settings(settings),
+      m_mainWindow(mainWindow),
+      m_state(state) {
+  setObjectName(QStringLiteral("wndSetCOM"));
+  setWindowTitle(QStringLiteral(u"Настройка порта"));
+  const CommonLayout layout(this);
+  setFont(layout.DefaultFont());
+  setFixedSize(layout.Px(4665), layout.Px(2205));
+  move(layout.Px(5940), layout.Px(5040));
+
+  Label1 = new QLabel(QStringLiteral(u"Выберите порт:"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  layout.Place(Label1, 480, 600, 1575, 255);
+
+  cmbCOMList = new QComboBox(this);
+  cmbCOMList->setObjectName(QStringLiteral("cmbCOMList"));
+  cmbCOMList->setEditable(true);
+  cmbCOMList->setInsertPolicy(QComboBox::NoInsert);
+  layout.Place(cmbCOMList, 2280, 600, 1575, 315);
+
+  // "ОК" in Cyrillic letters.
+  m_ok = new QPushButton(QStringLiteral(u"ОК"), this);
+  m_ok->setObjectName(QStringLiteral("OK"));
+  layout.Place(m_ok, 2520, 1440, 1335, 375);
+  m_cancel = new QPushButton(QStringLiteral(u"Отмена"), this);
+  m_cancel->setObjectName(QStringLiteral("Cancel"));
+  layout.Place(m_cancel, 480, 1440, 1335, 375);
+  // Neither button answers Enter.
+  for (QPushButton* b : {m_ok, m_cancel}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+
+  setTabOrder(m_ok, m_cancel);
+  setTabOrder(m_cancel, cmbCOMList);
+  m_ok->setFocus(Qt::OtherFocusReason);
+
+  connect(cmbCOMList, &QComboBox::activated, this, [this] { cmbCOMList_Click(); });
+  connect(m_ok, &QPushButton::clicked, this, [this] { OK_Click(); });
+  connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(); });
+
+  Load();
+}
+
+PortDialog::~PortDialog() = default;
+
+void PortDialog::Load() {
+  saved_port = m_settings.ComPort();
+  if (m_port.IsOpen()) m_port.Close();
+
+  for (int n = 1; n <= kProbedPorts; ++n) {
+    bool probe_ok = m_port.SetPortNumber(n);
+    if (!m_port.Open().ok()) probe_ok = false;
+    // A probed port stays open while pending events run once; the exchange
+    // may send a frame to it meanwhile, which the next tick judges as no
+    // answer.
+    QCoreApplication::processEvents();
+    if (probe_ok) {
+      m_port.Close();
+      cmbCOMList->addItem(EntryText(n));
+      cmbCOMList->setItemData(cmbCOMList->count() - 1, m_port.DevicePath(n), Qt::ToolTipRole);
+    } else if (m_port.IsOpen()) {
+      // A refused number with an opening that still succeeded on the old
+      // one: close it, or every later probe would be refused as well.
+      m_port.Close();
+    }
+  }
+
+  cmbCOMList->setCurrentIndex(-1);
+  cmbCOMList->setEditText(QStringLiteral(u"Выберите порт"));
+  const QString current = EntryText(m_settings.ComPort());
+  for (int i = 0; i < cmbCOMList->count() && i < kProbedPorts; ++i) {
+    if (cmbCOMList->itemText(i) == current) {
+      cmbCOMList->setCurrentIndex(i);
+      cmbCOMList_Click();
+    }
+  }
+
+  // Already open when the entry above was selected; both calls then fail
+  // harmlessly.
+  m_port.SetPortNumber(m_settings.ComPort());
+  m_port.Open();
+}
+
+int PortDialog::SelectedPort() const {
+  const int index = cmbCOMList->currentIndex();
+  if (index < 0) return 0;
+  const QString text = cmbCOMList->itemText(index);
+  // Text typed over the entry means nothing is selected.
+  if (cmbCOMList->currentText() != text) return 0;
+  bool ok = false;
+  const int n = text.mid(3).toInt(&ok);
+  return ok ? n : 0;
+}
+
+void PortDialog::cmbCOMList_Click() {
+  if (m_port.IsOpen()) m_port.Close();
+  m_port.SetPortNumber(SelectedPort());
+  m_port.Open();
+}
+
+void PortDialog::OK_Click() {
+  m_state.port_confirmed = true;
+  m_settings.SetComPort(SelectedPort());
+  m_settings.SaveConfig(m_mainWindow.SlaveAddress());
+  accept();
+}
+
+void PortDialog::Cancel_Click() {
+  m_state.port_confirmed = false;
+  reject();
+}
+
+void PortDialog::done(int result) {
+  if (!m_unloaded) {
+    m_unloaded = true;
+    if (m_port.IsOpen()) m_port.Close();
+    if (!m_state.port_confirmed) m_settings.SetComPort(saved_port);
+    ReopenPort();
+  }
+  QDialog::done(result);
+}
+
+void PortDialog::ReopenPort() {
+  if (m_port.IsOpen()) return;
+  if (!m_port.SetPortNumber(m_settings.ComPort())) m_mainWindow.SetStatusText(QStringLiteral(u"Порт не выбран"));
+  // Tried even after a refused number: the port opens on the number it last
+  // accepted, if it can.
+  if (!m_port.Open().ok()) m_mainWindow.SetStatusText(QStringLiteral(u"Порт не выбран"));
+}
+
+void PortDialog::keyPressEvent(QKeyEvent* event) {
+  // Enter picks nothing; Escape closes like the close box.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace zart::ui

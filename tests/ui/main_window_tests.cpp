@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "link/exchange_cycle.h"
+#include "link/exchange_timer.h"
+#include "main_window_test_support.h"
+#include "ui/common_layout.h"
+#include "ui/main_window.h"
+
+namespace zart::ui {
+namespace {
+
+using monitor::ValueLabel;
+using testing::AppFixture;
+using testing::FakeParamHook;
+using testing::StatusBlock;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QLocale::setDefault(QLocale::c());
+    ASSERT_TRUE(fx.app->Start());
+    // The tests drive the exchange by hand.
+    fx.app->Timer().Stop();
+  }
+  MainWindow& window() { return fx.app->Window(); }
+  link::ExchangeCycle& cycle() { return fx.app->Cycle(); }
+  QLabel* label(const char* name) { return window().findChild<QLabel*>(QLatin1String(name)); }
+
+  /// One tick that finds `reply` waiting, as if the controller had answered
+  /// the request sent at the previous tick.
+  void TickWithReply(const std::vector<std::uint8_t>& reply) {
+    fx.port->Receive(reply);
+    cycle().ExchangeTick();
+  }
+
+  AppFixture fx;
+};
+
+TEST_F(MainWindowTest, BeforeAnyReplyEverythingWaits) {
+  EXPECT_TRUE(window().isVisible());
+  EXPECT_TRUE(fx.prompter->asked.empty());
+  for (const char* name : {"lbl_object", "lbl_pr_ver", "lbl_sw_ver", "lbl_eng_rpm", "lbl_prop_rpm", "lbl_acc",
+                           "lbl_service", "lbl_motomin", "lbl_tr_id", "lbl_oilp", "lbl_goilp", "lbl_oilt",
+                           "lbl_goilt", "lbl_ct", "lbl_inp", "lbl_outp", "lbl_adc_board_d"}) {
+    ASSERT_NE(label(name), nullptr) << name;
+    EXPECT_EQ(label(name)->text(), QStringLiteral("-")) << name;
+  }
+  for (int i = 0; i < monitor::StatusView::kLampCount; ++i) {
+    EXPECT_FALSE(window().Lamp(i)->autoFillBackground()) << "lamp " << i;
+  }
+  for (int i = 1; i < monitor::StatusView::kSignalCount; ++i) {
+    ASSERT_NE(window().SignalCell(i), nullptr) << i;
+    EXPECT_TRUE(window().SignalCell(i)->isVisible()) << i;
+    EXPECT_TRUE(window().SignalCell(i)->autoFillBackground()) << i;
+    EXPECT_EQ(window().SignalCell(i)->text(), QString::number(i));
+  }
+  // Cell 17 is the first of the second row.
+  EXPECT_EQ(window().SignalCell(17)->geometry().topLeft(), window().SignalCell(0)->geometry().bottomLeft() + QPoint(0, 1));
+  EXPECT_TRUE(label("lbl_sys_mes")->text().isEmpty());
+  EXPECT_FALSE(window().findChild<QCheckBox*>(QStringLiteral("chk_armoff"))->isVisible());
+  EXPECT_FALSE(label("lbl_modbus_off")->isVisible());
+  EXPECT_FALSE(window().findChild<QGroupBox*>(QStringLiteral("Frame4"))->isVisible());
+  EXPECT_FALSE(window().SignalCell(0)->isVisible());
+
+  auto* addresses = window().findChild<QComboBox*>(QStringLiteral("cmb_slad"));
+  EXPECT_EQ(addresses->count(), 128);
+  EXPECT_EQ(addresses->currentText(), QStringLiteral("7"));
+  EXPECT_EQ(addresses->itemText(127), QStringLiteral("127"));
+  EXPECT_TRUE(window().ParamMenu()->isEnabled());
+  EXPECT_TRUE(fx.port->IsOpen());
+}
+
+TEST_F(MainWindowTest, WindowHasFixedSizeAndNoMaximize) {
+  EXPECT_EQ(window().minimumSize(), window().maximumSize());
+  EXPECT_FALSE(window().windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window().windowFlags() & Qt::WindowMinimizeButtonHint);
+  const CommonLayout layout(&window());
+  EXPECT_EQ(window().centralWidget()->size(), QSize(layout.Px(14160), layout.Px(8430)));
+  EXPECT_EQ(window().windowTitle(), QStringLiteral(u"ЗАРТ. Тест протокола  Modbus"));
+  const QList<QAction*> menu = window().menuBar()->actions();
+  ASSERT_EQ(menu.size(), 2);
+  EXPECT_EQ(menu[0]->text(), QStringLiteral(u"&Программируемые параметры"));
+  EXPECT_EQ(menu[1]->text(), QStringLiteral(u"&Настройка порта"));
+  EXPECT_EQ(menu[0]->menu(), nullptr);
+}
+
+TEST_F(MainWindowTest, FocusStartsOnStartAndFollowsTheButtonsThenTheAddress) {
+  window().activateWindow();
+  QCoreApplication::processEvents();
+  QWidget* w = window().CommandButton(0);
+  EXPECT_EQ(window().focusWidget(), w);
+  QStringList order;
+  for (int i = 0; i < 5; ++i) {
+    order << w->objectName();
+    w = w->nextInFocusChain();
+    while (!w->isVisible() || w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
+  }
+  EXPECT_EQ(order, (QStringList{QStringLiteral("cmd_mode_0"), QStringLiteral("cmd_mode_1"),
+                                QStringLiteral("cmd_mode_2"), QStringLiteral("cmb_slad"), QStringLiteral("cmd_mode_3")}));
+}
+
+TEST_F(MainWindowTest, StatusReplyFillsTheWindow) {
+  cycle().ExchangeTick();  // no answer yet; sends the first status request
+  EXPECT_EQ(label("lbl_sys_mes")->text(), QStringLiteral(u"Ошибка обмена: Нет ответа от контроллера ЗАРТ"));
+
+  TickWithReply(StatusBlock()
+                    .Set(300, 0x0203)
+                    .Set(301, 0x0107)
+                    .Set(302, 1)
+                    .Set(303, 1500)
+                    .Set(304, 500)
+                    .Set(305, 243)
+                    .Set(392, 0x0401)
+                    .Set(394, 90)
+                    .Set(395, 1)
+                    .Set(396, 0)
+                    .Set(397, 0x0002)
+                    .Set(423, 0x1A)
+                    .Frame());
+
+  EXPECT_EQ(label("lbl_sys_mes")->text(), QStringLiteral(u"Связь с контроллером ЗАРТ установлена"));
+  EXPECT_EQ(label("lbl_object")->text(), QStringLiteral(u"ДРА"));
+  EXPECT_EQ(label("lbl_pr_ver")->text(), QStringLiteral("2 .3 "));
+  EXPECT_EQ(label("lbl_sw_ver")->text(), QStringLiteral("1 .7 "));
+  EXPECT_EQ(label("lbl_eng_rpm")->text(), QStringLiteral("1500 "));
+  EXPECT_EQ(label("lbl_prop_rpm")->text(), QStringLiteral("500 "));
+  EXPECT_TRUE(label("lbl_prop_rpm")->isVisible());
+  EXPECT_TRUE(label("lblc_prop_rpm")->isVisible());
+  EXPECT_EQ(label("lbl_acc")->text(), QStringLiteral("24.3 "));
+  EXPECT_EQ(label("lbl_service")->text(), QStringLiteral(u"2 мч"));
+  EXPECT_EQ(label("lbl_motomin")->text(), QStringLiteral(u"1092 мч"));
+  EXPECT_EQ(window().FaultLabel(0)->text(), QStringLiteral("001A"));
+  EXPECT_EQ(window().FaultLabel(1)->text(), QStringLiteral("0000"));
+
+  // Lamps 0 and 10 lit in their own colours, lamp 10 hidden for ДРА.
+  EXPECT_TRUE(window().Lamp(0)->autoFillBackground());
+  EXPECT_EQ(window().Lamp(0)->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_TRUE(window().Lamp(10)->autoFillBackground());
+  EXPECT_FALSE(window().Lamp(10)->isVisible());
+  EXPECT_TRUE(window().Lamp(7)->isVisible());
+  for (int i = 1; i < 10; ++i) EXPECT_FALSE(window().Lamp(i)->autoFillBackground()) << i;
+
+  EXPECT_TRUE(window().SignalCell(1)->autoFillBackground());
+  EXPECT_EQ(window().SignalCell(1)->palette().color(QPalette::Window), QColor(0, 255, 0));
+  EXPECT_FALSE(window().SignalCell(2)->autoFillBackground());
+  EXPECT_FALSE(window().SignalCell(255)->autoFillBackground());
+
+  // The next idle request is the first heartbeat.
+  cycle().ExchangeTick();
+  EXPECT_EQ(label("lbl_tr_id")->text(), QStringLiteral("1"));
+}
+
+TEST_F(MainWindowTest, CommandClickSendsItsFrameNextTick) {
+  cycle().ExchangeTick();
+  QTest::mouseClick(window().CommandButton(1), Qt::LeftButton);
+  TickWithReply({7, 4, 0});  // garbled answer to the status read: it is repeated first
+  TickWithReply(StatusBlock().Frame());
+  const std::vector<std::uint8_t> stop{0x07, 0x06, 0x01, 0x92, 0x45, 0x69, 0xDB, 0x03};
+  ASSERT_FALSE(fx.port->written.empty());
+  EXPECT_EQ(fx.port->written.back(), stop);
+}
+
+TEST_F(MainWindowTest, SelectedAddressGoesIntoTheNextFrame) {
+  window().findChild<QComboBox*>(QStringLiteral("cmb_slad"))->setCurrentIndex(12);
+  cycle().ExchangeTick();
+  ASSERT_FALSE(fx.port->written.empty());
+  EXPECT_EQ(fx.port->written.back().front(), 0x0C);
+}
+
+TEST_F(MainWindowTest, BlockedFlagDisablesParamMenuAndShowsBanner) {
+  FakeParamHook hook;
+  fx.app->SetParamWindowHook(&hook);
+  cycle().ExchangeTick();
+
+  TickWithReply(StatusBlock().Set(300, 0x8203).Frame());
+  EXPECT_EQ(label("lbl_pr_ver")->text(), QStringLiteral("130 .3 "));
+  EXPECT_TRUE(label("lbl_modbus_off")->isVisible());
+  EXPECT_FALSE(window().ParamMenu()->isEnabled());
+  window().ParamMenu()->trigger();
+  EXPECT_EQ(hook.opened, 0);
+  EXPECT_EQ(hook.banners, QList<bool>{true});
+
+  cycle().ExchangeTick();  // heartbeat
+  TickWithReply({7, 0x10, 0x01, 0x90, 0x00, 0x02, 0x40, 0x7F});
+  TickWithReply(StatusBlock().Set(300, 0x0203).Frame());
+  EXPECT_FALSE(label("lbl_modbus_off")->isVisible());
+  EXPECT_TRUE(window().ParamMenu()->isEnabled());
+  window().ParamMenu()->trigger();
+  EXPECT_EQ(hook.opened, 1);
+}
+
+/// A parameters window whose construction lets events run, as its panel
+/// builders do, while the exchange timer keeps firing.
+class EventPumpingHook : public FakeParamHook {
+ public:
+  void SetBlockedBanner(bool visible) override {
+    FakeParamHook::SetBlockedBanner(visible);
+    for (int i = 0; i < 20; ++i) {
+      QTest::qWait(2);
+      QCoreApplication::processEvents();
+    }
+  }
+};
+
+TEST_F(MainWindowTest, TicksArrivingWhileAReplyIsHandledAreSkipped) {
+  EventPumpingHook hook;
+  fx.app->SetParamWindowHook(&hook);
+  QTimer fast;
+  fast.setInterval(0);
+  QObject::connect(&fast, &QTimer::timeout, [this] { cycle().ExchangeTick(); });
+
+  cycle().ExchangeTick();  // status request out
+  fx.port->Receive(StatusBlock().Frame());
+  const std::size_t sentBefore = fx.port->written.size();
+  fast.start();
+  cycle().ExchangeTick();  // judges the reply and pumps events inside
+  fast.stop();
+
+  EXPECT_GT(cycle().Counters().nestedTicksSkipped, 0u);
+  EXPECT_EQ(cycle().Counters().validReplies, 1u);
+  EXPECT_EQ(hook.banners.size(), 1);
+  // The reply moved the queue on exactly once: the tick sent the heartbeat.
+  ASSERT_EQ(fx.port->written.size(), sentBefore + 1);
+  EXPECT_EQ(fx.port->written.back()[1], 0x10);
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowStopsTheExchange) {
+  fx.app->Timer().Start();
+  window().close();
+  EXPECT_FALSE(fx.app->Timer().IsActive());
+  EXPECT_FALSE(window().isVisible());
+}
+
+}  // namespace
+}  // namespace zart::ui
