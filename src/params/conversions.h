@@ -15,7 +15,11 @@ class ParamBoxes;
 
 /// The number a user typed: the first comma counts as a decimal point,
 /// everything from a "%" on is dropped, then the leading decimal number is
-/// read (blanks, sign, digits, one point, exponent); no number gives 0.
+/// read like C's strtod in the C locale (blanks, sign, digits, one point,
+/// exponent), whatever the user's locale; no number gives 0. Unlike strtod,
+/// "inf", "nan" and hexadecimal forms are not numbers (they give 0), so a
+/// box holding such a text is never written as garbage. Only a decimal
+/// number too large for a double gives ±infinity, which TextToRaw clamps.
 double ParseNumber(const QString& text);
 
 /// Halves away from zero (2.5 → 3, −2.5 → −3); results beyond the 32-bit

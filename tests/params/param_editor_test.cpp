@@ -330,6 +330,17 @@ TEST_F(ParamEditorTest, EnterEncodesEachKindOfSlot) {
   }
 }
 
+TEST_F(ParamEditorTest, BuildersHoldTheirLimits) {
+  EXPECT_TRUE(editor.QueueEepromRead(0x0C36, 200));
+  EXPECT_TRUE(editor.QueueEepromWrite(0x0123, -21564, 2));
+  EXPECT_TRUE(editor.QueueEepromWrite(0x0123, 0x12345678, 6));
+  EXPECT_TRUE(editor.QueueEepromTextWrite(QStringLiteral("abcdefghijklmnop"), 0x0C36, 20));
+  EXPECT_EQ(Queued(0), (Bytes{0, 100, 0x0C, 0x36, 120}));
+  EXPECT_EQ(Queued(1), (Bytes{0, 101, 0x01, 0x23, 2, 0xAB, 0xC4}));
+  EXPECT_EQ(Queued(2), (Bytes{0, 101, 0x01, 0x23, 4, 0x12, 0x34, 0x56, 0x78}));
+  EXPECT_EQ(Queued(3), (Bytes{0, 101, 0x0C, 0x36, 12, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l'}));
+}
+
 TEST_F(ParamEditorTest, EnterInTheAddressSlotLimitsItAndSwitchesAfterTheWrite) {
   boxes.texts[23] = QStringLiteral("200");
   editor.txt_par_KeyPress(23, ParamEditor::kKeyEnter);
