@@ -52,13 +52,5 @@ TEST_F(ControlTest, CommandsReachTheControllerAndTheFaults) {
   EXPECT_FALSE(faults.Settings().Any());
 }
 
-TEST_F(ControlTest, ActionsAreLeftToTheMainLoop) {
-  EXPECT_EQ(control.Execute("quit").action, ControlAction::quit);
-  EXPECT_EQ(control.Execute("save").action, ControlAction::save);
-  EXPECT_EQ(control.Execute("unplug").action, ControlAction::unplug);
-  EXPECT_EQ(control.Execute("replug").action, ControlAction::replug);
-  EXPECT_EQ(control.Execute("block on").action, ControlAction::none);
-}
-
 }  // namespace
 }  // namespace zart::sim
