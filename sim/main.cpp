@@ -297,6 +297,7 @@ int Simulator::Run() {
     fifoSource.fd = ::open(m_opt.controlPath.c_str(), O_RDWR | O_NONBLOCK);
     if (fifoSource.fd < 0) {
       std::fprintf(stderr, "zart-sim: %s: %s\n", m_opt.controlPath.c_str(), std::strerror(errno));
+      if (m_createdFifo) ::unlink(m_opt.controlPath.c_str());
       return 1;
     }
   }
@@ -304,6 +305,8 @@ int Simulator::Run() {
   // The device path goes out last: once it is printed, the FIFO is there too.
   if (!m_pty.Open(error)) {
     std::fprintf(stderr, "zart-sim: %s\n", error.c_str());
+    if (fifoSource.fd >= 0) ::close(fifoSource.fd);
+    if (m_createdFifo) ::unlink(m_opt.controlPath.c_str());
     return 1;
   }
   say(m_pty.Path());
@@ -362,7 +365,7 @@ int Simulator::Run() {
       const int idx = src == &stdinSource ? stdinIndex : fifoIndex;
       if (idx < 0 || !(fds[idx].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       for (const std::string& line : src->Read()) {
-        if (!runControl(line)) running = false;
+        if (running && !runControl(line)) running = false;  // nothing runs after quit
       }
     }
   }
