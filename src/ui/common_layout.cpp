@@ -15,7 +15,12 @@ QString CommonLayout::ChooseFamily() {
   // captions laid out for "MS Sans Serif" fit their labels.
   static const char16_t* const kPreferred[] = {u"MS Sans Serif", u"Microsoft Sans Serif", u"Arial",
                                                u"Liberation Sans", u"Nimbus Sans", u"DejaVu Sans"};
-  const QStringList installed = QFontDatabase::families(QFontDatabase::Cyrillic);
+  // Faces installed from several foundries are listed as "Name [foundry]".
+  QStringList installed;
+  for (const QString& family : QFontDatabase::families(QFontDatabase::Cyrillic)) {
+    const qsizetype bracket = family.indexOf(QStringLiteral(" ["));
+    installed << (bracket < 0 ? family : family.left(bracket));
+  }
   for (const char16_t* name : kPreferred) {
     const QString family = QString::fromUtf16(name);
     if (installed.contains(family, Qt::CaseInsensitive)) return family;

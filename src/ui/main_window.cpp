@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -117,6 +118,11 @@ QLabel* MainWindow::MakeLabel(QWidget* parent, const char* name, const QString& 
     label->setFrameShape(QFrame::Box);
     label->setFrameShadow(QFrame::Plain);
     label->setLineWidth(1);
+  } else if (const int line = QFontMetrics(label->font()).height(); line > label->height()) {
+    // A 12 pt face other than the original one can be taller than the line
+    // laid out for it; the label then grows downwards so that no letter is
+    // cut. It has no border or background, so nothing else changes.
+    label->resize(label->width(), line);
   }
   return label;
 }
@@ -206,6 +212,14 @@ void MainWindow::BuildCommands(QWidget* client) {
     button->setObjectName(QStringLiteral("cmd_mode_%1").arg(i));
     button->setFont(m_layout.Font(kLarge));
     button->setGeometry(m_layout.Rect(kCommandLeft[i], kCommandTop[i], 1215, 615));
+    // "ОТКЛ. ЗАЩ" is wider in the faces available here than in the original
+    // one; the caption is set a little smaller rather than cut off.
+    QFont font = button->font();
+    const int room = button->width() - 8;
+    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pointSizeF() > 7.0) {
+      font.setPointSizeF(font.pointSizeF() - 0.25);
+    }
+    button->setFont(font);
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, [this, i] { emit commandClicked(i); });
     cmd_mode[static_cast<std::size_t>(i)] = button;
