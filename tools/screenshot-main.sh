@@ -29,8 +29,13 @@ saved_ini=""
 sim_pid="" tool_pid="" xvfb_pid=""
 
 cleanup() {
+  set +e
+  exec 3>&- 2>/dev/null
   for pid in "$tool_pid" "$sim_pid" "$xvfb_pid"; do
-    [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    if [[ -n $pid ]]; then
+      kill "$pid" 2>/dev/null
+      wait "$pid" 2>/dev/null
+    fi
   done
   if [[ -n $saved_ini ]]; then mv -f "$saved_ini" "$ini"; else rm -f "$ini"; fi
   rm -rf "$work"
