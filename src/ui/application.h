@@ -5,20 +5,20 @@
 #include <QPointer>
 #include <QString>
 
+#include "link/serial_port.h"
 #include "monitor/start_up_host.h"
+#include "settings/prompter.h"
 
 namespace zart::link {
 class ExchangeCycle;
 class ExchangeTimer;
 class QtSerialPort;
-class SerialPort;
 }  // namespace zart::link
 namespace zart::monitor {
 class MainWindowLogic;
 class ParamWindowHook;
 }  // namespace zart::monitor
 namespace zart::settings {
-class Prompter;
 class SettingsFile;
 }  // namespace zart::settings
 
