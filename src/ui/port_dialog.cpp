@@ -61,7 +61,6 @@ PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings,
 
   setTabOrder(m_ok, m_cancel);
   setTabOrder(m_cancel, cmbCOMList);
-  m_ok->setFocus(Qt::OtherFocusReason);
 
   connect(cmbCOMList, &QComboBox::activated, this, [this] { cmbCOMList_Click(); });
   connect(m_ok, &QPushButton::clicked, this, [this] { OK_Click(); });
@@ -155,6 +154,11 @@ void PortDialog::ReopenPort() {
   // Tried even after a refused number: the port opens on the number it last
   // accepted, if it can.
   if (!m_port.Open().ok()) m_mainWindow.SetStatusText(QStringLiteral(u"Порт не выбран"));
+}
+
+void PortDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  m_ok->setFocus(Qt::OtherFocusReason);
 }
 
 void PortDialog::keyPressEvent(QKeyEvent* event) {

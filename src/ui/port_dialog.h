@@ -49,6 +49,7 @@ class PortDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Load();

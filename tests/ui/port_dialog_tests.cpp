@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "../support/fake_link_view.h"
@@ -147,6 +149,21 @@ TEST_F(PortDialogTest, OkWithoutTouchingTheListStoresTheCurrentPortOrZero) {
   StartOn(3, {1, 2});  // the port in force is not listed: nothing selected
   Open()->OkButton()->click();
   EXPECT_EQ(StoredPort(), QStringLiteral("0"));
+}
+
+TEST_F(PortDialogTest, OpensWithFocusOnOkAndTabsToCancelThenTheList) {
+  StartOn(1, {1});
+  auto dialog = Open();
+  dialog->show();
+  dialog->activateWindow();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog->focusWidget(), dialog->OkButton());
+  QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(dialog->focusWidget(), dialog->CancelButton());
+  QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+  QWidget* afterCancel = dialog->focusWidget();
+  EXPECT_TRUE(afterCancel == dialog->PortList() || dialog->PortList()->isAncestorOf(afterCancel));
+  dialog->close();
 }
 
 TEST_F(PortDialogTest, TypedTextIsNoSelection) {
