@@ -96,6 +96,13 @@ TEST_F(ParamWindowE2e, ReadAllFillsEveryBoxAndEnterWritesOneSlot) {
   for (int slot = 0; slot < params::kSlotCount; ++slot) {
     ASSERT_EQ(Window().Color(slot), params::COLOR_FROM_EEPROM) << "slot " << slot;
   }
+  // For the documentation: the window after a read-all, at its design size.
+  const QString shot = qEnvironmentVariable("ZART_PARAM_SCREENSHOT");
+  if (!shot.isEmpty()) {
+    Window().resize(Window().Twips().Px(27500), Window().Twips().Px(10300));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Window().grab().save(shot));
+  }
   // Slot 2 ("Стартовые обороты", scale 20) shows the simulator's byte at 258.
   EXPECT_EQ(Window().Text(2), QString::number(SimByte(258) * 20) + QLatin1Char(' '));
 
