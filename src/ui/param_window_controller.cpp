@@ -84,7 +84,9 @@ void ParamWindowController::ShowWindow(ParamWindow* window) {
 
 void ParamWindowController::SetBlockedBanner(bool visible) {
   m_blocked = visible;
-  if (ParamWindow* window = EnsureWindow()) window->SetBlockedBanner(visible);
+  // The latest flag: a reply handled while the window was being built may
+  // have changed it.
+  if (ParamWindow* window = EnsureWindow()) window->SetBlockedBanner(m_blocked);
 }
 
 void ParamWindowController::OpenParamWindow() {

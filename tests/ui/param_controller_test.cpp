@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -134,6 +136,31 @@ TEST_F(ParamControllerTest, WindowBuiltInsideATickLosesNoReplyAndJudgesNoneTwice
   EXPECT_EQ(m_cycle.Counters().framesSent, 2u);
   EXPECT_EQ(m_port.written.size(), 2u);
   EXPECT_EQ(m_cycle.Queue().ReadIndex(), 1);  // the head moved exactly once
+}
+
+TEST_F(ParamControllerTest, WhatHappensWhileTheWindowIsBuiltReachesTheFinishedWindow) {
+  // Events run during the build: the user opens the window from the menu
+  // and a status reply reports the blocked flag before the boxes exist.
+  int pumps = 0;
+  m_controller->SetEventPump([this, &pumps] {
+    if (++pumps == 1) {
+      EXPECT_EQ(m_controller->Window(), nullptr);
+      m_controller->OpenParamWindow();
+      m_controller->SetBlockedBanner(true);
+    }
+  });
+  m_controller->SetBlockedBanner(false);
+  ParamWindow* window = m_controller->Window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_GT(pumps, 1);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(window->lbl_modbus_off()->isHidden());
+  EXPECT_EQ(m_controller->Editor().Progress().total, 131);
+  // Only one window was made.
+  const QWidgetList tops = QApplication::topLevelWidgets();
+  EXPECT_EQ(std::count_if(tops.begin(), tops.end(),
+                          [](const QWidget* w) { return dynamic_cast<const ParamWindow*>(w) != nullptr; }),
+            1);
 }
 
 TEST_F(ParamControllerTest, MenuReadsAllShowsProgressAndFillsTheBoxes) {
