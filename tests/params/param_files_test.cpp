@@ -260,17 +260,5 @@ TEST_F(ParamFilesTest, AnUnreadableFileOffersRetryAndCancelKeepsTheStatus) {
   EXPECT_EQ(view.status, QString());
 }
 
-TEST_F(ParamFilesTest, BinaryJunkAndHugeLinesDoNotUpsetLoadOrCompare) {
-  QByteArray junk;
-  for (int i = 0; i < 200000; ++i) junk.append(static_cast<char>((i * 7919) % 256));
-  junk += "\n[Parameters]\nPAR3=3\n" + QByteArray(2 * 1024 * 1024, 'x') + "\nPAR9" + QByteArray(1, '\0') + "=1\n";
-  WriteRaw(QStringLiteral("junk.ini"), junk);
-  files.cmdReadFile_Click(Folder(), QStringLiteral("junk.ini"));
-  files.cmdCompare_Click(Folder(), QStringLiteral("junk.ini"));
-  EXPECT_EQ(boxes.Color(3), COLOR_MATCHES_FILE);
-  EXPECT_EQ(boxes.Text(3), QStringLiteral("3"));
-  EXPECT_EQ(view.status, QString());
-}
-
 }  // namespace
 }  // namespace zart::params
