@@ -190,6 +190,9 @@ void ParamWindow::BuildStaticControls() {
   m_progress->setVisible(false);
 
   m_chooser = new FileChooser(prg, m_twips, {m_saveFile, m_readFile, m_compare}, m_startFolder);
+  // The pattern box turns red for a pattern the list refuses; like the
+  // parameter boxes it needs a style that paints the palette's Base.
+  if (m_boxStyle != nullptr) m_chooser->Text2()->setStyle(m_boxStyle);
 
   m_banner = new QLabel(QStringLiteral(u"Управление по Modbus заблокировано в ЩМКР.540"), prg);
   // The label reaches below frm_prg's bottom edge (8880 + 1335 > 9975); it
