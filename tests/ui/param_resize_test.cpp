@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QWidget>
@@ -29,6 +31,8 @@ struct ResizeCase {
   bool hVisible;
   int hMaximum;
 };
+
+void PrintTo(const ResizeCase& c, std::ostream* os) { *os << c.name << " " << c.width << " x " << c.height; }
 
 class FormResizeTest : public ::testing::TestWithParam<ResizeCase> {};
 
