@@ -87,12 +87,10 @@ TEST_F(MainWindowTest, WindowHasFixedSizeAndNoMaximize) {
   EXPECT_TRUE(window().windowFlags() & Qt::WindowMinimizeButtonHint);
   const CommonLayout layout(&window());
   EXPECT_EQ(window().centralWidget()->size(), QSize(layout.Px(14160), layout.Px(8430)));
-  EXPECT_EQ(window().windowTitle(), QStringLiteral(u"ЗАРТ. Тест протокола  Modbus"));
   const QList<QAction*> menu = window().menuBar()->actions();
   ASSERT_EQ(menu.size(), 2);
-  EXPECT_EQ(menu[0]->text(), QStringLiteral(u"&Программируемые параметры"));
-  EXPECT_EQ(menu[1]->text(), QStringLiteral(u"&Настройка порта"));
   EXPECT_EQ(menu[0]->menu(), nullptr);
+  EXPECT_EQ(menu[1]->menu(), nullptr);
 }
 
 TEST_F(MainWindowTest, FocusStartsOnStartAndFollowsTheButtonsThenTheAddress) {
@@ -114,36 +112,18 @@ TEST_F(MainWindowTest, StatusReplyFillsTheWindow) {
   cycle().ExchangeTick();  // no answer yet; sends the first status request
   EXPECT_EQ(label("lbl_sys_mes")->text(), QStringLiteral(u"Ошибка обмена: Нет ответа от контроллера ЗАРТ"));
 
-  TickWithReply(StatusBlock()
-                    .Set(300, 0x0203)
-                    .Set(301, 0x0107)
-                    .Set(302, 1)
-                    .Set(303, 1500)
-                    .Set(304, 500)
-                    .Set(305, 243)
-                    .Set(392, 0x0401)
-                    .Set(394, 90)
-                    .Set(395, 1)
-                    .Set(396, 0)
-                    .Set(397, 0x0002)
-                    .Set(423, 0x1A)
-                    .Frame());
+  TickWithReply(
+      StatusBlock().Set(302, 1).Set(303, 1500).Set(304, 500).Set(305, 243).Set(392, 0x0401).Set(397, 0x0002).Frame());
 
+  // Wiring only: the decoder's own tests cover every value's format.
   EXPECT_EQ(label("lbl_sys_mes")->text(), QStringLiteral(u"Связь с контроллером ЗАРТ установлена"));
   EXPECT_EQ(label("lbl_object")->text(), QStringLiteral(u"ДРА"));
-  EXPECT_EQ(label("lbl_pr_ver")->text(), QStringLiteral("2 .3 "));
-  EXPECT_EQ(label("lbl_sw_ver")->text(), QStringLiteral("1 .7 "));
   EXPECT_EQ(label("lbl_eng_rpm")->text(), QStringLiteral("1500 "));
-  EXPECT_EQ(label("lbl_prop_rpm")->text(), QStringLiteral("500 "));
+  EXPECT_EQ(label("lbl_acc")->text(), QStringLiteral("24.3 "));
   EXPECT_TRUE(label("lbl_prop_rpm")->isVisible());
   EXPECT_TRUE(label("lblc_prop_rpm")->isVisible());
-  EXPECT_EQ(label("lbl_acc")->text(), QStringLiteral("24.3 "));
-  EXPECT_EQ(label("lbl_service")->text(), QStringLiteral(u"2 мч"));
-  EXPECT_EQ(label("lbl_motomin")->text(), QStringLiteral(u"1092 мч"));
-  EXPECT_EQ(window().FaultLabel(0)->text(), QStringLiteral("001A"));
-  EXPECT_EQ(window().FaultLabel(1)->text(), QStringLiteral("0000"));
 
-  // Lamps 0 and 10 lit in their own colours, lamp 10 hidden for ДРА.
+  // Lamp 0 lit red; lamp 10 lit but hidden for ДРА, lamp 7 in its place.
   EXPECT_TRUE(window().Lamp(0)->autoFillBackground());
   EXPECT_EQ(window().Lamp(0)->palette().color(QPalette::Window), QColor(255, 0, 0));
   EXPECT_TRUE(window().Lamp(10)->autoFillBackground());
@@ -154,7 +134,6 @@ TEST_F(MainWindowTest, StatusReplyFillsTheWindow) {
   EXPECT_TRUE(window().SignalCell(1)->autoFillBackground());
   EXPECT_EQ(window().SignalCell(1)->palette().color(QPalette::Window), QColor(0, 255, 0));
   EXPECT_FALSE(window().SignalCell(2)->autoFillBackground());
-  EXPECT_FALSE(window().SignalCell(255)->autoFillBackground());
 
   // The next idle request is the first heartbeat.
   cycle().ExchangeTick();

@@ -26,31 +26,15 @@ TEST(StartUpTest, NoSettingsFileCreatesItAndOpensPortOne) {
   EXPECT_TRUE(fx.app->Window().isVisible());
 }
 
-struct FailureCase {
-  const char* name;
-  int comPort;
-  bool busy;
-  const char16_t* text;
-};
-
-class AppStartUpFailureTest : public ::testing::TestWithParam<FailureCase> {};
-
-TEST_P(AppStartUpFailureTest, CancelEndsBeforeTheWindowShows) {
-  const FailureCase& c = GetParam();
-  AppFixture fx(c.comPort, {1}, c.busy ? std::set<int>{c.comPort} : std::set<int>{});
+TEST(StartUpTest, CancelInThePortBoxEndsBeforeTheWindowShows) {
+  AppFixture fx(3, {1}, {3});
   EXPECT_FALSE(fx.app->Start());
   ASSERT_EQ(fx.prompter->asked.size(), 1u);
-  EXPECT_EQ(fx.prompter->asked[0].title, QStringLiteral(u"Ошибка открытия порта"));
-  EXPECT_EQ(fx.prompter->asked[0].text, QString::fromUtf16(c.text));
+  EXPECT_EQ(fx.prompter->asked[0].text, QStringLiteral(u"Порт COM3 занят другим приложением\r\nВыберите другой порт"));
   EXPECT_FALSE(fx.app->Window().isVisible());
   EXPECT_FALSE(fx.app->Timer().IsActive());
+  EXPECT_EQ(fx.app->OpenPortDialog(), nullptr);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Ports, AppStartUpFailureTest,
-    ::testing::Values(FailureCase{"Busy", 3, true, u"Порт COM3 занят другим приложением\r\nВыберите другой порт"},
-                      FailureCase{"Missing", 5, false, u"Порт COM5 не доступен\r\nВыберите другой порт"}),
-    [](const ::testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });
 
 TEST(StartUpTest, OkOpensThePortDialogModallyAndStartUpGoesOn) {
   AppFixture fx(5, {1, 2});
