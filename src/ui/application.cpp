@@ -4,11 +4,13 @@
 
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
+#include "link/port_reconnector.h"
 #include "link/qt_serial_port.h"
 #include "monitor/main_window_logic.h"
 #include "settings/settings_file.h"
 #include "ui/common_prompter.h"
 #include "ui/main_window.h"
+#include "ui/param_window_controller.h"
 #include "ui/port_dialog.h"
 #include "ui/port_dialog_state.h"
 
@@ -51,6 +53,11 @@ Application::Application(Setup setup) {
   m_portState = std::make_unique<PortDialogState>();
 
   m_cycle->SetStatusHandler([this](const link::RxStore& rx) { m_logic->DecodeStatus(rx); });
+  // The parameters window plugs its reply and completion handlers into the
+  // exchange; it is built on first use and lives as long as the run.
+  m_params = std::make_unique<ParamWindowController>(*m_cycle, m_window.get(), *m_window, *m_prompter);
+  m_logic->SetParamWindowHook(m_params.get());
+  m_reconnector = std::make_unique<link::PortReconnector>(*m_port);
 
   QObject::connect(m_window.get(), &MainWindow::commandClicked, m_window.get(),
                    [this](int index) { m_logic->cmd_mode_Click(index); });
@@ -75,7 +82,10 @@ Application::~Application() {
   for (QWidget* child : m_window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     if (child->isWindow()) delete child;
   }
+  m_reconnector.reset();
   m_timer.reset();
+  m_logic->SetParamWindowHook(nullptr);
+  m_params.reset();
   m_logic.reset();
   m_cycle.reset();
   if (m_port) m_port->Close();
@@ -102,6 +112,10 @@ void Application::mnu_settings_Click() {
   auto* dialog = new PortDialog(*m_port, *m_settings, *m_window, *m_portState, nullptr);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   m_portDialog = dialog;
+  // While the user chooses a port, nothing reopens a vanished one behind
+  // the dialog's back.
+  m_reconnector->SetEnabled(false);
+  QObject::connect(dialog, &QObject::destroyed, m_window.get(), [this] { m_reconnector->SetEnabled(true); });
   dialog->show();
 }
 
@@ -122,7 +136,9 @@ void Application::CreateSignalCells() { m_window->CreateSignalCells(); }
 void Application::ShowPortDialogModal() {
   PortDialog dialog(*m_port, *m_settings, *m_window, *m_portState, m_window.get());
   m_portDialog = &dialog;
+  m_reconnector->SetEnabled(false);
   dialog.exec();
+  m_reconnector->SetEnabled(true);
   m_portDialog = nullptr;
 }
 
@@ -131,6 +147,9 @@ void Application::ShowWindow() {
   m_window->show();
 }
 
-void Application::StartTimer() { m_timer->Start(); }
+void Application::StartTimer() {
+  m_timer->Start();
+  m_reconnector->Start();
+}
 
 }  // namespace zart::ui

@@ -12,6 +12,7 @@
 namespace zart::link {
 class ExchangeCycle;
 class ExchangeTimer;
+class PortReconnector;
 class QtSerialPort;
 }  // namespace zart::link
 namespace zart::monitor {
@@ -25,6 +26,7 @@ class SettingsFile;
 namespace zart::ui {
 
 class MainWindow;
+class ParamWindowController;
 class PortDialog;
 struct PortDialogState;
 
@@ -55,8 +57,10 @@ class Application : private monitor::StartUpHost {
   /// the process exit code.
   int Run();
 
-  /// Attaches the parameters window; null detaches it.
+  /// Attaches another parameters window (tests); null detaches it.
   void SetParamWindowHook(monitor::ParamWindowHook* hook);
+  /// The parameters window's owner, for the whole run.
+  ParamWindowController& ParamWindows() { return *m_params; }
 
   link::ExchangeCycle& Cycle() { return *m_cycle; }
   link::SerialPort& Port() { return *m_port; }
@@ -90,6 +94,8 @@ class Application : private monitor::StartUpHost {
   std::unique_ptr<link::ExchangeCycle> m_cycle;
   std::unique_ptr<link::ExchangeTimer> m_timer;
   std::unique_ptr<monitor::MainWindowLogic> m_logic;
+  std::unique_ptr<ParamWindowController> m_params;
+  std::unique_ptr<link::PortReconnector> m_reconnector;
   std::unique_ptr<PortDialogState> m_portState;
   QPointer<PortDialog> m_portDialog;
 };
