@@ -5,10 +5,8 @@
 
 namespace zart::ui {
 
-CommonLayout::CommonLayout(const QWidget* reference) : m_family(ChooseFamily()) {
-  if (reference) m_dpi = reference->logicalDpiY();
-  if (m_dpi <= 0) m_dpi = 96;
-}
+CommonLayout::CommonLayout(const QWidget* reference)
+    : m_twips(reference ? reference->logicalDpiY() : 96), m_family(ChooseFamily()) {}
 
 QString CommonLayout::ChooseFamily() {
   // Faces close to the controller's Windows tool, narrowest first so that
@@ -26,12 +24,6 @@ QString CommonLayout::ChooseFamily() {
     if (installed.contains(family, Qt::CaseInsensitive)) return family;
   }
   return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-}
-
-QRect CommonLayout::Rect(int left, int top, int width, int height) const {
-  const int x = Px(left);
-  const int y = Px(top);
-  return QRect(x, y, Px(left + width) - x, Px(top + height) - y);
 }
 
 void CommonLayout::Place(QWidget* widget, int left, int top, int width, int height) const {

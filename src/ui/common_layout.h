@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QString>
 
+#include "ui/common_twips.h"
+
 class QWidget;
 
 namespace zart::ui {
@@ -15,29 +17,29 @@ namespace zart::ui {
 /// sans-serif face with Cyrillic at the same point size.
 class CommonLayout {
  public:
-  static constexpr int kTwipsPerInch = 1440;
   /// Point size of the windows' default font.
   static constexpr double kDefaultPointSize = 8.25;
 
   /// Reads the logical DPI of the screen `reference` is on (96 without one).
   explicit CommonLayout(const QWidget* reference);
 
-  int Px(int twips) const { return (twips * m_dpi + kTwipsPerInch / 2) / kTwipsPerInch; }
+  int Px(int twips) const { return m_twips.Px(twips); }
   /// Left, top, width and height in twips; edges are converted one by one so
   /// that neighbouring controls stay flush.
-  QRect Rect(int left, int top, int width, int height) const;
+  QRect Rect(int left, int top, int width, int height) const { return m_twips.FlushRect(left, top, width, height); }
   void Place(QWidget* widget, int left, int top, int width, int height) const;
 
   QFont Font(double pointSize, bool bold = false) const;
   QFont DefaultFont() const { return Font(kDefaultPointSize); }
   QString Family() const { return m_family; }
-  int Dpi() const { return m_dpi; }
+  int Dpi() const { return m_twips.Dpi(); }
+  const TwipScale& Scale() const { return m_twips; }
 
   /// Picks the first installed face of the preferred list.
   static QString ChooseFamily();
 
  private:
-  int m_dpi = 96;
+  TwipScale m_twips;
   QString m_family;
 };
 

@@ -19,7 +19,7 @@ void SetBase(QLineEdit* box, const QColor& colour) {
 
 }  // namespace
 
-FileChooser::FileChooser(QWidget* frm_prg, const ParamTwips& twips, std::vector<QWidget*> fileButtons,
+FileChooser::FileChooser(QWidget* frm_prg, const TwipScale& twips, std::vector<QWidget*> fileButtons,
                          const QString& startFolder, RootsProvider roots)
     : QObject(frm_prg), m_twips(twips), m_fileButtons(std::move(fileButtons)), m_roots(std::move(roots)) {
   if (!m_roots) m_roots = CurrentRoots;

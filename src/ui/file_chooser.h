@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "ui/file_listing.h"
-#include "ui/param_twips.h"
+#include "ui/common_twips.h"
 
 class QComboBox;
 class QLabel;
@@ -35,7 +35,7 @@ class FileChooser : public QObject {
   /// Creates the controls in `frm_prg` at their design places; `fileButtons`
   /// are enabled and disabled with the chooser. Starts in `startFolder`
   /// (the user's home folder in the window).
-  FileChooser(QWidget* frm_prg, const ParamTwips& twips, std::vector<QWidget*> fileButtons,
+  FileChooser(QWidget* frm_prg, const TwipScale& twips, std::vector<QWidget*> fileButtons,
               const QString& startFolder, RootsProvider roots = CurrentRoots);
 
   /// The folder the file operations use (Dir2's current folder).
@@ -77,7 +77,7 @@ class FileChooser : public QObject {
   void FillFolders();
   void FolderActivated(QListWidgetItem* item);
 
-  const ParamTwips& m_twips;
+  const TwipScale& m_twips;
   std::vector<QWidget*> m_fileButtons;
   RootsProvider m_roots;
   std::vector<FileRoot> m_drive2Roots;

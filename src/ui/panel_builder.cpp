@@ -74,7 +74,7 @@ QString Num(int n) { return QString::number(n); }
 
 }  // namespace
 
-PanelBuilder::PanelBuilder(PanelSet& panels, const ParamTwips& twips, BoxFactory makeBox, EventPump pump)
+PanelBuilder::PanelBuilder(PanelSet& panels, const TwipScale& twips, BoxFactory makeBox, EventPump pump)
     : m_panels(panels), m_twips(twips), m_makeBox(std::move(makeBox)), m_pump(std::move(pump)) {
   if (!m_pump) m_pump = [] {};
 }

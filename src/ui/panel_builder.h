@@ -7,7 +7,7 @@
 
 #include "params/function_pages.h"
 #include "ui/panel_set.h"
-#include "ui/param_twips.h"
+#include "ui/common_twips.h"
 
 class QGroupBox;
 class QLabel;
@@ -42,7 +42,7 @@ class PanelBuilder {
   static constexpr StripGeometry kStripLogic{12720, 5040, 6015, 2175};
   static constexpr StripGeometry kStripPrs{12720, 7320, 6015, 2055};
 
-  PanelBuilder(PanelSet& panels, const ParamTwips& twips, BoxFactory makeBox, EventPump pump);
+  PanelBuilder(PanelSet& panels, const TwipScale& twips, BoxFactory makeBox, EventPump pump);
 
   /// The hand-laid controls: tab strips with one tab, the function pages with
   /// slots 0..88, the header strips Frame1 and Frame2, and the templates of
@@ -75,7 +75,7 @@ class PanelBuilder {
   void BuildTableScreens(bool channels);
 
   PanelSet& m_panels;
-  const ParamTwips& m_twips;
+  const TwipScale& m_twips;
   BoxFactory m_makeBox;
   EventPump m_pump;
 };

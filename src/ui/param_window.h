@@ -14,7 +14,7 @@
 #include "params/param_editor.h"
 #include "ui/panel_set.h"
 #include "ui/param_box.h"
-#include "ui/param_twips.h"
+#include "ui/common_twips.h"
 
 class QFrame;
 class QLabel;
@@ -92,7 +92,7 @@ class ParamWindow : public QWidget, public params::ParamBoxes, private ParamBoxE
   void VScroll1_Change(int value);
 
   const PanelSet& Panels() const { return m_panels; }
-  const ParamTwips& Twips() const { return m_twips; }
+  const TwipScale& Twips() const { return m_twips; }
   FileChooser& Chooser() { return *m_chooser; }
   QScrollBar* VScroll1() const { return m_vScroll; }
   QScrollBar* HScroll1() const { return m_hScroll; }
@@ -120,7 +120,7 @@ class ParamWindow : public QWidget, public params::ParamBoxes, private ParamBoxE
   QLabel* AddLabel(const QString& text, int left, int top, int width, int height);
   static void SwitchPage(QTabBar* strip, std::span<QGroupBox* const> frames);
 
-  ParamTwips m_twips;
+  TwipScale m_twips;
   EventPump m_pump;
   QString m_startFolder;
   Actions m_actions;

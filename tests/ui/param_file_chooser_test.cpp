@@ -92,7 +92,7 @@ class FileChooserTest : public ::testing::Test {
 
   QTemporaryDir m_dir;
   std::vector<FileRoot> m_roots;
-  ParamTwips m_twips;
+  TwipScale m_twips;
   QWidget m_host;
   std::vector<QWidget*> m_buttons;
   FileChooser* m_chooser = nullptr;
