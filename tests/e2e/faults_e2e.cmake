@@ -22,5 +22,6 @@ endif()
 if(TARGET zart-sim AND TARGET zart_ui)
   zart_faults_e2e(e2e_faults_unplug SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_unplug_e2e.cpp
     LIBS zart::ui zart::serial Qt6::Test PROPS RUN_SERIAL TRUE)
-  target_include_directories(e2e_faults_unplug PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../monitor)
+  zart_faults_e2e(e2e_faults_startup SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_startup_e2e.cpp
+    LIBS zart::ui zart::serial)
 endif()

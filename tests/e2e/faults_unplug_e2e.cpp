@@ -16,7 +16,7 @@
 
 #include "link/exchange_cycle.h"
 #include "link/qt_serial_port.h"
-#include "monitor_fakes.h"
+#include "support/recording_prompter.h"
 #include "params/box_colors.h"
 #include "params/catalogue.h"
 #include "support/recording_port.h"
@@ -52,7 +52,7 @@ class UnplugE2e : public ::testing::Test {
     serial.SetPortMap(link::PortMap({{5, sim.LinkPath()}}));
     Application::Setup setup;
     setup.settingsFolder = sim.Folder();
-    auto prompter = std::make_unique<testing::FakePrompter>();
+    auto prompter = std::make_unique<testing::RecordingPrompter>();
     prompts = prompter.get();
     setup.prompter = std::move(prompter);
     auto recording = std::make_unique<testing::RecordingPort>(serial);
@@ -155,7 +155,7 @@ class UnplugE2e : public ::testing::Test {
   testing::SimProcess sim{QStringLiteral(ZART_SIM_PATH)};
   link::QtSerialPort serial;
   testing::RecordingPort* port = nullptr;
-  testing::FakePrompter* prompts = nullptr;
+  testing::RecordingPrompter* prompts = nullptr;
   std::unique_ptr<Application> app;
   QStringList statusAtTicks;
 };
