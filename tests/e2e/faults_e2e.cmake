@@ -22,6 +22,8 @@ endif()
 if(TARGET zart-sim AND TARGET zart_ui)
   zart_faults_e2e(e2e_faults_unplug SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_unplug_e2e.cpp
     LIBS zart::ui zart::serial Qt6::Test PROPS RUN_SERIAL TRUE)
+  zart_faults_e2e(e2e_faults_files SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_files_e2e.cpp
+    LIBS zart::ui_param zart::serial)
   zart_faults_e2e(e2e_faults_startup SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_startup_e2e.cpp
     LIBS zart::ui zart::serial)
 endif()
