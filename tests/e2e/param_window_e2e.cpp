@@ -18,6 +18,7 @@
 #include "params/box_colors.h"
 #include "params/catalogue.h"
 #include "settings/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/fake_link_view.h"
 #include "support/sim_process.h"
 #include "ui/file_chooser.h"
@@ -28,14 +29,6 @@
 namespace zart::ui {
 namespace {
 
-class OkPrompter : public settings::Prompter {
- public:
-  int asked = 0;
-  settings::Answer Ask(const settings::Message&) override {
-    ++asked;
-    return settings::Answer::ok;
-  }
-};
 
 class ParamWindowE2e : public ::testing::Test {
  protected:
@@ -78,7 +71,7 @@ class ParamWindowE2e : public ::testing::Test {
   testing::FakeLinkView m_view;
   link::ExchangeCycle m_cycle{m_serial, m_view};
   link::ExchangeTimer m_timer{m_cycle};
-  OkPrompter m_prompter;
+  testing::ScriptedPrompter m_prompter{settings::Answer::ok};
   QTemporaryDir m_files;
   ParamWindowController m_controller{m_cycle, nullptr, m_view, m_prompter};
 };
@@ -152,7 +145,7 @@ TEST_F(ParamWindowE2e, SaveLoadAndCompareAFile) {
   Window().cmdReadFile()->click();
   EXPECT_EQ(Window().Text(89), saved.trimmed());
   EXPECT_EQ(Window().Color(89), params::COLOR_FROM_FILE);
-  EXPECT_EQ(m_prompter.asked, 0);
+  EXPECT_TRUE(m_prompter.asked.empty());
 }
 
 }  // namespace

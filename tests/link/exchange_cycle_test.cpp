@@ -4,6 +4,7 @@
 
 #include "link/crc.h"
 #include "link/exchange_cycle.h"
+#include "support/frames.h"
 #include "support/fake_link_view.h"
 #include "support/fake_serial_port.h"
 
@@ -12,23 +13,16 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-/// A reply as the controller sends it: the body, then the CRC low, high.
-Bytes withCrc(Bytes body) {
-  const CrcBytes crc = CrcWireBytes(Crc16Modbus(body, static_cast<int>(body.size()) - 1));
-  body.push_back(crc.low);
-  body.push_back(crc.high);
-  return body;
-}
 
 const Bytes kStatusRequest{0x07, 0x04, 0x01, 0x2C, 0x00, 0x7D, 0xF0, 0x78};
 
 Bytes statusReply(int slave = 7) {
   Bytes body{static_cast<std::uint8_t>(slave), 0x04, 250};
   body.resize(253, 0);
-  return withCrc(body);
+  return testing::WithCrc(body);
 }
 
-Bytes heartbeatEcho(int slave = 7) { return withCrc({static_cast<std::uint8_t>(slave), 0x10, 0x01, 0x90, 0x00, 0x02}); }
+Bytes heartbeatEcho(int slave = 7) { return testing::WithCrc({static_cast<std::uint8_t>(slave), 0x10, 0x01, 0x90, 0x00, 0x02}); }
 
 class ExchangeCycleTest : public ::testing::Test {
  protected:
@@ -121,7 +115,7 @@ TEST_F(ExchangeCycleTest, OverlongReplyIsCutTo256BytesAndRejected) {
   cycle.ExchangeTick();
   Bytes reply{0x07, 0x04, 250};
   reply.resize(298, 0x11);
-  reply = withCrc(reply);  // 300 bytes with a CRC that is only right over all of them
+  reply = testing::WithCrc(reply);  // 300 bytes with a CRC that is only right over all of them
   port.Receive(reply);
   cycle.ExchangeTick();
   EXPECT_EQ(cycle.RxCount(), 256);
@@ -136,7 +130,7 @@ TEST_F(ExchangeCycleTest, ReplyFromAnotherSlaveOrForAnotherFunctionIsAccepted) {
   cycle.ExchangeTick();
   EXPECT_EQ(statusReplies, 1);
   // The heartbeat is outstanding, but an EEPROM reply goes to its handler.
-  port.Receive(withCrc({0x07, 100, 0x01, 0x00, 0x01, 0x05}));
+  port.Receive(testing::WithCrc({0x07, 100, 0x01, 0x00, 0x01, 0x05}));
   cycle.ExchangeTick();
   EXPECT_EQ(paramReplies, 1);
 }
@@ -145,11 +139,11 @@ TEST_F(ExchangeCycleTest, ShortStatusReplyLeavesEarlierBytesInTheStore) {
   cycle.ExchangeTick();
   Bytes full{0x07, 0x04, 250};
   full.resize(253, 0x5A);
-  port.Receive(withCrc(full));
+  port.Receive(testing::WithCrc(full));
   cycle.ExchangeTick();
   port.Receive(heartbeatEcho());
   cycle.ExchangeTick();
-  port.Receive(withCrc({0x07, 0x04, 0x02, 0x00, 0x01}));
+  port.Receive(testing::WithCrc({0x07, 0x04, 0x02, 0x00, 0x01}));
   cycle.ExchangeTick();
   EXPECT_EQ(statusReplies, 2);
   EXPECT_EQ(cycle.Rx()[3], 0x00);
@@ -165,7 +159,7 @@ TEST_F(ExchangeCycleTest, ExceptionReplyIsReportedWithItsCodeAndNotRepeated) {
       port.Receive(lastWritten()[1] == 4 ? statusReply() : heartbeatEcho());
       cycle.ExchangeTick();
     }
-    port.Receive(withCrc({0x07, 0x86, static_cast<std::uint8_t>(code)}));
+    port.Receive(testing::WithCrc({0x07, 0x86, static_cast<std::uint8_t>(code)}));
     cycle.ExchangeTick();
     EXPECT_EQ(view.status, ExchangeCycle::LinkUpMessage() + QStringLiteral(u" Нарушение протокола, код: ") +
                                QString::number(code));
@@ -221,7 +215,7 @@ TEST_F(ExchangeCycleTest, CommandsQueuedWhileClosedGoOutInOrderOnceOpen) {
   ASSERT_TRUE(port.Open().ok());
   cycle.ExchangeTick();
   EXPECT_EQ(lastWritten()[4], 0x12);
-  port.Receive(withCrc({0x07, 0x06, 0x01, 0x92, 0x12, 0x38}));
+  port.Receive(testing::WithCrc({0x07, 0x06, 0x01, 0x92, 0x12, 0x38}));
   cycle.ExchangeTick();
   EXPECT_EQ(lastWritten()[4], 0x45);
 }

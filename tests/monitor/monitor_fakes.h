@@ -13,6 +13,7 @@
 #include "monitor/start_up_host.h"
 #include "monitor/status_view.h"
 #include "settings/prompter.h"
+#include "support/scripted_prompter.h"
 
 namespace zart::testing {
 
@@ -39,19 +40,8 @@ class FakeStatusView : public monitor::StatusView {
 };
 
 /// Answers message boxes from a script and keeps what was asked.
-class FakePrompter : public settings::Prompter {
- public:
-  std::deque<settings::Answer> answers;  // empty: Cancel
-  std::vector<settings::Message> asked;
-
-  settings::Answer Ask(const settings::Message& message) override {
-    asked.push_back(message);
-    if (answers.empty()) return settings::Answer::cancel;
-    const settings::Answer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-};
+/// Message boxes answered from a script (Cancel once it runs out).
+using FakePrompter = ScriptedPrompter;
 
 /// Records the calls of the parameters window hook.
 class FakeParamHook : public monitor::ParamWindowHook {

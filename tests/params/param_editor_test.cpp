@@ -13,6 +13,7 @@
 #include "params/param_editor.h"
 #include "params/fake_param_boxes.h"
 #include "support/fake_link_view.h"
+#include "support/frames.h"
 #include "support/fake_serial_port.h"
 
 namespace zart::params {
@@ -20,12 +21,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes WithCrc(Bytes body) {
-  const link::CrcBytes crc = link::CrcWireBytes(link::Crc16Modbus(body, static_cast<int>(body.size()) - 1));
-  body.push_back(crc.low);
-  body.push_back(crc.high);
-  return body;
-}
+using testing::WithCrc;
 
 /// The controller's side of the four requests the tool sends, over an
 /// EEPROM image of 4096 bytes.

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/ini_file.h"
-#include "settings/scripted_prompter.h"
+#include "support/scripted_prompter.h"
 #include "settings/windows1251.h"
 #include "support/fake_link_view.h"
 

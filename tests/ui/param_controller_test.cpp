@@ -22,6 +22,8 @@
 #include "link/exchange_cycle.h"
 #include "params/box_colors.h"
 #include "settings/prompter.h"
+#include "support/frames.h"
+#include "support/scripted_prompter.h"
 #include "support/fake_link_view.h"
 #include "support/fake_serial_port.h"
 #include "ui/file_chooser.h"
@@ -32,21 +34,7 @@
 namespace zart::ui {
 namespace {
 
-class OkPrompter : public settings::Prompter {
- public:
-  std::vector<settings::Message> asked;
-  settings::Answer Ask(const settings::Message& message) override {
-    asked.push_back(message);
-    return settings::Answer::ok;
-  }
-};
 
-std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> frame) {
-  const link::CrcBytes crc = link::CrcWireBytes(link::Crc16Modbus(frame, static_cast<int>(frame.size()) - 1));
-  frame.push_back(crc.low);
-  frame.push_back(crc.high);
-  return frame;
-}
 
 class ParamControllerTest : public ::testing::Test {
  protected:
@@ -64,7 +52,7 @@ class ParamControllerTest : public ::testing::Test {
   testing::FakeSerialPort m_port;
   testing::FakeLinkView m_view;
   link::ExchangeCycle m_cycle{m_port, m_view};
-  OkPrompter m_prompter;
+  testing::ScriptedPrompter m_prompter{settings::Answer::ok};
   std::unique_ptr<ParamWindowController> m_controller;
 };
 
@@ -88,7 +76,7 @@ TEST_F(ParamControllerTest, EnterQueuesTheWriteAndTheEchoTurnsTheBoxGreen) {
   EXPECT_EQ(window->Color(2), params::COLOR_CHANGED);
 
   m_cycle.ExchangeTick();  // nothing to judge yet; the write goes out
-  const std::vector<std::uint8_t> sent = WithCrc({7, 0x65, 0x01, 0x02, 0x01, 0x4B});
+  const std::vector<std::uint8_t> sent = testing::WithCrc({7, 0x65, 0x01, 0x02, 0x01, 0x4B});
   ASSERT_FALSE(m_port.written.empty());
   EXPECT_EQ(m_port.written.back(), sent);
 
@@ -112,7 +100,7 @@ TEST_F(ParamControllerTest, WindowBuiltInsideATickLosesNoReplyAndJudgesNoneTwice
   reply.resize(3 + 250, 0);
   reply[3] = 0x82;  // protocol 2.3, blocked
   reply[4] = 0x03;
-  m_port.Receive(WithCrc(reply));
+  m_port.Receive(testing::WithCrc(reply));
 
   // The exchange timer keeps firing while the builders let events run.
   QTimer timer;
@@ -179,7 +167,7 @@ TEST_F(ParamControllerTest, MenuReadsAllShowsProgressAndFillsTheBoxes) {
   EXPECT_EQ(bar->value(), 0);
 
   m_cycle.ExchangeTick();  // sends the first read
-  m_port.Receive(WithCrc({7, 0x64, 0x01, 0x00, 10, 50, 1, 75, 40, 60, 80, 90, 100, 0, 0}));
+  m_port.Receive(testing::WithCrc({7, 0x64, 0x01, 0x00, 10, 50, 1, 75, 40, 60, 80, 90, 100, 0, 0}));
   m_cycle.ExchangeTick();
   EXPECT_EQ(bar->value(), 1);
   EXPECT_EQ(bar->text(), QStringLiteral(u"1 / 131"));

@@ -9,10 +9,14 @@ namespace zart::testing {
 
 /// Answers message boxes from a script and records every box asked for.
 /// `onAsk`, when set, runs first (to mend a file, say) and gives the answer;
-/// otherwise the answers are taken in order, Cancel once they run out.
+/// otherwise the answers are taken in order, `fallback` once they run out.
 class ScriptedPrompter : public settings::Prompter {
  public:
+  ScriptedPrompter() = default;
+  explicit ScriptedPrompter(settings::Answer whenScriptEnds) : fallback(whenScriptEnds) {}
+
   std::vector<settings::Answer> answers;
+  settings::Answer fallback = settings::Answer::cancel;
   std::function<settings::Answer(const settings::Message&, int call)> onAsk;
   std::vector<settings::Message> asked;
 
@@ -22,8 +26,7 @@ class ScriptedPrompter : public settings::Prompter {
     if (onAsk) {
       return onAsk(message, call);
     }
-    return static_cast<std::size_t>(call) < answers.size() ? answers[static_cast<std::size_t>(call)]
-                                                          : settings::Answer::cancel;
+    return static_cast<std::size_t>(call) < answers.size() ? answers[static_cast<std::size_t>(call)] : fallback;
   }
 };
 
