@@ -9,7 +9,7 @@
 #include "params/catalogue.h"
 #include "params/fake_param_boxes.h"
 #include "params/param_files.h"
-#include "settings/scripted_prompter.h"
+#include "support/scripted_prompter.h"
 #include "settings/windows1251.h"
 #include "support/fake_link_view.h"
 
