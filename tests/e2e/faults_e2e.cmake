@@ -17,6 +17,8 @@ endfunction()
 if(TARGET zart-sim)
   zart_faults_e2e(e2e_faults_noise SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_noise_e2e.cpp
     LIBS zart::params zart::serial)
+  zart_faults_e2e(e2e_faults_save SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_save_e2e.cpp
+    LIBS zart::params)
 endif()
 
 if(TARGET zart-sim AND TARGET zart_ui)

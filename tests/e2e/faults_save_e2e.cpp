@@ -1,0 +1,195 @@
+// Saving a parameter file that is interrupted: the folder refuses the write,
+// or the program is killed in the middle of a save. Either way the file on
+// disk is the old one byte for byte or the new one whole.
+//
+// Both cases run this binary again as a child: as "nobody" (setpriv) for the
+// read-only folder, since root writes anywhere, and as a save loop that the
+// test kills with SIGKILL at random moments.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <random>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "params/box_colors.h"
+#include "params/catalogue.h"
+#include "params/fake_param_boxes.h"
+#include "params/param_files.h"
+#include "settings/ini_file.h"
+#include "settings/prompter.h"
+#include "support/fake_link_view.h"
+
+namespace zart::params {
+namespace {
+
+constexpr char kReadOnlyChild[] = "--save-into-read-only-folder";
+constexpr char kLoopChild[] = "--save-in-a-loop";
+const QString kFileName = QStringLiteral("set.ini");
+
+/// Confirms replacing the file and cancels a failed write.
+class SavePrompter : public settings::Prompter {
+ public:
+  settings::Answer Ask(const settings::Message& message) override {
+    last = message;
+    ++asked;
+    return message.buttons == settings::Message::Buttons::ok_cancel ? settings::Answer::ok : settings::Answer::cancel;
+  }
+  settings::Message last;
+  int asked = 0;
+};
+
+/// The text every box holds in generation `gen`: a whole save of one
+/// generation is recognisable key by key.
+QString Value(int gen, int slot) { return QStringLiteral("G%1-%2").arg(gen).arg(slot); }
+
+/// Saves generation `gen` of all 1208 boxes into folder/set.ini.
+bool SaveGeneration(const QString& folder, int gen, SavePrompter& prompter, testing::FakeParamBoxes* out = nullptr) {
+  ParamCatalogue cat;
+  cat.InitParamTables();
+  testing::FakeParamBoxes boxes;
+  for (int k = 0; k < kSlotCount; ++k) boxes.SetText(k, Value(gen, k));
+  // A text the file's code page cannot hold goes out as question marks.
+  boxes.SetText(89, QStringLiteral(u"日本"));
+  testing::FakeLinkView view;
+  ParamFiles files(cat, boxes, view, prompter);
+  const bool saved = files.cmdSaveFile_Click(folder, kFileName);
+  if (out) *out = boxes;
+  return saved;
+}
+
+/// The generation a whole file holds, or -1 when any key is missing or
+/// belongs to another generation.
+int GenerationOf(const QString& path) {
+  settings::IniFile ini;
+  if (!ini.Load(path)) return -1;
+  const QString first = ini.Read(QStringLiteral("Parameters"), QStringLiteral("PAR0"), QString());
+  bool ok = false;
+  const int gen = first.section(QLatin1Char('-'), 0, 0).mid(1).toInt(&ok);
+  if (!ok) return -1;
+  for (int k = 0; k < kSlotCount; ++k) {
+    const QString v = ini.Read(QStringLiteral("Parameters"), ParamFiles::ParamFileKey(k), QString());
+    if (k == 89 ? v != QStringLiteral("??") : v != Value(gen, k)) return -1;
+  }
+  return gen;
+}
+
+QByteArray Bytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(SaveE2e, ReadOnlyFolderKeepsTheOldFileByteForByte) {
+  const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+  if (::geteuid() != 0 || setpriv.isEmpty())
+    GTEST_SKIP() << "needs root and setpriv to save as a user the folder refuses";
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  SavePrompter prompter;
+  ASSERT_TRUE(SaveGeneration(dir.path(), 1, prompter));
+  const QByteArray old = Bytes(dir.filePath(kFileName));
+  ASSERT_EQ(GenerationOf(dir.filePath(kFileName)), 1);
+  // Readable by everybody, writable by root only.
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                    QFileDevice::ExeOther));
+  QFile::setPermissions(dir.filePath(kFileName),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+
+  QProcess child;
+  child.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                        QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                        QString::fromLatin1(kReadOnlyChild), dir.path()});
+  ASSERT_TRUE(child.waitForFinished(30000));
+  const QString err = QString::fromUtf8(child.readAllStandardError());
+  ASSERT_EQ(child.exitCode(), 0) << err.toStdString();
+  const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
+  ASSERT_GE(lines.size(), 3) << err.toStdString();
+  EXPECT_EQ(lines[0], "not saved, colours kept");
+  EXPECT_EQ(QString::fromUtf8(QByteArray::fromBase64(lines[1])),
+            QStringLiteral(u"Невозможно открыть файл set.ini для записи"));
+  EXPECT_FALSE(lines[2].isEmpty()) << "no reason given";
+
+  EXPECT_EQ(Bytes(dir.filePath(kFileName)), old);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{kFileName});
+}
+
+TEST(SaveE2e, KilledDuringSavesLeavesTheOldFileOrTheNewOneWhole) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString path = dir.filePath(kFileName);
+  SavePrompter prompter;
+  ASSERT_TRUE(SaveGeneration(dir.path(), 0, prompter));
+  QByteArray old = Bytes(path);
+
+  std::mt19937 rng(20261206);
+  int keptOld = 0;
+  int tookNew = 0;
+  for (int round = 0; round < 24; ++round) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(kLoopChild), dir.path(), QString::number((round + 1) * 1000)});
+    ASSERT_TRUE(child.waitForStarted(5000));
+    ASSERT_TRUE(child.waitForReadyRead(20000)) << "the saving child did not start";
+    QThread::msleep(std::uniform_int_distribution<unsigned>(0, 60)(rng));
+    child.kill();  // SIGKILL: no clean-up of any kind
+    ASSERT_TRUE(child.waitForFinished(5000));
+    ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the child ended before it was killed";
+
+    const QByteArray now = Bytes(path);
+    if (now == old) {
+      ++keptOld;
+      continue;
+    }
+    const int gen = GenerationOf(path);
+    ASSERT_GE(gen, (round + 1) * 1000) << "round " << round << ": a torn or foreign file of " << now.size()
+                                       << " bytes";
+    ++tookNew;
+    old = now;
+  }
+  EXPECT_GT(tookNew, 0) << "no save ever finished: the kills came too early to test anything";
+  std::printf("kills: %d left the old file, %d a new whole file\n", keptOld, tookNew);
+  // A killed save leaves no stray files behind.
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{kFileName});
+}
+
+/// Child: saves into a folder that refuses it; reports what the user saw.
+int RunReadOnlyChild(const QString& folder) {
+  SavePrompter prompter;
+  testing::FakeParamBoxes boxes;
+  const bool saved = SaveGeneration(folder, 2, prompter, &boxes);
+  const bool coloured = boxes.CountColor(COLOR_FROM_FILE) > 0;
+  std::printf("%s\n%s\n%s\n", saved ? "saved" : coloured ? "not saved, but coloured" : "not saved, colours kept",
+              prompter.last.text.toUtf8().toBase64().constData(), prompter.last.detail.toUtf8().constData());
+  return 0;
+}
+
+/// Child: saves generation first, first+1, ... until killed.
+int RunLoopChild(const QString& folder, int first) {
+  std::printf("ready\n");
+  std::fflush(stdout);
+  SavePrompter prompter;
+  for (int gen = first;; ++gen) {
+    if (!SaveGeneration(folder, gen, prompter)) return 3;
+  }
+}
+
+}  // namespace
+}  // namespace zart::params
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc == 3 && std::strcmp(argv[1], zart::params::kReadOnlyChild) == 0)
+    return zart::params::RunReadOnlyChild(QString::fromLocal8Bit(argv[2]));
+  if (argc == 4 && std::strcmp(argv[1], zart::params::kLoopChild) == 0)
+    return zart::params::RunLoopChild(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
