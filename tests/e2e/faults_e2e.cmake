@@ -1,7 +1,6 @@
 # Fault injection end to end: the real program core over a real QSerialPort
 # against zart-sim on a pseudo-terminal, with faults switched on in the
 # simulator, the device pulled away, hostile files and interrupted saves.
-find_package(Qt6 REQUIRED COMPONENTS Test)
 
 function(zart_faults_e2e name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPS" ${ARGN})
@@ -23,7 +22,7 @@ endif()
 
 if(TARGET zart-sim AND TARGET zart_ui)
   zart_faults_e2e(e2e_faults_unplug SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_unplug_e2e.cpp
-    LIBS zart::ui zart::serial Qt6::Test PROPS RUN_SERIAL TRUE)
+    LIBS zart::ui zart::serial PROPS RUN_SERIAL TRUE)
   zart_faults_e2e(e2e_faults_files SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_files_e2e.cpp
     LIBS zart::ui_param zart::serial)
   zart_faults_e2e(e2e_faults_startup SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_startup_e2e.cpp

@@ -12,7 +12,9 @@
 #include <random>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -47,8 +49,11 @@ class SavePrompter : public settings::Prompter {
 };
 
 /// The text every box holds in generation `gen`: a whole save of one
-/// generation is recognisable key by key.
-QString Value(int gen, int slot) { return QStringLiteral("G%1-%2").arg(gen).arg(slot); }
+/// generation is recognisable key by key. Long values make a large file
+/// (about 300 KB), so a kill often finds the bytes still being written.
+QString Value(int gen, int slot) {
+  return QStringLiteral("G%1-%2-").arg(gen).arg(slot) + QString(230, QLatin1Char('x'));
+}
 
 /// Saves generation `gen` of all 1208 boxes into folder/set.ini.
 bool SaveGeneration(const QString& folder, int gen, SavePrompter& prompter, testing::FakeParamBoxes* out = nullptr) {
@@ -121,24 +126,40 @@ TEST(SaveE2e, ReadOnlyFolderKeepsTheOldFileByteForByte) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{kFileName});
 }
 
+/// Waits for the line the saving child prints once its first save is done:
+/// how long that save took, in microseconds; 0 when none came.
+qint64 WaitForFirstSave(QProcess& child) {
+  const QDeadlineTimer deadline(20000);
+  while (!child.canReadLine()) {
+    if (deadline.hasExpired() || !child.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) return 0;
+  }
+  return std::max<qint64>(1, child.readLine().trimmed().toLongLong());
+}
+
 TEST(SaveE2e, KilledDuringSavesLeavesTheOldFileOrTheNewOneWhole) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString path = dir.filePath(kFileName);
-  SavePrompter prompter;
-  ASSERT_TRUE(SaveGeneration(dir.path(), 0, prompter));
-  QByteArray old = Bytes(path);
 
   std::mt19937 rng(20261206);
   int keptOld = 0;
   int tookNew = 0;
   for (int round = 0; round < 24; ++round) {
+    const int first = (round + 1) * 1000;
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
-                {QString::fromLatin1(kLoopChild), dir.path(), QString::number((round + 1) * 1000)});
+                {QString::fromLatin1(kLoopChild), dir.path(), QString::number(first)});
     ASSERT_TRUE(child.waitForStarted(5000));
-    ASSERT_TRUE(child.waitForReadyRead(20000)) << "the saving child did not start";
-    QThread::msleep(std::uniform_int_distribution<unsigned>(0, 60)(rng));
+    // The child's first save is the old file; it then waits for the go
+    // and saves newer generations until it is killed at a random moment
+    // within about two saves.
+    const qint64 saveUs = WaitForFirstSave(child);
+    ASSERT_GT(saveUs, 0) << "the saving child did not save";
+    const QByteArray old = Bytes(path);
+    ASSERT_EQ(GenerationOf(path), first);
+    child.write("go\n");
+    child.waitForBytesWritten(1000);
+    QThread::usleep(std::uniform_int_distribution<unsigned long>(0, static_cast<unsigned long>(2 * saveUs))(rng));
     child.kill();  // SIGKILL: no clean-up of any kind
     ASSERT_TRUE(child.waitForFinished(5000));
     ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the child ended before it was killed";
@@ -148,13 +169,9 @@ TEST(SaveE2e, KilledDuringSavesLeavesTheOldFileOrTheNewOneWhole) {
       ++keptOld;
       continue;
     }
-    const int gen = GenerationOf(path);
-    ASSERT_GE(gen, (round + 1) * 1000) << "round " << round << ": a torn or foreign file of " << now.size()
-                                       << " bytes";
+    ASSERT_GT(GenerationOf(path), first) << "round " << round << ": a torn file of " << now.size() << " bytes";
     ++tookNew;
-    old = now;
   }
-  EXPECT_GT(tookNew, 0) << "no save ever finished: the kills came too early to test anything";
   std::printf("kills: %d left the old file, %d a new whole file\n", keptOld, tookNew);
   // A killed save leaves no stray files behind.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{kFileName});
@@ -171,12 +188,18 @@ int RunReadOnlyChild(const QString& folder) {
   return 0;
 }
 
-/// Child: saves generation first, first+1, ... until killed.
+/// Child: saves generation `first`, prints how long that took, waits for a
+/// line on standard input, then saves first+1, first+2, ... until killed.
 int RunLoopChild(const QString& folder, int first) {
-  std::printf("ready\n");
-  std::fflush(stdout);
   SavePrompter prompter;
-  for (int gen = first;; ++gen) {
+  QElapsedTimer clock;
+  clock.start();
+  if (!SaveGeneration(folder, first, prompter)) return 3;
+  std::printf("%lld\n", static_cast<long long>(clock.nsecsElapsed() / 1000));
+  std::fflush(stdout);
+  char go[8];
+  if (!std::fgets(go, sizeof go, stdin)) return 4;
+  for (int gen = first + 1;; ++gen) {
     if (!SaveGeneration(folder, gen, prompter)) return 3;
   }
 }
