@@ -7,7 +7,6 @@
 // test kills with SIGKILL at random moments.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <random>
 
@@ -17,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -28,6 +26,7 @@
 #include "settings/ini_file.h"
 #include "settings/prompter.h"
 #include "support/fake_link_view.h"
+#include "support/unprivileged_run.h"
 
 namespace zart::params {
 namespace {
@@ -92,9 +91,6 @@ QByteArray Bytes(const QString& path) {
 }
 
 TEST(SaveE2e, ReadOnlyFolderKeepsTheOldFileByteForByte) {
-  const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-  if (::geteuid() != 0 || setpriv.isEmpty())
-    GTEST_SKIP() << "needs root and setpriv to save as a user the folder refuses";
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   SavePrompter prompter;
@@ -108,15 +104,12 @@ TEST(SaveE2e, ReadOnlyFolderKeepsTheOldFileByteForByte) {
   QFile::setPermissions(dir.filePath(kFileName),
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
 
-  QProcess child;
-  child.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                        QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                        QString::fromLatin1(kReadOnlyChild), dir.path()});
-  ASSERT_TRUE(child.waitForFinished(30000));
-  const QString err = QString::fromUtf8(child.readAllStandardError());
-  ASSERT_EQ(child.exitCode(), 0) << err.toStdString();
-  const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
-  ASSERT_GE(lines.size(), 3) << err.toStdString();
+  const auto run = testing::UnprivilegedRun::Start({QString::fromLatin1(kReadOnlyChild), dir.path()},
+                                                   QProcessEnvironment::systemEnvironment());
+  if (!run.skipReason.isEmpty()) GTEST_SKIP() << run.skipReason.toStdString();
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const QList<QByteArray> lines = run.out.split('\n');
+  ASSERT_GE(lines.size(), 3) << run.err.toStdString();
   EXPECT_EQ(lines[0], "not saved, colours kept");
   EXPECT_EQ(QString::fromUtf8(QByteArray::fromBase64(lines[1])),
             QStringLiteral(u"Невозможно открыть файл set.ini для записи"));

@@ -9,18 +9,15 @@
 // simulator's pty, owned by root with mode 0600 or 0620.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSerialPort>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "support/recording_prompter.h"
 #include "support/sim_process.h"
+#include "support/unprivileged_run.h"
 #include "ui/application.h"
 
 namespace zart::ui {
@@ -97,9 +94,6 @@ TEST_F(StartUpE2e, MissingDevice) {
 }
 
 TEST_F(StartUpE2e, DeviceWithoutPermission) {
-  const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-  if (::geteuid() != 0 || setpriv.isEmpty())
-    GTEST_SKIP() << "needs root and setpriv to start the program as an unprivileged user";
   const QFileInfo device(sim.Device());
   ASSERT_TRUE(device.exists());
   ASSERT_FALSE(device.permissions() & QFileDevice::WriteOther) << "the pty is open to everybody";
@@ -112,22 +106,15 @@ TEST_F(StartUpE2e, DeviceWithoutPermission) {
   QFile::setPermissions(folder.filePath(QStringLiteral(u"тп.ini")),
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
 
-  QProcess child;
-  child.setProgram(setpriv);
-  child.setArguments({QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                      QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                      QString::fromLatin1(kChildFlag), folder.path()});
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   env.insert(QStringLiteral("HOME"), folder.path());
   env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-  child.setProcessEnvironment(env);
-  child.start();
-  ASSERT_TRUE(child.waitForFinished(30000)) << "the unprivileged start-up did not end";
-  const QString err = QString::fromUtf8(child.readAllStandardError());
-  ASSERT_EQ(child.exitCode(), 0) << err.toStdString();
-  const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
-  ASSERT_GE(lines.size(), 3) << err.toStdString();
+  const auto run = testing::UnprivilegedRun::Start({QString::fromLatin1(kChildFlag), folder.path()}, env);
+  if (!run.skipReason.isEmpty()) GTEST_SKIP() << run.skipReason.toStdString();
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const QList<QByteArray> lines = run.out.split('\n');
+  ASSERT_GE(lines.size(), 3) << run.err.toStdString();
   const QString title = QString::fromUtf8(QByteArray::fromBase64(lines[0]));
   const QString text = QString::fromUtf8(QByteArray::fromBase64(lines[1]));
   const QString detail = QString::fromUtf8(QByteArray::fromBase64(lines[2]));
