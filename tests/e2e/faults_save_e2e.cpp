@@ -90,17 +90,28 @@ QByteArray Bytes(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-TEST(SaveE2e, ReadOnlyFolderKeepsTheOldFileByteForByte) {
+/// Who may write what when an unprivileged user saves over a file of root's.
+struct RefusedSave {
+  const char* name;
+  QFileDevice::Permissions folder;
+};
+
+std::ostream& operator<<(std::ostream& os, const RefusedSave& c) { return os << c.name; }
+
+constexpr QFileDevice::Permissions kOwnerAll = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions kOthersEnter = QFileDevice::ReadOther | QFileDevice::ExeOther;
+
+class RefusedSaveE2e : public ::testing::TestWithParam<RefusedSave> {};
+
+TEST_P(RefusedSaveE2e, KeepsTheOldFileByteForByte) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   SavePrompter prompter;
   ASSERT_TRUE(SaveGeneration(dir.path(), 1, prompter));
   const QByteArray old = Bytes(dir.filePath(kFileName));
   ASSERT_EQ(GenerationOf(dir.filePath(kFileName)), 1);
-  // Readable by everybody, writable by root only.
-  ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                    QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                    QFileDevice::ExeOther));
+  // The file is readable by everybody and writable by root only.
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), GetParam().folder));
   QFile::setPermissions(dir.filePath(kFileName),
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
 
@@ -118,6 +129,15 @@ TEST(SaveE2e, ReadOnlyFolderKeepsTheOldFileByteForByte) {
   EXPECT_EQ(Bytes(dir.filePath(kFileName)), old);
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{kFileName});
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, RefusedSaveE2e,
+    ::testing::Values(RefusedSave{"ReadOnlyFolder", kOwnerAll | kOthersEnter},
+                      // A rename would replace the file; a file marked
+                      // read-only must stay as it is all the same.
+                      RefusedSave{"ReadOnlyFileInAWritableFolder",
+                                  kOwnerAll | kOthersEnter | QFileDevice::WriteOther}),
+    [](const ::testing::TestParamInfo<RefusedSave>& p) { return std::string(p.param.name); });
 
 /// Waits for the line the saving child prints once its first save is done:
 /// how long that save took, in microseconds; 0 when none came.
