@@ -74,14 +74,23 @@ bool IniFile::Load(const QString& path, QString* error) {
     setError(error, file.errorString());
     return false;
   }
-  const QByteArray bytes = file.read(kMaxFileBytes + 1);
-  if (file.error() != QFileDevice::NoError) {
-    setError(error, file.errorString());
-    return false;
-  }
-  if (bytes.size() > kMaxFileBytes) {
-    setError(error, QStringLiteral(u"Файл слишком велик"));
-    return false;
+  // Read in chunks: asking QIODevice for the size limit at once would
+  // allocate (and clear) the whole limit for every small file.
+  QByteArray bytes;
+  bytes.reserve(info.size());
+  char chunk[64 * 1024];
+  for (;;) {
+    const qint64 got = file.read(chunk, sizeof chunk);
+    if (got < 0) {
+      setError(error, file.errorString());
+      return false;
+    }
+    if (got == 0) break;
+    bytes.append(chunk, static_cast<qsizetype>(got));
+    if (bytes.size() > kMaxFileBytes) {
+      setError(error, QStringLiteral(u"Файл слишком велик"));
+      return false;
+    }
   }
   Parse(bytes);
   return true;
