@@ -152,12 +152,12 @@ void MainWindow::BuildTopLine(QWidget* client) {
 void MainWindow::BuildLamps(QWidget* client) {
   MakeLabel(client, "lbls_ind", QStringLiteral(u"Индикаторы:"), {240, 480, 1575, 255}, kMedium, kCentre);
   for (int i = 0; i < kLampCount; ++i) {
-    const LampSpec& spec = kLamps[i];
-    QLabel* lamp = MakeLabel(client, "lbl_led", QString::fromUtf16(spec.caption),
-                             {spec.left, spec.top, kLampWidth, kLampHeight}, kLarge, kCentreMiddle, true);
+    const LampSpec& design = kLamps[i];
+    QLabel* lamp = MakeLabel(client, "lbl_led", QString::fromUtf16(design.caption),
+                             {design.left, design.top, kLampWidth, kLampHeight}, kLarge, kCentreMiddle, true);
     lamp->setObjectName(QStringLiteral("lbl_led_%1").arg(i));
     QPalette palette = lamp->palette();
-    palette.setColor(QPalette::Window, *spec.colour);
+    palette.setColor(QPalette::Window, *design.colour);
     lamp->setPalette(palette);
     lbl_led[static_cast<std::size_t>(i)] = lamp;
   }
