@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -71,7 +72,8 @@ SoakRun::~SoakRun() {
 
 std::int64_t SoakRun::NowMs() const { return QDateTime::currentMSecsSinceEpoch() - m_clockStartMs; }
 
-void SoakRun::Progress(const QString& what) const {
+void SoakRun::Progress(const QString& what) {
+  m_events.emplace_back(NowMs() - m_measureStartMs, what);
   std::fprintf(stderr, "[%s] %s\n", qPrintable(Elapsed(NowMs() - m_measureStartMs)), qPrintable(what));
 }
 
@@ -299,9 +301,11 @@ int SoakRun::Run() {
 
   m_rssStartKb = ResidentKb();
   m_heapStartKb = HeapInUseKb();
+  m_widgetsStart = QApplication::allWidgets().size();
   const Stats simStart = SimStats();
   const link::ExchangeCounters start = m_app->Cycle().Counters();
   m_measureStartMs = NowMs();
+  m_events.clear();
   m_watch->Restart();
 
   const std::vector<Phase> phases = Schedule();
@@ -318,6 +322,7 @@ int SoakRun::Run() {
 
   m_rssEndKb = ResidentKb();
   m_heapEndKb = HeapInUseKb();
+  m_widgetsEnd = QApplication::allWidgets().size();
   const Stats simEnd = SimStats();
   PrintReport(start, simStart, simEnd);
 
@@ -359,6 +364,12 @@ void SoakRun::PrintReport(const link::ExchangeCounters& start, const Stats& simS
   row("mean interval", QStringLiteral("%1 ms").arg(m_watch->MeanGapMs(), 0, 'f', 1));
   row("largest gap between two ticks", QStringLiteral("%1 ms").arg(gap, 0, 'f', 1),
       gap <= kMaxTickGapMs ? "ok (limit 1000 ms)" : "TOO LONG (limit 1000 ms)");
+  QString during = QStringLiteral("-");
+  for (const auto& [at, what] : m_events) {
+    if (static_cast<double>(at) <= m_watch->MaxGapAtMs()) during = what;
+  }
+  row("  it ended at", QStringLiteral("%1 s").arg(m_watch->MaxGapAtMs() / 1000, 0, 'f', 1));
+  std::printf("    after: %s\n", qPrintable(during));
   row("intervals over 150 ms", QString::number(m_watch->LateTicks()));
   row("intervals over 500 ms", QString::number(m_watch->VeryLateTicks()));
   std::printf("\nSimulator (its stats command)\n");
@@ -383,6 +394,7 @@ void SoakRun::PrintReport(const link::ExchangeCounters& start, const Stats& simS
   row("resident at start (after warm-up)", QStringLiteral("%1 kB").arg(m_rssStartKb));
   row("resident at end", QStringLiteral("%1 kB").arg(m_rssEndKb));
   row("growth", QStringLiteral("%1 kB").arg(growth), growth <= kMaxRssGrowthKb ? "ok (limit 1024 kB)" : "TOO MUCH (limit 1024 kB)");
+  row("widgets at start / end", QStringLiteral("%1 / %2").arg(m_widgetsStart).arg(m_widgetsEnd));
   row("heap in use at start / end", QStringLiteral("%1 / %2 kB").arg(m_heapStartKb).arg(m_heapEndKb));
   std::printf("\nEnd state\n");
   row("link up at the end", m_finalLinkUp ? QStringLiteral("yes") : QStringLiteral("NO"));

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
@@ -73,7 +75,7 @@ class SoakRun {
   bool AllBoxesFromEeprom() const;
   bool TransferRunning() const;
   std::int64_t NowMs() const;
-  void Progress(const QString& what) const;
+  void Progress(const QString& what);
   void PrintReport(const link::ExchangeCounters& start, const Stats& simStart, const Stats& simEnd) const;
 
   SoakOptions m_options;
@@ -96,6 +98,10 @@ class SoakRun {
   int m_controlSent = 0;
   int m_controlOk = 0;
   QStringList m_controlErrors;
+  /// What was started when, in ms after the measured run began.
+  std::vector<std::pair<std::int64_t, QString>> m_events;
+  qsizetype m_widgetsStart = 0;
+  qsizetype m_widgetsEnd = 0;
   bool m_unplugged = false;
   bool m_finalGreen = false;
   bool m_finalLinkUp = false;

@@ -14,6 +14,8 @@ TickWatch::TickWatch(const link::ExchangeCycle& cycle) : m_cycle(cycle) { m_cloc
 void TickWatch::Restart() {
   m_haveLast = false;
   m_maxGapNs = 0;
+  m_maxGapAtNs = 0;
+  m_restartNs = m_clock.nsecsElapsed();
   m_ticks = 0;
   m_late = 0;
   m_veryLate = 0;
@@ -47,7 +49,10 @@ bool TickWatch::eventFilter(QObject* watched, QEvent* event) {
 void TickWatch::RecordStart(qint64 ns) {
   if (m_haveLast) {
     const qint64 gap = ns - m_lastNs;
-    if (gap > m_maxGapNs) m_maxGapNs = gap;
+    if (gap > m_maxGapNs) {
+      m_maxGapNs = gap;
+      m_maxGapAtNs = ns;
+    }
     if (gap > 150'000'000) ++m_late;
     if (gap > 500'000'000) ++m_veryLate;
   } else {

@@ -23,6 +23,8 @@ class TickWatch : public QObject {
   void Restart();
   /// Largest interval between the starts of two consecutive ticks, in ms.
   double MaxGapMs() const { return static_cast<double>(m_maxGapNs) / 1e6; }
+  /// When the tick that ended the largest gap started, in ms after Restart().
+  double MaxGapAtMs() const { return static_cast<double>(m_maxGapAtNs - m_restartNs) / 1e6; }
   /// Ticks whose start was seen since Restart().
   std::uint64_t Ticks() const { return m_ticks; }
   /// Intervals longer than 150 ms (one tick late) and longer than 500 ms.
@@ -45,6 +47,8 @@ class TickWatch : public QObject {
   qint64 m_firstNs = 0;
   qint64 m_lastNs = 0;
   qint64 m_maxGapNs = 0;
+  qint64 m_maxGapAtNs = 0;
+  qint64 m_restartNs = 0;
   std::uint64_t m_ticks = 0;
   std::uint64_t m_late = 0;
   std::uint64_t m_veryLate = 0;
