@@ -11,14 +11,33 @@ PortReconnector::PortReconnector(SerialPort& port) : m_port(port) {
 
 void PortReconnector::Start() { m_timer.start(); }
 
+void PortReconnector::SetEnabled(bool enabled) {
+  // The dialog's probing opens other ports, which clears the port's own
+  // record of the loss; remember the lost port number before it starts.
+  if (!enabled) NoteLoss();
+  m_enabled = enabled;
+}
+
+void PortReconnector::NoteLoss() {
+  if (m_lostPort == 0 && m_port.DeviceLost() && !m_port.IsOpen()) m_lostPort = m_port.PortNumber();
+}
+
 void PortReconnector::Attempt() {
-  if (!m_port.DeviceLost() || m_port.IsOpen()) {
+  // While the port dialog owns the port it opens and closes ports at will;
+  // none of that says anything about the lost device.
+  if (!m_enabled) return;
+  if (m_port.IsOpen()) {
     m_lostPort = 0;
     return;
   }
-  if (m_lostPort == 0) m_lostPort = m_port.PortNumber();
-  // Only the port that was lost, and only while nobody is choosing another.
-  if (!m_enabled || m_port.PortNumber() != m_lostPort) return;
+  NoteLoss();
+  if (m_lostPort == 0) return;
+  // Only the port that was lost: a user who chose another number meanwhile
+  // has given up on it.
+  if (m_port.PortNumber() != m_lostPort) {
+    m_lostPort = 0;
+    return;
+  }
   ++m_attempts;
   // A failure is expected while the adapter is away; the exchange keeps
   // showing its no-answer message meanwhile.

@@ -16,13 +16,18 @@ class PortReconnector {
 
   explicit PortReconnector(SerialPort& port);
   void Start();
-  /// False while the port dialog owns the port.
-  void SetEnabled(bool enabled) { m_enabled = enabled; }
+  /// False while the port dialog owns the port. A port that vanished before
+  /// the dialog opened is still reopened after it closes, as long as the
+  /// dialog left the same port number in force and did not open it.
+  void SetEnabled(bool enabled);
   /// One attempt, as the timer makes it; public for tests.
   void Attempt();
   int Attempts() const { return m_attempts; }
 
  private:
+  /// Records the port number in force when its device has vanished.
+  void NoteLoss();
+
   SerialPort& m_port;
   QTimer m_timer;
   bool m_enabled = true;

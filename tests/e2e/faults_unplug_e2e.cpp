@@ -5,7 +5,10 @@
 // zart-sim, whose `unplug` and `replug` take the pty away and bring it back.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -48,8 +51,13 @@ class UnplugE2e : public ::testing::Test {
     ini.write("[PC config]\r\nCOM=5\r\n");
     ini.close();
 
-    // COM5 is the simulator; the other numbers keep their usual devices.
-    serial.SetPortMap(link::PortMap({{5, sim.LinkPath()}}));
+    // COM5 is the simulator; COM6 a pty nobody answers on, which the port
+    // dialog's probe finds; the other numbers keep their usual devices.
+    spare = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(spare, 0);
+    ASSERT_EQ(::grantpt(spare), 0);
+    ASSERT_EQ(::unlockpt(spare), 0);
+    serial.SetPortMap(link::PortMap({{5, sim.LinkPath()}, {6, QString::fromLocal8Bit(::ptsname(spare))}}));
     Application::Setup setup;
     setup.settingsFolder = sim.Folder();
     auto prompter = std::make_unique<testing::RecordingPrompter>();
@@ -67,6 +75,7 @@ class UnplugE2e : public ::testing::Test {
   void TearDown() override {
     app.reset();
     sim.Stop();
+    if (spare >= 0) ::close(spare);
   }
 
   /// Runs the event loop until `done` holds or `ms` pass. Every status
@@ -158,6 +167,7 @@ class UnplugE2e : public ::testing::Test {
   testing::RecordingPrompter* prompts = nullptr;
   std::unique_ptr<Application> app;
   QStringList statusAtTicks;
+  int spare = -1;  // master side of COM6's pty
 };
 
 TEST_F(UnplugE2e, ReconnectorReopensTheSamePortAndTheReadAllResumes) {
@@ -189,6 +199,32 @@ TEST_F(UnplugE2e, PortDialogReopensTheReturnedDeviceAndTheReadAllResumes) {
   ASSERT_TRUE(Run([&] { return app->OpenPortDialog() == nullptr; }, 3000));
   EXPECT_TRUE(app->Port().IsOpen());
   ExpectReadAllResumesToTheEnd();
+}
+
+TEST_F(UnplugE2e, PortDialogCancelledWhileTheDeviceIsAwayLeavesTheReconnectorTrying) {
+  ReadAllThenUnplug();
+  if (HasFatalFailure()) return;
+  // The user looks for the adapter in the port dialog while it is away:
+  // the probe opens COM6 and finds no COM5; the user cancels.
+  app->mnu_settings_Click();
+  PortDialog* dialog = app->OpenPortDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_LT(dialog->PortList()->findText(QStringLiteral("COM5")), 0);
+  EXPECT_GE(dialog->PortList()->findText(QStringLiteral("COM6")), 0);
+  dialog->CancelButton()->click();
+  ASSERT_TRUE(Run([&] { return app->OpenPortDialog() == nullptr; }, 3000));
+  EXPECT_EQ(app->Port().PortNumber(), 5);
+  EXPECT_FALSE(app->Port().IsOpen());
+  Run([] { return false; }, 1500);
+
+  // The adapter comes back: COM5 is reopened on its own.
+  port->openedPorts.clear();
+  Control("replug");
+  ASSERT_TRUE(Run([&] { return app->Port().IsOpen(); }, 3000)) << "the vanished port was not reopened";
+  ASSERT_TRUE(Run([&] { return Editor().Progress().total == 0; }, 40000));
+  EXPECT_EQ(CountColor(params::COLOR_FROM_EEPROM), params::kSlotCount);
+  EXPECT_TRUE(port->RunsAreUnique(link::FC_EEPROM_READ));
+  for (int n : port->openedPorts) EXPECT_EQ(n, 5);
 }
 
 }  // namespace
