@@ -49,5 +49,31 @@ TEST(PortReconnector, StandsAsideWhileAnotherPortIsChosen) {
   EXPECT_FALSE(port.IsOpen());  // never opens another port on its own
 }
 
+TEST(PortReconnector, KeepsTryingTheLostPortAfterADialogThatProbedOthers) {
+  testing::FakeSerialPort port;
+  port.openable = {5, 6};
+  ASSERT_TRUE(port.SetPortNumber(5));
+  ASSERT_TRUE(port.Open().ok());
+  PortReconnector reconnector(port);
+  port.Vanish();
+  port.openable = {6};
+
+  // The port dialog probes: another port opens and closes, which clears the
+  // port's own record of the loss; then the user cancels back to COM5.
+  reconnector.SetEnabled(false);
+  ASSERT_TRUE(port.SetPortNumber(6));
+  ASSERT_TRUE(port.Open().ok());
+  port.Close();
+  ASSERT_TRUE(port.SetPortNumber(5));
+  reconnector.SetEnabled(true);
+
+  reconnector.Attempt();
+  EXPECT_FALSE(port.IsOpen());  // the adapter is still away
+  port.openable = {5, 6};
+  reconnector.Attempt();
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.PortNumber(), 5);
+}
+
 }  // namespace
 }  // namespace zart::link
