@@ -259,22 +259,45 @@ void SoakRun::RunPhase(const Phase& phase, std::int64_t endMs) {
   Progress(QString::fromLatin1(phase.name));
   if (m_unplugged) Control(QStringLiteral("replug"));
   for (const QString& line : phase.enter) Control(line);
-  if (phase.enter.size() == 1) ParamAction();
+  const bool faultsOff = phase.enter.size() == 1;
   const std::int64_t start = NowMs();
   const std::int64_t halfway = start + (endMs - start) / 2;
   std::int64_t nextCommand = start + kCommandEveryMs / 2;
   bool halfDone = phase.halfway.isEmpty();
+  // Once the faults are off (or the device is back) the link has to come
+  // up again by itself within the stretch.
+  std::int64_t recoverFrom = faultsOff ? start : -1;
+  // The user's parameter action once the link is back (a window build
+  // would hide the moment it came back), at a quarter of the stretch at
+  // the latest.
+  bool actionDue = faultsOff;
+  const std::int64_t actionLatest = start + (endMs - start) / 4;
   while (NowMs() < endMs) {
     Pump(std::min<std::int64_t>(10, endMs - NowMs()));
     if (!halfDone && NowMs() >= halfway) {
       Control(phase.halfway);
       halfDone = true;
+      recoverFrom = NowMs();
+    }
+    if (recoverFrom >= 0 && LinkUp()) {
+      std::int64_t& longest = faultsOff ? m_longestRecoveryMs : m_longestReplugMs;
+      longest = std::max(longest, NowMs() - recoverFrom);
+      Progress(QStringLiteral("link up after %1 ms").arg(NowMs() - recoverFrom));
+      recoverFrom = -1;
+    }
+    if (actionDue && (recoverFrom < 0 || NowMs() >= actionLatest)) {
+      ParamAction();
+      actionDue = false;
     }
     if (NowMs() >= nextCommand) {
       // СТАРТ, СТОП, КВИТ, ОТКЛ. ЗАЩ in turn, as a user at the panel would.
       m_app->Window().CommandButton(m_command++ % 4)->click();
       nextCommand += kCommandEveryMs;
     }
+  }
+  if (recoverFrom >= 0) {
+    ++m_notRecovered;
+    Progress(QStringLiteral("the link did not come back in this stretch"));
   }
 }
 
@@ -328,7 +351,8 @@ int SoakRun::Run() {
 
   const bool memoryOk = m_rssEndKb - m_rssStartKb <= kMaxRssGrowthKb;
   const bool ticksOk = m_watch->MaxGapMs() <= kMaxTickGapMs;
-  return memoryOk && ticksOk && m_finalGreen && m_finalLinkUp && m_controlErrors.isEmpty() ? 0 : 1;
+  return memoryOk && ticksOk && m_finalGreen && m_finalLinkUp && m_notRecovered == 0 &&
+                 m_controlErrors.isEmpty() ? 0 : 1;
 }
 
 void SoakRun::PrintReport(const link::ExchangeCounters& start, const Stats& simStart, const Stats& simEnd) const {
@@ -386,6 +410,9 @@ void SoakRun::PrintReport(const link::ExchangeCounters& start, const Stats& simS
   row("write-alls started", QString::number(m_writeAlls));
   row("parameters window rebuilt", QString::number(m_rebuilds));
   row("transfer still running, action skipped", QString::number(m_transfersBusy));
+  row("longest wait for the link, faults off", QStringLiteral("%1 ms").arg(m_longestRecoveryMs));
+  row("longest wait for the link after replug", QStringLiteral("%1 ms").arg(m_longestReplugMs));
+  row("stretches the link did not come back", QString::number(m_notRecovered));
   row("message boxes asked", QString::number(m_prompter->asked.size()));
   for (const QString& q : m_prompter->asked) std::printf("    %s\n", qPrintable(q));
   row("control lines (sent / ok)", QStringLiteral("%1 / %2").arg(m_controlSent).arg(m_controlOk));

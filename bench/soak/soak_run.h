@@ -34,8 +34,8 @@ struct SoakOptions {
 /// simulator's faults switched on and off in turn, the user's commands and
 /// parameter transfers in between. Prints a table of what happened and
 /// returns the process exit code: 0 when the resident memory grew by at
-/// most 1 MB, no two ticks were more than 1 s apart and a final read-all
-/// turned every box green; 1 when one of these failed; 2 when the run could
+/// most 1 MB, no two ticks were more than 1 s apart, the link came back in
+/// every stretch without faults and a final read-all turned every box green; 1 when one of these failed; 2 when the run could
 /// not be set up.
 class SoakRun {
  public:
@@ -103,6 +103,9 @@ class SoakRun {
   qsizetype m_widgetsStart = 0;
   qsizetype m_widgetsEnd = 0;
   bool m_unplugged = false;
+  std::int64_t m_longestRecoveryMs = 0;
+  std::int64_t m_longestReplugMs = 0;
+  int m_notRecovered = 0;
   bool m_finalGreen = false;
   bool m_finalLinkUp = false;
   long m_rssStartKb = 0;
