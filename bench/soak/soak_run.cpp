@@ -223,6 +223,15 @@ void SoakRun::ParamAction() {
     ++m_transfersBusy;
     return;
   }
+  // The transfer started by the previous action has ended: a box it did
+  // not bring back from the controller is a reply lost or mismatched.
+  if (m_paramStep > 0 && m_app->ParamWindows().Window() != nullptr) {
+    ++m_transfersChecked;
+    const ui::ParamWindow& window = *m_app->ParamWindows().Window();
+    for (int slot = 0; slot < params::kSlotCount; ++slot) {
+      if (window.Color(slot) != params::COLOR_FROM_EEPROM) ++m_boxesNotBack;
+    }
+  }
   ui::ParamWindowController& params = m_app->ParamWindows();
   switch (m_paramStep++ % 3) {
     case 0:
@@ -410,6 +419,8 @@ void SoakRun::PrintReport(const link::ExchangeCounters& start, const Stats& simS
   row("write-alls started", QString::number(m_writeAlls));
   row("parameters window rebuilt", QString::number(m_rebuilds));
   row("transfer still running, action skipped", QString::number(m_transfersBusy));
+  row("transfers checked when done", QString::number(m_transfersChecked));
+  row("  boxes left not from EEPROM", QString::number(m_boxesNotBack));
   row("longest wait for the link, faults off", QStringLiteral("%1 ms").arg(m_longestRecoveryMs));
   row("longest wait for the link after replug", QStringLiteral("%1 ms").arg(m_longestReplugMs));
   row("stretches the link did not come back", QString::number(m_notRecovered));

@@ -106,6 +106,8 @@ class SoakRun {
   std::int64_t m_longestRecoveryMs = 0;
   std::int64_t m_longestReplugMs = 0;
   int m_notRecovered = 0;
+  int m_transfersChecked = 0;
+  int m_boxesNotBack = 0;
   bool m_finalGreen = false;
   bool m_finalLinkUp = false;
   long m_rssStartKb = 0;
