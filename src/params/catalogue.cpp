@@ -18,14 +18,6 @@ constexpr std::array<std::uint16_t, 37> kFirstAddresses = {
     275, 276, 277, 278, 279, 285, 286, 287, 320, 321, 280, 372, 373, 374, 281, 282, 377, 384};
 constexpr int kFirstListedSlot = 10;  // the only two-byte slot among 0..36
 
-constexpr int kChannelFirstSlot = 89;
-constexpr int kChannels = 72;
-constexpr int kLogicFirstSlot = 737;
-constexpr int kNotFirstSlot = 872;
-constexpr int kRelayFirstSlot = 888;
-constexpr int kInputFirstSlot = 952;
-constexpr int kInputs = 64;
-
 bool Contains(std::initializer_list<int> set, int v) { return std::find(set.begin(), set.end(), v) != set.end(); }
 
 }  // namespace

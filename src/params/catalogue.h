@@ -13,6 +13,16 @@ inline constexpr int SLOT_MODBUS_ADDRESS = 23;
 /// "Внешн. упр. по Modbus": written last of all by write-all.
 inline constexpr int SLOT_MODBUS_CONTROL = 26;
 
+/// Where the regular tables begin: channels 1..72 × 9 columns, logic blocks
+/// М1..М15 × 9 then Н1, Н2 × 8, relays 1..64, discrete inputs 1..64 × 4.
+inline constexpr int kChannelFirstSlot = 89;
+inline constexpr int kChannels = 72;
+inline constexpr int kLogicFirstSlot = 737;
+inline constexpr int kNotFirstSlot = 872;
+inline constexpr int kRelayFirstSlot = 888;
+inline constexpr int kInputFirstSlot = 952;
+inline constexpr int kInputs = 64;
+
 /// The page arrays of the parameters window.
 enum class PageGroup { function, channel, logic, relay, input };
 

@@ -6,6 +6,7 @@
 
 #include "params/catalogue.h"
 #include "params/function_pages.h"
+#include "params/slot_names.h"
 
 namespace zart::params {
 namespace {
@@ -148,6 +149,36 @@ TEST_F(CatalogueTest, PagesOfTheGeneratedTables) {
       {1015, {PageGroup::input, 7}},   {1016, {PageGroup::input, 0}},   {1207, {PageGroup::input, 7}},
   };
   for (const Row& r : rows) EXPECT_EQ(cat.PageOf(r.slot), r.page) << r.slot;
+}
+
+// Lists, reports and tooltips tell the user which parameter they mean by
+// name alone, so two slots must never share one.
+TEST_F(CatalogueTest, EverySlotHasADistinctNameAndATab) {
+  std::set<QString> names;
+  for (int k = 0; k < kSlotCount; ++k) {
+    const QString name = SlotName(k);
+    ASSERT_FALSE(name.isEmpty()) << k;
+    EXPECT_TRUE(names.insert(name).second) << k << " repeats " << name.toStdString();
+    EXPECT_FALSE(SlotPageTitle(cat, k).isEmpty()) << k;
+  }
+  const std::pair<int, const char16_t*> rows[] = {
+      {2, u"Стартовые обороты (об/мин)"},
+      {53, u"Множители уставок давления масла: П2"},
+      {64, u"Предельное время прокачки (сек): после останова"},
+      {38, u"Т масла вкл | откл  ЭН  (°C): откл"},
+      {88, u"Канал Больше|Меньше (1-64): Меньше"},
+      {82, u"Выходной токовый канал (1-8) №2"},
+      {89 + 72 * 3 + 11, u"Канал 12 · НПИ"},
+      {1080 + 39, u"Вход 40 · Тип"},
+      {737 + 18, u"М3 · порог"},
+      {737 + 18 + 5, u"М3 · вход 5"},
+      {873, u"Н1 · вход 2"},
+      {904, u"Реле 17"},
+  };
+  for (const auto& [slot, name] : rows) EXPECT_EQ(SlotName(slot), QString::fromUtf16(name)) << slot;
+  EXPECT_EQ(SlotPageTitle(cat, 904), QStringLiteral(u"Реле · 17-24"));
+  EXPECT_EQ(SlotPageTitle(cat, 886), QStringLiteral(u"Логика · НЕ2"));
+  EXPECT_EQ(SlotPageTitle(cat, 53), QStringLiteral(u"Масло"));
 }
 
 }  // namespace
