@@ -1,5 +1,6 @@
 #include "params/param_files.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "link/status_line.h"
@@ -46,18 +47,32 @@ QString ParamFiles::PathOf(const QString& folder, const QString& name) {
   return folder + QLatin1Char('/') + name;
 }
 
+bool ParamFiles::IsPlainName(const QString& name) {
+  // Text3 names a file of the chosen folder and nothing else: a separator
+  // or a drive ("sub/x.ini", "..\c.ini", "C:x.ini") would reach a file
+  // elsewhere. Windows also drops trailing dots and blanks, so "x.ini." would
+  // open "x.ini" while the existence check looked for another name.
+  if (name.isEmpty() || name == u"." || name == u"..") return false;
+  if (name.endsWith(u'.') || name.endsWith(u' ')) return false;
+  for (const QChar c : name) {
+    if (c == u'/' || c == u'\\' || c == u':' || c.unicode() < 0x20) return false;
+  }
+  return true;
+}
+
 bool ParamFiles::FileExists(const QString& folder, const QString& name) {
-  if (name.isEmpty()) return false;
-  const QFileInfo info(PathOf(folder, name));
+  if (!IsPlainName(name) || !QFileInfo(PathOf(folder, name)).isFile()) return false;
   // The name as it stands in the folder must equal the typed one exactly.
-  return info.isFile() && info.fileName() == QFileInfo(name).fileName();
+  // The folder's own listing decides: on a file system that ignores letter
+  // case the typed path opens "X.INI" for "x.ini" and cannot tell them apart.
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).contains(name);
 }
 
 bool ParamFiles::cmdSaveFile_Click(const QString& folder, const QString& name) {
   m_status.ShowStatusNow(QStringLiteral(u"Сохранение файла ") + name);
   m_path = PathOf(folder, name);
 
-  if (name.isEmpty()) {
+  if (!IsPlainName(name)) {
     m_prompter.Ask(WriteError(name, settings::Message::Buttons::ok, QString()));
     return false;
   }
@@ -163,7 +178,9 @@ void ParamFiles::cmdCompare_Click(const QString& folder, const QString& name) {
     if (value == missing)
       color = COLOR_MISSING_IN_FILE;
     else if (m_catalogue.IsText(k))
-      color = m_boxes.Text(k) == value ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
+      // The box as the file would hold it: a just-saved text with edge
+      // blanks or a line break compares equal, a change of letter case not.
+      color = settings::IniFile::StoredValue(m_boxes.Text(k)) == value ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
     else
       color = ParseNumber(m_boxes.Text(k)) == ParseNumber(value) ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
     m_boxes.SetColor(k, color);

@@ -42,6 +42,9 @@ class ParamFiles {
 
  private:
   static QString PathOf(const QString& folder, const QString& name);
+  /// A bare file name: not empty, no folder or drive part, nothing the
+  /// system would drop or refuse.
+  static bool IsPlainName(const QString& name);
   /// A file of exactly that name is in the folder.
   static bool FileExists(const QString& folder, const QString& name);
   /// The "для чтения" message when the file is not there.

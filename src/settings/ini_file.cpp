@@ -225,6 +225,10 @@ void IniFile::Write(const QString& section, const QString& key, const QString& v
   target.lastKeyLine = at;
 }
 
+QString IniFile::StoredValue(const QString& value) {
+  return trimBlanks(DecodeWindows1251(EncodeWindows1251(oneLine(value)))).left(kMaxValueLength);
+}
+
 QStringList IniFile::Keys(const QString& section) const {
   QStringList keys;
   const Section* found = findSection(section);

@@ -45,6 +45,11 @@ class IniFile {
   /// LF become blanks, in names as well. An empty key name writes nothing.
   void Write(const QString& section, const QString& key, const QString& value);
 
+  /// What Read gives back for `value` once it is written and the file read
+  /// again: CR and LF as blanks, blanks around dropped, characters that
+  /// Windows-1251 cannot hold as "?", cut to kMaxValueLength characters.
+  static QString StoredValue(const QString& value);
+
   /// The keys of `section` as written in the file, in file order, each once
   /// (the first of duplicates); empty when the section is missing.
   QStringList Keys(const QString& section) const;

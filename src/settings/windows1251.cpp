@@ -7,8 +7,11 @@ namespace zart::settings {
 namespace {
 
 // Bytes 0x80..0xBF; 0xC0..0xFF are the Cyrillic letters U+0410..U+044F in
-// order and need no table. 0x98 is not assigned in the code page.
-constexpr char16_t kUnassigned = 0xFFFD;
+// order and need no table. 0x98 is not assigned in the code page; it stands
+// for the C1 control U+0098, as Windows' own conversion and web browsers
+// have it, so that a controller text holding that byte is shown and written
+// back unchanged instead of turning into "?".
+constexpr char16_t kUnassigned = 0x0098;
 constexpr std::array<char16_t, 64> kHighTable = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
@@ -31,9 +34,6 @@ char encodeUnit(char16_t unit) {
   }
   if (unit >= kCyrillicA && unit <= kCyrillicYaSmall) {
     return static_cast<char>(kCyrillicFirstByte + (unit - kCyrillicA));
-  }
-  if (unit == kUnassigned) {
-    return kReplacement;
   }
   for (std::size_t i = 0; i < kHighTable.size(); ++i) {
     if (kHighTable[i] == unit) {
