@@ -180,7 +180,8 @@ void ParamFiles::cmdCompare_Click(const QString& folder, const QString& name) {
     else if (m_catalogue.IsText(k))
       // The box as the file would hold it: a just-saved text with edge
       // blanks or a line break compares equal, a change of letter case not.
-      color = settings::IniFile::StoredValue(m_boxes.Text(k)) == value ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
+      color = settings::IniFile::StoredValue(m_boxes.Text(k)) == value ? COLOR_MATCHES_FILE
+                                                                       : COLOR_DIFFERS_FROM_FILE;
     else
       color = ParseNumber(m_boxes.Text(k)) == ParseNumber(value) ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
     m_boxes.SetColor(k, color);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -27,11 +29,16 @@ namespace zart::settings {
 class IniFile {
  public:
   static constexpr int kMaxValueLength = 254;
+  /// Larger files are refused by Load. A parameter file of this tool is
+  /// about 25 KB, and even one with a 254-character value in every key stays
+  /// under a third of this.
+  static constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
   IniFile() = default;
 
   /// Reads the file. A missing file gives an empty document and true; a file
-  /// that exists but cannot be read gives false and the reason in `error`.
+  /// that exists but cannot be read, or is larger than kMaxFileBytes, gives
+  /// false and the reason in `error`.
   bool Load(const QString& path, QString* error = nullptr);
   /// Parses Windows-1251 bytes (a file's whole contents), replacing the
   /// document. Lines may end in LF, CR LF or CR; any bytes are accepted.
@@ -64,29 +71,51 @@ class IniFile {
   bool Save(const QString& path, QString* error = nullptr) const;
 
  private:
-  struct Line {
-    enum class Kind { other, section, key };
-    QByteArray raw;         // the line's bytes as read
-    bool verbatim = false;  // true while `raw` still holds the line
-    QString key;            // key lines: the key as written; headers: the name
-    QString value;          // key lines: the value as written, blanks kept
-    Kind kind = Kind::other;
+  // A section header or a key line of the parsed bytes; offsets into
+  // m_bytes. Other lines (comments, blank lines, anything else) have no
+  // entry: they are written back from m_bytes as they were. Sixteen bytes
+  // per entry keep a parse within a small multiple of the file's size
+  // whatever its lines look like.
+  struct Entry {
+    qint32 begin;    // the line's first byte
+    qint32 end;      // one past its last byte, line break excluded
+    qint32 equals;   // key lines: the '='; headers: -1
+    qint32 section;  // the entry of the line's header (headers: itself)
   };
-  /// A section header and the lines up to the next header. The lines in
-  /// front of the first header form a section without a header that no name
-  /// reaches.
-  struct Section {
-    bool hasHeader = false;
-    QList<Line> lines;                // the header line first, when there is one
-    QHash<QString, qsizetype> keys;   // folded key name -> line; first of duplicates
-    qsizetype lastKeyLine = -1;       // new keys go after this line
+  // A hash of a folded name (for keys, with their section) and its entry,
+  // sorted by hash, then by entry, so that the first of equal names is met
+  // first.
+  struct IndexItem {
+    quint32 hash;
+    qint32 entry;
+  };
+  // Keys written into a section that the file does not hold them in: a
+  // section of the file (they go after its last key line) or a new section
+  // appended at the end.
+  struct Added {
+    QString name;                          // new sections: the name as written
+    qint32 anchor = -1;                    // the entry they follow; -1 for a new section
+    QList<std::pair<QString, QString>> keys;  // key as written, value
+    QHash<QString, qsizetype> index;       // folded key -> position in keys
   };
 
-  const Section* findSection(const QString& section) const;
-  Section& sectionForWrite(const QString& section);
+  QByteArrayView headerName(const Entry& e) const;
+  QByteArrayView keyName(const Entry& e) const;
+  QString fileValue(const Entry& e) const;
+  qint32 findSection(const QString& folded) const;
+  qint32 findKey(qint32 section, const QString& folded) const;
+  qsizetype addedIndex(qint32 section, const QString& folded) const;
+  const Added* findAdded(qint32 section, const QString& folded) const;
+  Added& addedForWrite(qint32 section, const QString& name, const QString& folded);
 
-  std::vector<Section> m_sections;
-  QHash<QString, std::size_t> m_sectionIndex;  // folded name -> first such section
+  QByteArray m_bytes;
+  std::vector<Entry> m_entries;
+  std::vector<IndexItem> m_sectionIndex;
+  std::vector<IndexItem> m_keyIndex;
+  QHash<qint32, QString> m_changed;           // key entry -> value written over it
+  std::vector<Added> m_added;                 // in order of first write
+  QHash<qint32, qsizetype> m_addedBySection;  // header entry -> m_added
+  QHash<QString, qsizetype> m_newSections;    // folded name -> m_added
 };
 
 /// Reads one value of an INI file (see IniFile for the rules).

@@ -114,9 +114,9 @@ TEST_F(ParamFileSafetyTest, NamesThatLeaveTheFolderAreRefused) {
   WriteRaw(dir.filePath(QStringLiteral("c.ini")), file);
   WriteRaw(dir.filePath(QStringLiteral("in/x.ini")), file);
   const QString names[] = {
-      QStringLiteral("sub/x.ini"), QStringLiteral("../c.ini"), QStringLiteral("..\\c.ini"),
-      QStringLiteral("C:x.ini"),   QStringLiteral("C:\\x.ini"), QStringLiteral(".."),
-      QStringLiteral("."),         QStringLiteral("x.ini."),    QStringLiteral("x.ini "),
+      QStringLiteral("sub/x.ini"), QStringLiteral("../c.ini"), QStringLiteral("..\\c.ini"), QStringLiteral("C:x.ini"),
+      QStringLiteral("C:\\x.ini"), QStringLiteral(".."),     QStringLiteral("."),          QStringLiteral("x.ini."),
+      QStringLiteral("x.ini "),
   };
   for (const QString& name : names) {
     SCOPED_TRACE(name.toStdString());
@@ -184,6 +184,28 @@ TEST_F(ParamFileSafetyTest, CompareRightAfterSaveMatchesTextsTheFileKeepsTrimmed
   EXPECT_EQ(boxes.Color(textSlots[3]), COLOR_DIFFERS_FROM_FILE);
   EXPECT_EQ(boxes.Color(textSlots[1]), COLOR_DIFFERS_FROM_FILE);
   EXPECT_EQ(boxes.CountColor(COLOR_MATCHES_FILE), kSlotCount - 2);
+}
+
+}  // namespace
+}  // namespace zart::params
+
+namespace zart::params {
+namespace {
+
+TEST_F(ParamFileSafetyTest, AFileOverTheSizeLimitIsRefusedForReadingAsTooLarge) {
+  QFile big(dir.filePath(QStringLiteral("in/big.ini")));
+  ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(big.resize(settings::IniFile::kMaxFileBytes + 1));
+  big.close();
+  files.cmdReadFile_Click(Folder(), QStringLiteral("big.ini"));
+  files.cmdCompare_Click(Folder(), QStringLiteral("big.ini"));
+  ASSERT_EQ(prompter.asked.size(), 2u);
+  for (const settings::Message& m : prompter.asked) {
+    EXPECT_EQ(m.text, QStringLiteral(u"Невозможно открыть файл big.ini для чтения\r\n"));
+    EXPECT_EQ(m.buttons, settings::Message::Buttons::retry_cancel);
+    EXPECT_TRUE(m.detail.contains(QStringLiteral(u"велик"))) << m.detail.toStdString();
+  }
+  EXPECT_EQ(boxes.CountColor(testing::FakeParamBoxes::kDefaultBackground), kSlotCount);
 }
 
 }  // namespace
