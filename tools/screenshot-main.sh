@@ -115,10 +115,10 @@ sleep 2
 if ((port_error)); then
   title='Ошибка открытия порта'
   if ((details)); then
-    # The details button follows OK and Cancel in the box's focus chain.
+    # The details button comes next after OK in the box's focus chain.
     id=$(DISPLAY=$display xdotool search --sync --name "$title" | head -n1)
     DISPLAY=$display xdotool windowactivate --sync "$id" 2>/dev/null || DISPLAY=$display xdotool windowfocus "$id"
-    DISPLAY=$display xdotool key --window "$id" Tab Tab space
+    DISPLAY=$display xdotool key --window "$id" Tab space
     sleep 1
   fi
 else
