@@ -132,9 +132,12 @@ else
 fi
 
 mkdir -p "$(dirname "$out")"
+# A window of flat colours loses nothing visible in a 128-colour palette,
+# and the picture stays small enough to keep in the repository.
+small=(-strip -colors 128 -define png:compression-level=9)
 import -display "$display" -window root "$work/screen.png"
 if ((whole_screen)); then
-  convert "$work/screen.png" -strip "$out"
+  convert "$work/screen.png" "${small[@]}" "$out"
   echo "wrote $out (screen $size${dpi:+, $dpi dpi})"
   exit 0
 fi
@@ -143,5 +146,5 @@ fi
 geometry=$(xwininfo -display "$display" -root -tree | grep -m1 "$title" |
   sed -E 's/.* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) +\+(-?[0-9]+)\+(-?[0-9]+).*/\1x\2+\5+\6/')
 [[ -n $geometry ]] || { echo "window not found" >&2; cat "$work/tool.log" >&2; exit 1; }
-convert "$work/screen.png" -crop "$geometry" +repage -strip "$out"
+convert "$work/screen.png" -crop "$geometry" +repage "${small[@]}" "$out"
 echo "wrote $out ($geometry${dpi:+, $dpi dpi})"
