@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSerialPort>
 
+#include "link/system_reason.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -95,7 +97,24 @@ bool QtSerialPort::DeviceLost() const { return m->lost; }
 namespace {
 
 QString systemReason(const QString& device, int err) {
-  return device + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
+  return DescribeReason(device, CauseOfErrno(err), QString::fromLocal8Bit(std::strerror(err)));
+}
+
+SystemCause causeOf(QSerialPort::SerialPortError error) {
+  switch (error) {
+    case QSerialPort::DeviceNotFoundError: return SystemCause::not_found;
+    case QSerialPort::PermissionError: return SystemCause::permission;
+    case QSerialPort::OpenError: return SystemCause::already_open;
+    case QSerialPort::ResourceError: return SystemCause::device_gone;
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError: return SystemCause::io_error;
+    case QSerialPort::TimeoutError: return SystemCause::timeout;
+    case QSerialPort::UnsupportedOperationError: return SystemCause::unsupported;
+    case QSerialPort::NoError:
+    case QSerialPort::NotOpenError:
+    case QSerialPort::UnknownError: return SystemCause::other;
+  }
+  return SystemCause::other;
 }
 
 }  // namespace
@@ -105,12 +124,12 @@ OpenResult QtSerialPort::Open() {
   const QString device = m->map.DevicePath(m->portNumber);
   if (m->port.isOpen()) {
     result.status = OpenResult::Status::unavailable;
-    result.reason = device + QStringLiteral(": already open");
+    result.reason = DescribeReason(device, SystemCause::already_open, QString());
     return result;
   }
   if (device.isEmpty()) {
     result.status = OpenResult::Status::unavailable;
-    result.reason = QStringLiteral("COM") + QString::number(m->portNumber) + QStringLiteral(": no device for this port");
+    result.reason = DescribeReason(QStringLiteral("COM") + QString::number(m->portNumber), SystemCause::no_device, QString());
     return result;
   }
 
@@ -137,15 +156,17 @@ OpenResult QtSerialPort::Open() {
   const QString qtReason = m->port.errorString();
   m->port.clearError();
   result.status = OpenResult::Status::unavailable;
-  result.reason = device + QStringLiteral(": ") + qtReason;
+  result.reason = DescribeReason(device, causeOf(error), qtReason);
 
 #ifndef Q_OS_WIN
   if (error == QSerialPort::PermissionError) {
     // Qt reports a lock held by another program, an exclusive open and a
-    // missing permission alike; tell them apart.
+    // missing permission alike; tell them apart. The lock is recognised by
+    // Qt's English text, which is why Qt SerialPort's own translation is
+    // not loaded.
     if (qtReason.contains(QStringLiteral("lock"), Qt::CaseInsensitive)) {
       result.status = OpenResult::Status::busy;
-      result.reason = device + QStringLiteral(": locked by another program");
+      result.reason = DescribeReason(device, SystemCause::busy, qtReason);
     } else {
       const QByteArray path = QFile::encodeName(device);
       const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -164,7 +185,11 @@ OpenResult QtSerialPort::Open() {
     result.reason = systemReason(device, ENOENT);
   }
 #else
-  if (error == QSerialPort::PermissionError) result.status = OpenResult::Status::busy;
+  // Windows refuses a port another program has open with "access denied".
+  if (error == QSerialPort::PermissionError) {
+    result.status = OpenResult::Status::busy;
+    result.reason = DescribeReason(device, SystemCause::busy, qtReason);
+  }
 #endif
   return result;
 }

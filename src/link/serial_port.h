@@ -18,8 +18,9 @@ struct OpenResult {
     unavailable,
   };
   Status status = Status::ok;
-  /// The operating system's reason, for example
-  /// "/dev/ttyUSB0: Permission denied"; empty on success.
+  /// The reason in Russian with the operating system's own text after it,
+  /// for example "/dev/ttyUSB0: доступ запрещён (Permission denied)"; empty
+  /// on success.
   QString reason;
   /// The refusal was a missing permission (on Linux usually the dialout group).
   bool permissionDenied = false;

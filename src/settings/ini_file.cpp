@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "link/system_reason.h"
 #include "settings/windows1251.h"
 
 namespace zart::settings {
@@ -165,7 +166,7 @@ bool IniFile::Load(const QString& path, QString* error) {
   }
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    setError(error, file.errorString());
+    setError(error, link::FileErrorReason(path, file, link::FileAccess::read));
     return false;
   }
   // Read in chunks: asking QIODevice for the size limit at once would
@@ -176,7 +177,7 @@ bool IniFile::Load(const QString& path, QString* error) {
   for (;;) {
     const qint64 got = file.read(chunk, sizeof chunk);
     if (got < 0) {
-      setError(error, file.errorString());
+      setError(error, link::FileErrorReason(path, file, link::FileAccess::read));
       return false;
     }
     if (got == 0) break;
@@ -449,16 +450,16 @@ bool IniFile::Save(const QString& path, QString* error) const {
   const QByteArray bytes = Serialize();
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
-    setError(error, file.errorString());
+    setError(error, link::FileErrorReason(path, file, link::FileAccess::write));
     return false;
   }
   if (file.write(bytes) != bytes.size()) {
-    setError(error, file.errorString());
+    setError(error, link::FileErrorReason(path, file, link::FileAccess::write));
     file.cancelWriting();
     return false;
   }
   if (!file.commit()) {
-    setError(error, file.errorString());
+    setError(error, link::FileErrorReason(path, file, link::FileAccess::write));
     return false;
   }
   return true;

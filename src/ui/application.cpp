@@ -8,6 +8,7 @@
 #include "link/qt_serial_port.h"
 #include "monitor/main_window_logic.h"
 #include "settings/settings_file.h"
+#include "ui/application_translations.h"
 #include "ui/common_prompter.h"
 #include "ui/main_window.h"
 #include "ui/param_window_controller.h"
@@ -23,7 +24,7 @@ constexpr int kSlaveAddressCount = 128;
 
 Application::Application() : Application(Setup{}) {}
 
-Application::Application(Setup setup) {
+Application::Application(Setup setup) : m_translations(std::make_unique<ApplicationTranslations>()) {
   if (setup.prompter) {
     m_prompter = std::move(setup.prompter);
   } else {

@@ -25,6 +25,7 @@ class SettingsFile;
 
 namespace zart::ui {
 
+class ApplicationTranslations;
 class MainWindow;
 class ParamWindowController;
 class PortDialog;
@@ -86,6 +87,7 @@ class Application : private monitor::StartUpHost {
   void ShowWindow() override;
   void StartTimer() override;
 
+  std::unique_ptr<ApplicationTranslations> m_translations;  // before any window
   std::unique_ptr<settings::Prompter> m_prompter;
   std::unique_ptr<MainWindow> m_window;
   std::unique_ptr<settings::SettingsFile> m_settings;

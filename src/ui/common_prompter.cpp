@@ -1,6 +1,9 @@
 #include "ui/common_prompter.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
+
+#include <utility>
 
 namespace zart::ui {
 namespace {
@@ -48,6 +51,12 @@ settings::Answer CommonPrompter::Ask(const settings::Message& message) {
       break;
   }
   box.setEscapeButton(escape);
+  // The captions the controller's engineers know from the Windows tool,
+  // whatever Qt's catalogue says ("OK" is left Latin there).
+  for (const auto& [button, caption] : {std::pair{QMessageBox::Ok, u"ОК"}, std::pair{QMessageBox::Cancel, u"Отмена"},
+                                        std::pair{QMessageBox::Retry, u"Повторить"}}) {
+    if (QAbstractButton* shown = box.button(button)) shown->setText(QString::fromUtf16(caption));
+  }
 
   switch (box.exec()) {
     case QMessageBox::Ok:

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -12,6 +13,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 namespace zart::ui {
 namespace {
@@ -65,6 +71,14 @@ constexpr int kCommandTop[4] = {1920, 1920, 2640, 2640};
 const char16_t* const kCommandCaption[4] = {u"СТАРТ", u"СТОП", u"КВИТ", u"ОТКЛ. ЗАЩ"};
 
 QString Dash() { return QStringLiteral("-"); }
+
+/// Narrow faces tried for the command buttons when a caption does not fit
+/// at 12 pt in the window's face.
+const char16_t* const kNarrowFaces[] = {u"Arial Narrow", u"Liberation Sans Narrow", u"Nimbus Sans Narrow"};
+
+/// How long after the window first shows the frame the window manager adds
+/// is still awaited to keep the window on the screen.
+constexpr int kFrameWaitMs = 3000;
 
 }  // namespace
 
@@ -171,6 +185,7 @@ void MainWindow::BuildMeasurements(QWidget* client) {
     box->setObjectName(QLatin1String(name));
     box->setFont(m_layout.Font(kMedium));
     box->setGeometry(m_layout.Rect(twips.x(), twips.y(), twips.width(), twips.height()));
+    StyleGroup(box);
     return box;
   };
   // Caption at top 240, value at top 600, inside each group.
@@ -210,30 +225,26 @@ void MainWindow::BuildCommands(QWidget* client) {
   for (int i = 0; i < 4; ++i) {
     auto* button = new QPushButton(QString::fromUtf16(kCommandCaption[i]), client);
     button->setObjectName(QStringLiteral("cmd_mode_%1").arg(i));
-    button->setFont(m_layout.Font(kLarge));
     button->setGeometry(m_layout.Rect(kCommandLeft[i], kCommandTop[i], 1215, 615));
-    // "ОТКЛ. ЗАЩ" is wider in the faces available here than in the original
-    // one; the caption is set a little smaller rather than cut off.
-    QFont font = button->font();
-    const int room = button->width() - 8;
-    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pointSizeF() > 7.0) {
-      font.setPointSizeF(font.pointSizeF() - 0.25);
-    }
-    button->setFont(font);
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, [this, i] { emit commandClicked(i); });
     cmd_mode[static_cast<std::size_t>(i)] = button;
   }
+  const QFont face = CommandFont();
+  for (QPushButton* button : cmd_mode) button->setFont(face);
 
   chk_armoff = new QCheckBox(QStringLiteral(u"Откл. защит"), client);
   chk_armoff->setObjectName(QStringLiteral("chk_armoff"));
   chk_armoff->setGeometry(m_layout.Rect(10320, 3000, 1095, 495));
   chk_armoff->setVisible(false);
 
-  lbl_modbus_off = MakeLabel(client, "lbl_modbus_off", QStringLiteral(u"Управление по Modbus заблокировано в ЩМКР.540"),
-                             {8760, 2040, 2415, 1095}, kMedium, kCentre);
+  const QString banner = QStringLiteral(u"Управление по Modbus заблокировано в ЩМКР.540");
+  lbl_modbus_off = MakeLabel(client, "lbl_modbus_off", banner, {8760, 2040, 2415, 1095}, kMedium, kCentre);
   lbl_modbus_off->setFont(m_layout.Font(kMedium, true));
-  lbl_modbus_off->setWordWrap(true);
+  // Qt would also break after the dot of "ЩМКР.540"; the banner breaks only
+  // between words.
+  lbl_modbus_off->setText(WrapAtBlanks(banner, QFontMetrics(lbl_modbus_off->font()), lbl_modbus_off->width()));
+  lbl_modbus_off->setAccessibleName(banner);
   QPalette red = lbl_modbus_off->palette();
   red.setColor(QPalette::WindowText, kLampRed);
   lbl_modbus_off->setPalette(red);
@@ -317,13 +328,16 @@ void MainWindow::BuildCounters(QWidget* client) {
 }
 
 void MainWindow::BuildBottomLine(QWidget* client) {
+  // The rule is drawn centred in a strip a few pixels high: a strip one
+  // pixel high loses its line to rounding when the screen is scaled.
   auto* line = new QFrame(client);
   line->setObjectName(QStringLiteral("Line4"));
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Plain);
-  line->setLineWidth(1);
+  line->setLineWidth(std::max(1, (m_layout.Dpi() + 48) / 96));
   const QRect span = m_layout.Rect(120, 7800, 11880 - 120, 0);
-  line->setGeometry(span.x(), span.y(), span.width(), 1);
+  const int strip = std::max(3, m_layout.Px(60)) | 1;  // odd, so the line has a middle
+  line->setGeometry(span.x(), span.y() - strip / 2, span.width(), strip);
 
   MakeLabel(client, "lblc_slad", QStringLiteral(u"Адрес устройства"), {240, 7920, 2055, 255}, kMedium, kRight);
   cmb_slad = new QComboBox(client);
@@ -334,17 +348,118 @@ void MainWindow::BuildBottomLine(QWidget* client) {
                           Qt::AlignLeft | Qt::AlignVCenter, true);
 }
 
+QPoint MainWindow::FitOnScreen(QPoint design, QSize frame, QRect screen) {
+  // Right and bottom first, then left and top: a frame larger than the
+  // screen keeps its menu and title reachable.
+  const int x = std::max(screen.left(), std::min(design.x(), screen.right() + 1 - frame.width()));
+  const int y = std::max(screen.top(), std::min(design.y(), screen.bottom() + 1 - frame.height()));
+  return {x, y};
+}
+
 void MainWindow::PlaceOnScreen() {
-  QPoint at(m_layout.Px(kOpenLeft), m_layout.Px(kOpenTop));
-  if (const QScreen* s = screen()) {
-    const QRect free = s->availableGeometry();
-    const QSize size = frameGeometry().size().expandedTo(sizeHint());
-    // A small screen would leave the right or lower part of the window
-    // unreachable; keep it whole on the screen instead.
-    at.setX(std::max(free.left(), std::min(at.x(), free.right() + 1 - size.width())));
-    at.setY(std::max(free.top(), std::min(at.y(), free.bottom() + 1 - size.height())));
+  const QPoint design(m_layout.Px(kOpenLeft), m_layout.Px(kOpenTop));
+  const QScreen* s = screen();
+  if (!s) {
+    move(design);
+    return;
   }
-  move(at);
+  ensurePolished();
+  if (layout()) layout()->activate();
+  QSize frame = frameGeometry().size().expandedTo(sizeHint());
+  if (!isVisible() || frameGeometry() == geometry()) {
+    // The window manager's title bar and border are known only once it has
+    // framed the window; until then they are guessed from the style, and
+    // the guess is mended when the real frame arrives (moveEvent).
+    const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
+    const int title = std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this),
+                               QFontMetrics(font()).height() + 10);
+    frame += QSize(2 * border, title + border);
+  }
+  move(FitOnScreen(design, frame, s->availableGeometry()));
+  m_awaitFrame = true;
+}
+
+void MainWindow::KeepOnScreen() {
+  const QScreen* s = screen();
+  if (!s || frameGeometry() == geometry()) return;  // no frame yet
+  m_awaitFrame = false;
+  const QRect frame = frameGeometry();
+  const QPoint fit = FitOnScreen(frame.topLeft(), frame.size(), s->availableGeometry());
+  if (fit != frame.topLeft()) move(fit);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (m_awaitFrame) KeepOnScreen();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (m_awaitFrame) KeepOnScreen();
+}
+
+QString MainWindow::WrapAtBlanks(const QString& text, const QFontMetrics& metrics, int width) {
+  QStringList lines;
+  QString line;
+  for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+    const QString longer = line.isEmpty() ? word : line + u' ' + word;
+    if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+      lines << line;
+      line = word;
+    } else {
+      line = longer;
+    }
+  }
+  if (!line.isEmpty()) lines << line;
+  return lines.join(u'\n');
+}
+
+void MainWindow::StyleGroup(QGroupBox* box) const {
+  // As in the original window the caption stands on the top border line,
+  // which runs through the middle of the caption; the captions and values
+  // inside, placed from the group's top edge, then stand clear of it.
+  const int half = QFontMetrics(box->font()).height() / 2;
+  box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                    " margin-top: %1px; }"
+                                    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                    " left: %2px; padding: 0 %3px; }")
+                         .arg(half)
+                         .arg(m_layout.Px(90))
+                         .arg(std::max(2, m_layout.Px(30))));
+}
+
+QFont MainWindow::CommandFont() const {
+  // "ОТКЛ. ЗАЩ" is wider in the faces found on Linux than in the original
+  // one. All four buttons keep one face at 12 pt: the window's own when
+  // every caption fits, else a narrow face, else the window's face set
+  // narrower; only when none fits are all four set smaller alike.
+  const QPushButton* button = cmd_mode[0];
+  const int room = button->width() - 2 * (style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) / 2 +
+                                          style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+  auto fits = [&](const QFont& font) {
+    const QFontMetrics metrics(font);
+    for (const QPushButton* b : cmd_mode) {
+      if (metrics.horizontalAdvance(b->text()) > room) return false;
+    }
+    return true;
+  };
+  std::vector<QFont> candidates{m_layout.Font(kLarge)};
+  for (const char16_t* family : kNarrowFaces) {
+    QFont narrow = m_layout.Font(kLarge);
+    narrow.setFamily(QString::fromUtf16(family));
+    if (QFontInfo(narrow).family().compare(narrow.family(), Qt::CaseInsensitive) == 0) candidates.push_back(narrow);
+  }
+  for (int stretch : {QFont::SemiCondensed, QFont::Condensed}) {
+    QFont narrower = m_layout.Font(kLarge);
+    narrower.setStretch(stretch);
+    candidates.push_back(narrower);
+  }
+  for (const QFont& font : candidates) {
+    if (fits(font)) return font;
+  }
+  QFont smaller = m_layout.Font(kLarge);
+  while (!fits(smaller) && smaller.pointSizeF() > 7.0) smaller.setPointSizeF(smaller.pointSizeF() - 0.25);
+  return smaller;
 }
 
 // --- link::LinkView ---------------------------------------------------------
@@ -456,6 +571,9 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (!m_shownOnce) {
     m_shownOnce = true;
     cmd_mode[0]->setFocus(Qt::OtherFocusReason);
+    // Without a window manager no frame ever comes; after a while a move is
+    // the user's own and is left alone.
+    if (m_awaitFrame) QTimer::singleShot(kFrameWaitMs, this, [this] { m_awaitFrame = false; });
   }
 }
 

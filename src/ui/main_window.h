@@ -11,6 +11,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QFontMetrics;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -56,9 +57,18 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
   /// 16-column grid, each captioned with its number and lit.
   void CreateSignalCells();
 
-  /// Puts the window where it opens: its design position, moved inside the
-  /// screen when that would leave part of it off the screen.
+  /// Puts the window where it opens: its design position where the whole
+  /// window, frame included, fits on the screen, otherwise moved just enough
+  /// to stand wholly on it. The window manager's frame is guessed until the
+  /// window shows and checked again once it is known.
   void PlaceOnScreen();
+  /// The top left corner for a frame of `frame` size that wants to stand at
+  /// `design` on a screen whose free area is `screen`: `design` where it
+  /// fits, else moved just inside; a frame larger than the screen keeps its
+  /// top left corner on it.
+  static QPoint FitOnScreen(QPoint design, QSize frame, QRect screen);
+  /// `text` broken into lines of at most `width` pixels, only at blanks.
+  static QString WrapAtBlanks(const QString& text, const QFontMetrics& metrics, int width);
 
   QLabel* ValueLabelOf(monitor::ValueLabel label) const;
   QLabel* Lamp(int index) const;
@@ -83,6 +93,8 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildMenu();
@@ -98,10 +110,16 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
   QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect twips, double pointSize,
                     Qt::Alignment align, bool border = false);
   static void ShowLit(QLabel* label, bool lit);
+  void StyleGroup(QGroupBox* box) const;
+  /// The one face of the four command buttons.
+  QFont CommandFont() const;
+  /// Moves the window back onto the screen once the window manager framed it.
+  void KeepOnScreen();
 
   CommonLayout m_layout;
   QWidget* m_client = nullptr;
   bool m_shownOnce = false;
+  bool m_awaitFrame = false;  // placed, the window manager's frame not yet seen
 
   QAction* mnu_param = nullptr;
   QAction* mnu_settings = nullptr;

@@ -90,7 +90,8 @@ TEST_F(StartUpE2e, MissingDevice) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].title, ExpectedTitle());
   EXPECT_EQ(asked[0].text, Unavailable());
-  EXPECT_EQ(asked[0].detail, device + QStringLiteral(": No such file or directory"));
+  EXPECT_TRUE(asked[0].detail.startsWith(device + QStringLiteral(u": нет такого файла или устройства (")))
+      << asked[0].detail.toStdString();
 }
 
 TEST_F(StartUpE2e, DeviceWithoutPermission) {
@@ -121,7 +122,7 @@ TEST_F(StartUpE2e, DeviceWithoutPermission) {
 
   EXPECT_EQ(title, ExpectedTitle());
   EXPECT_EQ(text, Unavailable());
-  EXPECT_TRUE(detail.startsWith(sim.Device() + QStringLiteral(": Permission denied"))) << detail.toStdString();
+  EXPECT_TRUE(detail.startsWith(sim.Device() + QStringLiteral(u": доступ запрещён ("))) << detail.toStdString();
   EXPECT_TRUE(detail.contains(DialoutHint())) << detail.toStdString();
 }
 

@@ -141,6 +141,18 @@ TEST(ParseParity, LettersAndDefault) {
   EXPECT_EQ(ParseParity(QStringLiteral("x")), Parity::even);
 }
 
+// --- reasons in Russian -------------------------------------------------------
+
+TEST(QtSerialPort, ReasonsAreRussianWithTheSystemTextAfter) {
+  QtSerialPort port(PortMap({{4, QStringLiteral("/dev/zart-no-such-device")}}));
+  ASSERT_TRUE(port.SetPortNumber(4));
+  const OpenResult missing = port.Open();
+  EXPECT_TRUE(missing.reason.startsWith(QStringLiteral(u"/dev/zart-no-such-device: нет такого файла или устройства (")))
+      << missing.reason.toStdString();
+  ASSERT_TRUE(port.SetPortNumber(200));
+  EXPECT_EQ(port.Open().reason, QStringLiteral(u"COM200: этому номеру порта не соответствует устройство"));
+}
+
 }  // namespace
 }  // namespace zart::link
 
