@@ -62,8 +62,8 @@ std::ostream& operator<<(std::ostream& os, const FileCase& c) { return os << c.n
 const FileCase kCases[] = {
     {"BinaryData", Binary,
      [](ParamWindow& w, const std::vector<QString>&) { EXPECT_EQ(w.Text(3), QStringLiteral("17")); }},
-    {"OneMegabyteLine",
-     [] { return Section("PAR0=" + QByteArray(1 << 20, '7') + "\r\nPAR1=5\r\nPAR" + QByteArray(1 << 20, '9') + "=1\r\n"); },
+    {"QuarterMegabyteLines",
+     [] { return Section("PAR0=" + QByteArray(1 << 18, '7') + "\r\nPAR1=5\r\nPAR" + QByteArray(1 << 18, '9') + "=1\r\n"); },
      [](ParamWindow& w, const std::vector<QString>&) {
        // A value is cut to 254 characters, as the profile functions do.
        EXPECT_EQ(w.Text(0), QString(254, QLatin1Char('7')));
