@@ -9,6 +9,7 @@
 #     -w        run openbox as window manager
 #     -o FILE   output PNG
 #     -t SEC    seconds to wait for the read-all (default 20)
+#     -f        the whole screen instead of the window scrolled left and right
 #
 # Without -s it takes the two pictures kept under docs/:
 #   docs/param-window-1366x768.png            1366×768, 96 dpi
@@ -21,15 +22,16 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-size="" dpi=96 wm=0 out="" wait_s=20
-while getopts "s:d:wo:t:" opt; do
+size="" dpi=96 wm=0 full=0 out="" wait_s=20
+while getopts "s:d:wo:t:f" opt; do
   case $opt in
     s) size=$OPTARG ;;
     d) dpi=$OPTARG ;;
     w) wm=1 ;;
     o) out=$OPTARG ;;
     t) wait_s=$OPTARG ;;
-    *) sed -n '2,20p' "$0" >&2; exit 2 ;;
+    f) full=1 ;;
+    *) sed -n '2,22p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -39,6 +41,7 @@ build=${1:-build}
 if [[ -z $size ]]; then
   args=(-t "$wait_s")
   ((wm)) && args+=(-w)
+  ((full)) && args+=(-f)
   "$0" "${args[@]}" -s 1366x768 -d 96 -o "$root/docs/param-window-1366x768.png" "$build"
   "$0" "${args[@]}" -s 1920x1080 -d 144 -o "$root/docs/param-window-1920x1080-144dpi.png" "$build"
   exit 0
@@ -120,7 +123,30 @@ done
 sleep "$wait_s"  # the read-all: some 13 s at 9600 baud
 DISPLAY=$display xdotool mousemove 0 0
 
-# The whole screen: it shows whether the window, frame included, fits.
-import -display "$display" -window root "$work/screen.png"
-convert "$work/screen.png" -colors 128 -define png:compression-level=9 "$out"
+# Two views of the window stacked: scrolled to the left edge as it opens,
+# and scrolled to the right end by two clicks into the horizontal bar's
+# trough (where the screen is narrower than the window). With -f the
+# whole screen instead, to see whether the window, frame included, fits.
+read -r wx wy ww wh < <(DISPLAY=$display xdotool getwindowgeometry --shell "$params" |
+  awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+import -display "$display" -window root "$work/left.png"
+if ((full)); then
+  convert "$work/left.png" -colors 128 -define png:compression-level=9 "$out"
+else
+  for _ in 1 2; do
+    DISPLAY=$display xdotool mousemove $((wx + ww - 40 * scale / 100)) $((wy + wh - 6 * scale / 100)) click 1
+    sleep 0.5
+  done
+  DISPLAY=$display xdotool mousemove 0 0
+  sleep 0.5
+  import -display "$display" -window root "$work/right.png"
+  # Of the second view only what the first did not show (frm_prg is 27135
+  # twips wide), with a little of the first for orientation; the rest of
+  # its row stays blank, which keeps the file small.
+  seen=$((2 * ww - 27135 * dpi / 1440 - 100))
+  ((seen > 0)) || seen=0
+  convert \( "$work/left.png" -crop "${ww}x${wh}+${wx}+${wy}" +repage \) \
+    \( "$work/right.png" -crop "$((ww - seen))x${wh}+$((wx + seen))+${wy}" +repage \) \
+    -background '#efefef' -gravity East -append -colors 64 -define png:compression-level=9 "$out"
+fi
 echo "wrote $out ($size at $dpi dpi$( ((wm)) && echo ', openbox'))"
