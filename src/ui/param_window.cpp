@@ -379,6 +379,7 @@ void ParamWindow::SetText(int slot, const QString& text) {
   if (box->text() == text) {
     // The edit box reports no change for the same text; the change handler
     // still runs so the box turns white like any other set text.
+    box->setCursorPosition(0);
     BoxChanged(slot);
     return;
   }
