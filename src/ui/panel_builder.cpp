@@ -1,12 +1,16 @@
 #include "ui/panel_builder.h"
 
+#include <algorithm>
 #include <span>
+#include <vector>
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QTabBar>
+#include <QRegularExpression>
 
 #include "ui/param_box.h"
+#include "ui/param_tab_strip.h"
+#include "ui/param_text_fit.h"
 
 namespace zart::ui {
 namespace {
@@ -47,6 +51,13 @@ constexpr int kFunCaptionLeft = 120;
 constexpr int kFunCaptionWidth = 4560;
 constexpr int kFunBoxLeft = 4920;
 constexpr int kFunBoxArea = 1215;
+// Three boxes of a row end where the single boxes end and take what the
+// row's caption leaves of the line: wide enough for "6553.5" and, as far as
+// the line allows, for the column word above ("периодическое").
+constexpr int kFunTripleMinWidth = 600;
+constexpr int kFunTripleMaxWidth = 1050;
+constexpr int kFunTripleGap = 15;
+constexpr int kFunCaptionGap = 120;
 
 struct Column {
   const char16_t* header;
@@ -115,13 +126,13 @@ QGroupBox* PanelBuilder::LoadFrame(const QGroupBox* element0) {
   return frame;
 }
 
-QTabBar* PanelBuilder::NewTabStrip(const StripGeometry& g) {
+ParamTabStrip* PanelBuilder::NewTabStrip(const StripGeometry& g) {
   // The strip's pane is a plain panel; its tabs run along the bottom edge, below
   // the page frames, as in the controller's service tool design.
   auto* pane = new QFrame(m_panels.frm_prg);
   pane->setFrameShape(QFrame::StyledPanel);
 
-  auto* strip = new QTabBar(m_panels.frm_prg);
+  auto* strip = new ParamTabStrip(m_panels.frm_prg);
   strip->setShape(QTabBar::RoundedSouth);
   strip->setExpanding(false);
   strip->setUsesScrollButtons(true);
@@ -199,7 +210,7 @@ void PanelBuilder::BuildFormData(const std::array<params::FunctionPage, 5>& page
                             kRelayLabelHeight, centre);
 
   // The pages lie over their strips' panes; the strips' tabs stay reachable.
-  for (QTabBar* strip : {p.TabStrip_fun, p.TabStrip_psa, p.TabStrip_din, p.TabStrip_logic, p.TabStrip_prs}) {
+  for (ParamTabStrip* strip : {p.TabStrip_fun, p.TabStrip_psa, p.TabStrip_din, p.TabStrip_logic, p.TabStrip_prs}) {
     strip->raise();
   }
   p.Frame1->raise();
@@ -210,13 +221,12 @@ void PanelBuilder::BuildFunctionPage(QGroupBox* page, const params::FunctionPage
   const QString dash = QStringLiteral(u"-");
   const int left = Qt::AlignLeft | Qt::AlignVCenter;
   int top = kFunRowTop;
+  QString header;
   for (const params::FunctionRow& row : content.rows) {
     if (!row.columnHeader.isEmpty()) {
-      // The header's words are spaced to stand over the boxes of the next
-      // line; it ends where the boxes end.
-      QLabel* header = NewLabel(page, row.columnHeader, kFunCaptionLeft, top, kFunBoxLeft + kFunBoxArea - kFunCaptionLeft,
-                                kRowHeight, Qt::AlignRight | Qt::AlignBottom);
-      header->setTextFormat(Qt::PlainText);
+      // The header takes its own line; its words go over the boxes of the
+      // row below once their places are known.
+      header = row.columnHeader;
       top += kFunRowStep;
     }
     if (row.boxSlots.empty()) {
@@ -227,17 +237,51 @@ void PanelBuilder::BuildFunctionPage(QGroupBox* page, const params::FunctionPage
       top += kFunRowStep;
       continue;
     }
-    NewLabel(page, row.caption, kFunCaptionLeft, top, kFunCaptionWidth, kRowHeight, left);
     const int count = static_cast<int>(row.boxSlots.size());
-    // Two boxes: 600 each with a small gap; three: 405 each; all within 1215.
-    const int width = count == 1 ? kFunBoxArea : count == 2 ? 600 : kFunBoxArea / count;
-    const int step = count == 2 ? kFunBoxArea - width : width;
+    // One box: 1215; two: 600 each with a small gap; three: see kFunTripleMaxWidth.
+    int width = count == 1 ? kFunBoxArea : 600;
+    int boxLeft = kFunBoxLeft;
+    int captionWidth = kFunCaptionWidth;
+    if (count == 3) {
+      const int captionEnd = kFunCaptionLeft + m_twips.Twips(page->fontMetrics().horizontalAdvance(row.caption));
+      const int area = kFunBoxLeft + kFunBoxArea - captionEnd - kFunCaptionGap;
+      width = std::clamp((area - 2 * kFunTripleGap) / 3, kFunTripleMinWidth, kFunTripleMaxWidth);
+      boxLeft = kFunBoxLeft + kFunBoxArea - 3 * width - 2 * kFunTripleGap;
+      captionWidth = boxLeft - kFunCaptionGap - kFunCaptionLeft;
+    }
+    const int step = count == 2 ? kFunBoxArea - width : width + kFunTripleGap;
+    NewLabel(page, row.caption, kFunCaptionLeft, top, captionWidth, kRowHeight, left);
+    if (!header.isEmpty()) {
+      BuildColumnHeader(page, header, boxLeft, width, step, top - kFunRowStep, count);
+      header.clear();
+    }
     for (int b = 0; b < count; ++b) {
-      NewBox(row.boxSlots[static_cast<std::size_t>(b)], page, kFunBoxLeft + b * step, top, width, kRowHeight)
+      NewBox(row.boxSlots[static_cast<std::size_t>(b)], page, boxLeft + b * step, top, width, kRowHeight)
           ->setText(dash);
     }
     top += kFunRowStep;
   }
+}
+
+void PanelBuilder::BuildColumnHeader(QGroupBox* page, const QString& header, int boxLeft, int boxWidth, int boxStep,
+                                     int top, int count) {
+  // The design spaced the words with blanks to stand over the boxes in its
+  // own font; here each word (runs of two or more blanks separate them, so
+  // "на старте" stays one) gets a label centred over its box instead.
+  static const QRegularExpression kGap(QStringLiteral(u"\\s{2,}"));
+  const QStringList words = header.trimmed().split(kGap, Qt::SkipEmptyParts);
+  // A word may take the gap beside its box, or two lines; the words of one
+  // header share one font.
+  const int gap = boxStep - boxWidth;
+  std::vector<QLabel*> labels;
+  for (int b = 0; b < count && b < words.size(); ++b) {
+    QLabel* label = NewLabel(page, words[b], boxLeft + b * boxStep - gap / 2, top, boxStep, kRowHeight,
+                             Qt::AlignHCenter | Qt::AlignBottom);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    labels.push_back(label);
+  }
+  ParamTextFit::FitLabels(labels);
 }
 
 void PanelBuilder::BuildTableScreens(bool channels) {
@@ -246,7 +290,7 @@ void PanelBuilder::BuildTableScreens(bool channels) {
   const std::span<QLabel*> rowLabels = channels ? std::span<QLabel*>(p.lblc_ch_n) : std::span<QLabel*>(p.lblc_din_n);
   const std::span<const Column> columns =
       channels ? std::span<const Column>(kChannelColumns) : std::span<const Column>(kInputColumns);
-  QTabBar* strip = channels ? p.TabStrip_psa : p.TabStrip_din;
+  ParamTabStrip* strip = channels ? p.TabStrip_psa : p.TabStrip_din;
   const int firstSlot = channels ? 89 : 952;
   const int screens = static_cast<int>(frames.size());
   const int right = Qt::AlignRight | Qt::AlignVCenter;
@@ -431,6 +475,23 @@ void PanelBuilder::SetFunctionTabs() {
   const std::array<const char16_t*, 5> captions{u"Двигатель", u"ОЖ", u"Масло", u"Токовое упр", u"Система"};
   for (int t = 0; t < 5; ++t) p.TabStrip_fun->setTabText(t, QString::fromUtf16(captions[static_cast<std::size_t>(t)]));
   p.frm_fun[0]->setVisible(true);
+}
+
+void PanelBuilder::FitTexts() {
+  PanelSet& p = m_panels;
+  for (ParamTabStrip* strip : {p.TabStrip_fun, p.TabStrip_psa, p.TabStrip_din, p.TabStrip_logic, p.TabStrip_prs}) {
+    strip->FitCaptions();
+  }
+  // Captions and column words of the function pages, each on its own; the
+  // column headers of a table as one group, so that they keep one look.
+  for (QGroupBox* page : p.frm_fun) {
+    for (QLabel* label : page->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+      if (label->alignment() & Qt::AlignBottom) continue;  // column words, fitted by header
+      ParamTextFit::FitLabels(std::span<QLabel* const>(&label, 1));
+    }
+  }
+  ParamTextFit::FitLabels(p.lblc_ch);
+  ParamTextFit::FitLabels(p.lblc_din);
 }
 
 }  // namespace zart::ui

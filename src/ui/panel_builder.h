@@ -12,7 +12,6 @@
 class QGroupBox;
 class QLabel;
 class QRect;
-class QTabBar;
 class QWidget;
 
 namespace zart::ui {
@@ -60,6 +59,9 @@ class PanelBuilder {
   void BuildInputPages();
   /// Captions the five function tabs and shows frm_fun(0).
   void SetFunctionTabs();
+  /// Once everything is built: every tab strip shows all its tabs, and the
+  /// captions of the function pages and the tables' headers show whole.
+  void FitTexts();
 
   /// Brings a control to the front of its container, then shows it.
   static void ShowOnTop(QWidget* control);
@@ -70,8 +72,12 @@ class PanelBuilder {
   QGroupBox* NewFrame(QWidget* parent, const QString& caption, int left, int top, int width, int height);
   /// A further element of a frame array: the template's place and caption, hidden.
   QGroupBox* LoadFrame(const QGroupBox* element0);
-  QTabBar* NewTabStrip(const StripGeometry& g);
+  ParamTabStrip* NewTabStrip(const StripGeometry& g);
   void BuildFunctionPage(QGroupBox* page, const params::FunctionPage& content);
+  /// The words of a column header ("    П1             П2            Авария")
+  /// each centred over its box.
+  void BuildColumnHeader(QGroupBox* page, const QString& header, int boxLeft, int boxWidth, int boxStep, int top,
+                         int count);
   void BuildTableScreens(bool channels);
 
   PanelSet& m_panels;

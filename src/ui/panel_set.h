@@ -3,10 +3,10 @@
 #include <array>
 
 #include "params/catalogue.h"
+#include "ui/param_tab_strip.h"
 
 class QGroupBox;
 class QLabel;
-class QTabBar;
 class QWidget;
 
 namespace zart::ui {
@@ -33,11 +33,11 @@ struct PanelSet {
   std::array<QGroupBox*, kLogicPages> frm_logic{};
   std::array<QGroupBox*, kRelayPages> frm_prs{};
 
-  QTabBar* TabStrip_fun = nullptr;
-  QTabBar* TabStrip_psa = nullptr;
-  QTabBar* TabStrip_din = nullptr;
-  QTabBar* TabStrip_logic = nullptr;
-  QTabBar* TabStrip_prs = nullptr;
+  ParamTabStrip* TabStrip_fun = nullptr;
+  ParamTabStrip* TabStrip_psa = nullptr;
+  ParamTabStrip* TabStrip_din = nullptr;
+  ParamTabStrip* TabStrip_logic = nullptr;
+  ParamTabStrip* TabStrip_prs = nullptr;
 
   std::array<QLabel*, 72> lblc_ch_n{};   ///< channel numbers at the row starts
   std::array<QLabel*, 64> lblc_din_n{};  ///< input numbers at the row starts

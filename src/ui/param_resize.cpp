@@ -39,6 +39,43 @@ ParamResizeLayout ParamFormResize(const ParamResizeInput& in) {
   return out;
 }
 
+ParamPixelLayout ParamFormResizePx(const TwipScale& twips, QSize inner, QSize frame, QSize screen, int bar) {
+  ParamResizeInput in;
+  in.innerWidth = twips.Twips(inner.width());
+  in.innerHeight = twips.Twips(inner.height());
+  in.outerWidth = twips.Twips(inner.width() + frame.width());
+  in.outerHeight = twips.Twips(inner.height() + frame.height());
+  in.vBarWidth = twips.Twips(bar);
+  in.hBarHeight = twips.Twips(bar);
+  const ParamResizeLayout clamped = ParamFormResize(in);
+
+  ParamPixelLayout out;
+  out.size = inner;
+  if (clamped.resize) {
+    const QSize limited(twips.Px(clamped.outerWidth) - frame.width(), twips.Px(clamped.outerHeight) - frame.height());
+    // Only a size the rounding did not already give.
+    if (limited.width() != inner.width() && clamped.outerWidth != in.outerWidth) out.size.setWidth(limited.width());
+    if (limited.height() != inner.height() && clamped.outerHeight != in.outerHeight) {
+      out.size.setHeight(limited.height());
+    }
+  }
+  if (screen.isValid() && !screen.isEmpty()) out.size = out.size.boundedTo(screen - frame);
+
+  // The bars for the client area as it is now; which bars show and how far
+  // they scroll follows the limited outer size.
+  ParamResizeInput now = in;
+  now.outerWidth = clamped.outerWidth;
+  now.outerHeight = clamped.outerHeight;
+  const ParamResizeLayout bars = ParamFormResize(now);
+  out.vVisible = bars.vVisible;
+  out.vMaximum = bars.vMaximum;
+  out.hVisible = bars.hVisible;
+  out.hMaximum = bars.hMaximum;
+  if (out.vVisible) out.vBar = QRect(inner.width() - bar, 0, bar, inner.height());
+  if (out.hVisible) out.hBar = QRect(0, inner.height() - bar, inner.width() - (out.vVisible ? bar : 0), bar);
+  return out;
+}
+
 int ParamFrameLeftForScroll(int value) { return 125 - value; }
 
 int ParamFrameTopForScroll(int value) { return -value; }

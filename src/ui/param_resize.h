@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QRect>
+#include <QSize>
+
+#include "ui/common_twips.h"
+
 namespace zart::ui {
 
 /// Size limits of the parameters window (outer size, twips).
@@ -47,6 +52,29 @@ struct ParamResizeLayout {
 /// the outer width (maximum frm_prg width − outer width + 550 beside the
 /// vertical bar, + 350 without it).
 ParamResizeLayout ParamFormResize(const ParamResizeInput& in);
+
+/// The resize handler in pixels, as the window runs it.
+struct ParamPixelLayout {
+  /// The client size the window is to have; equal to the current one when
+  /// nothing needs to change.
+  QSize size;
+  bool vVisible = false;
+  QRect vBar;  ///< client coordinates
+  int vMaximum = 0;
+  bool hVisible = false;
+  QRect hBar;
+  int hMaximum = 0;
+};
+
+/// `Form_Resize` for a client area of `inner` pixels in a window frame of
+/// `frame` extra pixels, on a screen whose available area is `screen` (an
+/// empty size: no limit), with scroll bars `bar` pixels thick. The limits
+/// are compared in pixels: 10300 twips are 687 px at 96 dpi, which read
+/// back as 10305 twips, and a window that already has the largest pixel
+/// size is left as it is. The bars are always placed, for the client area
+/// the window has now; a window larger than the limits or than the screen
+/// gets the `size` to shrink to (the handler runs again once it has it).
+ParamPixelLayout ParamFormResizePx(const TwipScale& twips, QSize inner, QSize frame, QSize screen, int bar);
 
 /// `HScroll1_Change`/`_Scroll`: frm_prg left for a bar value (125 − value).
 int ParamFrameLeftForScroll(int value);

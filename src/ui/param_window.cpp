@@ -17,10 +17,14 @@
 
 #include "params/box_colors.h"
 #include "params/function_pages.h"
+#include "params/slot_names.h"
 #include "ui/file_chooser.h"
 #include "ui/panel_builder.h"
 #include "ui/param_button.h"
+#include "ui/param_keyboard_order.h"
 #include "ui/param_resize.h"
+#include "ui/param_tab_strip.h"
+#include "ui/param_text_fit.h"
 
 namespace zart::ui {
 namespace {
@@ -117,8 +121,16 @@ ParamWindow::ParamWindow(QWidget* owner, EventPump pump, const QString& startFol
   const QRect screenArea = screen() != nullptr ? screen()->availableGeometry() : QRect(0, 0, 1920, 1080);
   setMinimumSize(m_twips.Px(kParamMinWidth), m_twips.Px(kParamMinHeight));
   setMaximumSize(m_twips.Px(kParamMaxWidth), m_twips.Px(kParamMaxHeight));
-  resize(std::min(m_twips.Px(kParamMaxWidth), screenArea.width()),
-         std::min(m_twips.Px(kParamMaxHeight), screenArea.height()));
+  // A window frame is not known before the window is shown; where the
+  // design's size does not fit, room is left for a usual one and the window
+  // starts at the screen's corner. Form_Resize keeps it within the screen
+  // once the real frame is known.
+  constexpr int kFrameAllowanceX = 16;
+  constexpr int kFrameAllowanceY = 48;
+  const QSize design(m_twips.Px(kParamMaxWidth), m_twips.Px(kParamMaxHeight));
+  const QSize room = screenArea.size() - QSize(kFrameAllowanceX, kFrameAllowanceY);
+  resize(design.boundedTo(room));
+  if (design.width() > room.width() || design.height() > room.height()) move(screenArea.topLeft());
 }
 
 ParamWindow::~ParamWindow() = default;
@@ -138,16 +150,24 @@ QLabel* ParamWindow::AddLabel(const QString& text, int left, int top, int width,
 void ParamWindow::BuildStaticControls() {
   QWidget* prg = m_panels.frm_prg;
 
-  // Label1: what the "Тип" and "Код упр." columns mean.
-  // They end where the file chooser begins.
-  AddLabel(QStringLiteral(u"Коды типов датчиков"), 18840, 480, 2820, 255);
+  // Label1: what the "Тип" and "Код упр." columns mean. They reach to where
+  // the file chooser begins; where a line would not fit there, the whole
+  // legend takes a narrower font, so that "…П2" is never cut to "…П" and
+  // the lines keep one look.
+  constexpr int kLegendRight = 21720;  // Drive2, Dir2
+  std::vector<QLabel*> legend;
+  legend.push_back(AddLabel(QStringLiteral(u"Коды типов датчиков"), 18840, 480, kLegendRight - 18840, 255));
   for (std::size_t k = 0; k < kSensorTypes.size(); ++k) {
-    AddLabel(QString::fromUtf16(kSensorTypes[k]), 19080, 780 + 300 * static_cast<int>(k), 2580, 255);
+    legend.push_back(AddLabel(QString::fromUtf16(kSensorTypes[k]), 19080, 780 + 300 * static_cast<int>(k),
+                              kLegendRight - 19080, 255));
   }
-  AddLabel(QStringLiteral(u"Десятичные веса кода управления:"), 18840, 6240, 2820, 255);
+  legend.push_back(
+      AddLabel(QStringLiteral(u"Десятичные веса кода управления:"), 18840, 6240, kLegendRight - 18840, 255));
   for (std::size_t k = 0; k < kControlWeights.size(); ++k) {
-    AddLabel(QString::fromUtf16(kControlWeights[k]), 19080, 6540 + 300 * static_cast<int>(k), 2580, 255);
+    legend.push_back(AddLabel(QString::fromUtf16(kControlWeights[k]), 19080, 6540 + 300 * static_cast<int>(k),
+                              kLegendRight - 19080, 255));
   }
+  ParamTextFit::FitLabels(legend);
   // Two more weights lie on the frame's bottom edge and are cut off by it;
   // the control-code slots are one byte wide, so they cannot apply anyway.
   AddLabel(QStringLiteral(u"256 - Не нейтр."), 19080, 9960, 2800, 255);
@@ -169,6 +189,7 @@ void ParamWindow::BuildStaticControls() {
     QLabel* caption = AddLabel(QString::fromUtf16(row.caption), 22560, row.top, width, height);
     caption->setWordWrap(true);
     caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ParamTextFit::FitLabels(std::span<QLabel* const>(&caption, 1));
   }
 
   auto button = [this, prg](const char16_t* text, int left, int top, int width, int height) {
@@ -234,7 +255,49 @@ void ParamWindow::Form_Load() {
   builder.BuildRelayPages();
   builder.BuildInputPages();
   builder.SetFunctionTabs();
+  builder.FitTexts();
+  DescribeBoxes();
+  SetKeyboardOrder();
   ConnectControls();
+}
+
+void ParamWindow::DescribeBoxes() {
+  params::ParamCatalogue catalogue;
+  catalogue.InitParamTables();
+  for (int slot = 0; slot < params::kSlotCount; ++slot) {
+    ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+    if (box == nullptr) continue;
+    box->SetDescription(params::SlotName(slot) + QLatin1Char('\n') + params::SlotPageTitle(catalogue, slot) +
+                        QStringLiteral(u" · адрес ЭСППЗУ ") +
+                        QString::number(catalogue.par_addr[static_cast<std::size_t>(slot)]));
+  }
+}
+
+void ParamWindow::SetKeyboardOrder() {
+  // Each strip comes before its pages, then the pages' boxes row by row;
+  // Qt skips the boxes of hidden pages. The controls after them (buttons,
+  // file chooser) keep their order.
+  const PanelSet& p = m_panels;
+  std::vector<QWidget*> chain;
+  chain.reserve(params::kSlotCount + 5);
+  const std::vector<int> order = ParamKeyboardOrder::TabOrder();
+  auto box = [&p](int slot) -> QWidget* { return p.txt_par[static_cast<std::size_t>(slot)]; };
+  chain.push_back(p.TabStrip_fun);
+  for (int slot : order) {
+    if (slot == params::kChannelFirstSlot) chain.push_back(p.TabStrip_psa);
+    if (slot == params::kInputFirstSlot) chain.push_back(p.TabStrip_din);
+    if (slot == params::kLogicFirstSlot) chain.push_back(p.TabStrip_logic);
+    if (slot == params::kRelayFirstSlot) chain.push_back(p.TabStrip_prs);
+    chain.push_back(box(slot));
+  }
+  for (std::size_t k = 1; k < chain.size(); ++k) QWidget::setTabOrder(chain[k - 1], chain[k]);
+}
+
+void ParamWindow::BoxMoveInColumn(int index, int step) {
+  const int target = ParamKeyboardOrder::ColumnNeighbour(index, step);
+  if (target < 0) return;
+  ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(target)];
+  if (box != nullptr && box->isVisible()) box->setFocus(Qt::TabFocusReason);
 }
 
 void ParamWindow::ConnectControls() {
@@ -316,10 +379,11 @@ void ParamWindow::SetText(int slot, const QString& text) {
   if (box->text() == text) {
     // The edit box reports no change for the same text; the change handler
     // still runs so the box turns white like any other set text.
+    box->setCursorPosition(0);
     BoxChanged(slot);
     return;
   }
-  box->setText(text);
+  box->ShowValue(text);
 }
 
 std::uint32_t ParamWindow::Color(int slot) const {
@@ -364,46 +428,37 @@ void ParamWindow::Form_Resize() {
   if (isMinimized() || isMaximized()) return;
   const QSize inner = size();
   const QSize frameExtra = isVisible() ? frameGeometry().size() - inner : QSize(0, 0);
+  // A window on a screen smaller than the design's size is kept on it, so
+  // that both bars, and with them every control, can be reached.
+  const QSize screenArea = isVisible() && screen() != nullptr ? screen()->availableGeometry().size() : QSize();
   if (isVisible()) {
     // The limits are for the outer size; once the frame is known the window
     // manager is told, so that dragging stops at them instead of snapping back.
     const QSize least(m_twips.Px(kParamMinWidth) - frameExtra.width(), m_twips.Px(kParamMinHeight) - frameExtra.height());
-    const QSize most(m_twips.Px(kParamMaxWidth) - frameExtra.width(), m_twips.Px(kParamMaxHeight) - frameExtra.height());
+    QSize most(m_twips.Px(kParamMaxWidth) - frameExtra.width(), m_twips.Px(kParamMaxHeight) - frameExtra.height());
+    if (screenArea.isValid()) most = most.boundedTo(screenArea - frameExtra).expandedTo(least);
     if (minimumSize() != least) setMinimumSize(least);
     if (maximumSize() != most) setMaximumSize(most);
   }
-  ParamResizeInput in;
-  in.innerWidth = m_twips.Twips(inner.width());
-  in.innerHeight = m_twips.Twips(inner.height());
-  in.outerWidth = m_twips.Twips(inner.width() + frameExtra.width());
-  in.outerHeight = m_twips.Twips(inner.height() + frameExtra.height());
-  in.frameWidth = kFrameWidth;
-  in.frameHeight = kFrameHeight;
   const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_vScroll);
-  in.vBarWidth = m_twips.Twips(extent);
-  in.hBarHeight = m_twips.Twips(extent);
-
-  const ParamResizeLayout out = ParamFormResize(in);
-  if (out.resize) {
-    // Raises the resize event again with the clamped size.
-    resize(m_twips.Px(out.outerWidth) - frameExtra.width(), m_twips.Px(out.outerHeight) - frameExtra.height());
-    return;
-  }
+  const ParamPixelLayout out = ParamFormResizePx(m_twips, inner, frameExtra, screenArea, extent);
 
   m_vScroll->setVisible(out.vVisible);
   if (out.vVisible) {
-    m_vScroll->setGeometry(m_twips.Px(out.vLeft), 0, extent, m_twips.Px(out.vHeight));
+    m_vScroll->setGeometry(out.vBar);
     m_vScroll->setRange(0, out.vMaximum);
-    m_vScroll->setPageStep(std::max(1, in.innerHeight));
+    m_vScroll->setPageStep(std::max(1, m_twips.Twips(inner.height())));
     m_vScroll->raise();
   }
   m_hScroll->setVisible(out.hVisible);
   if (out.hVisible) {
-    m_hScroll->setGeometry(0, m_twips.Px(out.hTop), m_twips.Px(out.hWidth), extent);
+    m_hScroll->setGeometry(out.hBar);
     m_hScroll->setRange(0, out.hMaximum);
-    m_hScroll->setPageStep(std::max(1, in.innerWidth));
+    m_hScroll->setPageStep(std::max(1, m_twips.Twips(inner.width())));
     m_hScroll->raise();
   }
+  // Raises the resize event again with the limited size.
+  if (out.size != inner) resize(out.size);
 }
 
 void ParamWindow::HScroll1_Change(int value) {

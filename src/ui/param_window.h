@@ -22,6 +22,7 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QStyle;
+class QTabBar;
 
 namespace zart::ui {
 
@@ -113,6 +114,11 @@ class ParamWindow : public QWidget, public params::ParamBoxes, private ParamBoxE
  private:
   void BoxChanged(int index) override;
   void BoxKeyPress(int index, int key) override;
+  void BoxMoveInColumn(int index, int step) override;
+  /// Tooltips: each box's name, page and EEPROM address.
+  void DescribeBoxes();
+  /// Tab order: the function pages top to bottom, the tables row by row.
+  void SetKeyboardOrder();
   ParamBox* MakeBox(int index, QWidget* parent);
   const QPalette& PaletteFor(std::uint32_t rgb);
   void BuildStaticControls();
