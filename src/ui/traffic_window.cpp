@@ -56,7 +56,7 @@ TrafficWindow::TrafficWindow(link::FrameRecorder& recorder, const params::FrameD
   auto* clear = new QPushButton(QStringLiteral(u"&Очистить"), this);
   auto* copy = new QPushButton(QStringLiteral(u"&Копировать"), this);
   auto* save = new QPushButton(QStringLiteral(u"&Сохранить…"), this);
-  m_hideIdle = new QCheckBox(QStringLiteral(u"&Скрыть опрос состояния и пульс"), this);
+  m_hideIdle = new QCheckBox(QStringLiteral(u"&Фильтр: без опроса состояния и пульса"), this);
   m_hideIdle->setToolTip(QStringLiteral(u"Скрывает чтения состояния и пульсы, получившие ответ; сбои видны всегда"));
 
   auto* buttons = new QHBoxLayout;
@@ -83,14 +83,14 @@ TrafficWindow::TrafficWindow(link::FrameRecorder& recorder, const params::FrameD
   m_table->setColumnWidth(TrafficModel::kTime, digit * 10);
   m_table->setColumnWidth(TrafficModel::kDirection,
                           m_table->fontMetrics().horizontalAdvance(QStringLiteral(u"Направление")) + 24);
-  m_table->setColumnWidth(TrafficModel::kFrame, digit * 3 * 20);
+  m_table->setColumnWidth(TrafficModel::kFrame, digit * 3 * 13);
   m_table->setColumnWidth(TrafficModel::kVerdict, m_table->fontMetrics().horizontalAdvance(QStringLiteral(u"несовпадение КС")) + 16);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
   layout->addWidget(m_counters);
   layout->addWidget(m_table, 1);
-  resize(1100, 600);
+  resize(1200, 600);
 
   connect(clear, &QPushButton::clicked, this, [this] { ClearAll(); });
   connect(copy, &QPushButton::clicked, this, [this] { CopyRows(); });

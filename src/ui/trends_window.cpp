@@ -7,6 +7,7 @@
 #include <QChartView>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLocale>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -14,6 +15,8 @@
 
 namespace zart::ui {
 namespace {
+
+constexpr double kAxisStepSeconds = 30;
 
 // A rounded top for an axis holding values up to `top`.
 double NiceTop(double top, double least) {
@@ -29,6 +32,11 @@ TrendsWindow::TrendsWindow(const monitor::TrendBuffer& trends, QWidget* parent)
   setObjectName(QStringLiteral("frm_trends"));
   setWindowTitle(QStringLiteral(u"Графики"));
   m_chart = new QChart;
+  // Axis numbers in the user's notation, as on the main window, without
+  // thousands separators.
+  QLocale numbers;
+  numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+  m_chart->setLocale(numbers);
   m_chart->setLocalizeNumbers(true);
   m_chart->legend()->setAlignment(Qt::AlignBottom);
   m_timeAxis = new QValueAxis;
@@ -119,9 +127,11 @@ void TrendsWindow::Redraw() {
     RunSeries(m_shaft, r)->replace(shaft);
     RunSeries(m_battery, r)->replace(battery);
   }
+  // The time axis grows with the run in steps of half a minute until it
+  // spans the ten minutes held, then moves along with them.
   const double newest = m_trends.NewestSeconds();
-  const double right = std::max(newest, monitor::TrendBuffer::kWindowSeconds);
-  m_timeAxis->setRange(right - monitor::TrendBuffer::kWindowSeconds, right);
+  const double right = std::max(kAxisStepSeconds, std::ceil(newest / kAxisStepSeconds) * kAxisStepSeconds);
+  m_timeAxis->setRange(std::max(0.0, right - monitor::TrendBuffer::kWindowSeconds), right);
   m_rpmAxis->setRange(0, NiceTop(rpmTop, 100));
   m_voltAxis->setRange(0, NiceTop(voltTop, 10));
 }
