@@ -46,9 +46,10 @@ void ServiceTools::OnStatusReply(const link::RxStore& rx) {
   const std::int64_t now = m_recorder.NowMs();
   m_trends.Add(monitor::TrendPoint{static_cast<double>(now) / 1000.0, static_cast<double>(sample.engineRpm),
                                    static_cast<double>(sample.shaftRpm), sample.batteryDecivolts / 10.0});
-  if (m_trendsWindow && (sample.objectType == monitor::StatusDecoder::kObjectDgu ||
-                         sample.objectType == monitor::StatusDecoder::kObjectDra))
-    m_trendsWindow->SetShaftShown(sample.objectType == monitor::StatusDecoder::kObjectDra);
+  // Other object types leave the display as it was, as on the main window.
+  if (sample.objectType == monitor::StatusDecoder::kObjectDgu || sample.objectType == monitor::StatusDecoder::kObjectDra)
+    m_shaftShown = sample.objectType == monitor::StatusDecoder::kObjectDra;
+  if (m_trendsWindow) m_trendsWindow->SetShaftShown(m_shaftShown);
   if (m_log.IsOpen()) {
     const std::uint64_t failures = Failures();
     const bool ok = m_log.Append(QDateTime::currentDateTime(), now, sample, failures - m_failuresAtLastLine);
@@ -65,7 +66,10 @@ void ServiceTools::ShowTrafficMonitor() {
 }
 
 void ServiceTools::ShowTrends() {
-  if (!m_trendsWindow) m_trendsWindow = new TrendsWindow(m_trends, &m_window);
+  if (!m_trendsWindow) {
+    m_trendsWindow = new TrendsWindow(m_trends, &m_window);
+    m_trendsWindow->SetShaftShown(m_shaftShown);
+  }
   m_trendsWindow->show();
   m_trendsWindow->raise();
   m_trendsWindow->activateWindow();

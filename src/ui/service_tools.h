@@ -67,6 +67,7 @@ class ServiceTools : public QObject {
   monitor::TrendBuffer m_trends;
   monitor::CsvStatusLog m_log;
   std::uint64_t m_failuresAtLastLine = 0;
+  bool m_shaftShown = false;  // the last object type reported was ДРА
   QTimer m_flushTimer;
   QPointer<TrafficWindow> m_traffic;
   QPointer<TrendsWindow> m_trendsWindow;

@@ -95,6 +95,7 @@ QLineSeries* TrendsWindow::RunSeries(Quantity& q, std::size_t run) {
 }
 
 void TrendsWindow::SetShaftShown(bool shown) {
+  if (shown == m_shaftShown) return;
   m_shaftShown = shown;
   for (QLineSeries* series : m_shaft.runs) series->setVisible(shown);
   if (!m_shaft.runs.empty()) {

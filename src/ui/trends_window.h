@@ -55,7 +55,7 @@ class TrendsWindow : public QWidget {
   Quantity m_engine;
   Quantity m_shaft;
   Quantity m_battery;
-  bool m_shaftShown = false;
+  bool m_shaftShown = true;  // the constructor hides the shaft until a ДРА reply
   QTimer m_timer;
 };
 
