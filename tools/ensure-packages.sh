@@ -39,4 +39,5 @@ ensure_packages() {
 
 # What every build needs.
 ZART_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
-  libgl-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core qt6-translations-l10n)
+  libgl-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-urw-base35
+  qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev)

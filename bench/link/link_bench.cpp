@@ -5,6 +5,7 @@
 
 #include "link/crc.h"
 #include "link/exchange_cycle.h"
+#include "link/frame_recorder.h"
 #include "support/fake_link_view.h"
 #include "support/fake_serial_port.h"
 
@@ -31,12 +32,16 @@ BENCHMARK(BM_Crc16Modbus255);
 
 // A tick that collects a status reply, validates it, dispatches it to a
 // handler and sends the heartbeat; the next tick, untimed, answers that.
+// With state.range(0) = 1 the tick also records both frames for the
+// traffic monitor, as the program always does.
 void BM_ExchangeTickStatusReply(benchmark::State& state) {
   zart::testing::FakeSerialPort port;
   zart::testing::FakeLinkView view;
   port.openable = {1};
   (void)port.Open();
   zart::link::ExchangeCycle cycle(port, view);
+  zart::link::FrameRecorder recorder;
+  if (state.range(0) != 0) cycle.SetRecorder(&recorder);
   int decoded = 0;
   cycle.SetStatusHandler([&](const zart::link::RxStore& rx) { decoded += rx[5]; });
   const std::vector<std::uint8_t> reply = statusReply();
@@ -56,7 +61,7 @@ void BM_ExchangeTickStatusReply(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(decoded);
 }
-BENCHMARK(BM_ExchangeTickStatusReply);
+BENCHMARK(BM_ExchangeTickStatusReply)->ArgName("recording")->Arg(0)->Arg(1);
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "link/frame_recorder.h"
 #include "link/serial_port.h"
 #include "link/status_line.h"
 
@@ -57,7 +58,9 @@ void ExchangeCycle::ExchangeTick() {
     }
   }
 
-  switch (CheckReply(rx_store, rx_count)) {
+  const ReplyOutcome outcome = CheckReply(rx_store, rx_count);
+  if (m_recorder) m_recorder->RecordReply(rx_store, rx_count, outcome);
+  switch (outcome) {
     case ReplyOutcome::no_answer:
       ++m_counters.noAnswers;
       m_view.SetStatusText(NoAnswerMessage());
@@ -135,12 +138,14 @@ void ExchangeCycle::SendNextRequest() {
   if (m_port.IsOpen()) {
     m_port.Write(tx_frame);
     ++m_counters.framesSent;
+    if (m_recorder) m_recorder->RecordRequest(tx_frame);
   }
 }
 
 bool ExchangeCycle::EnqueueRequest(int functionCode, std::span<const std::uint8_t> data) {
   if (request_queue.EnqueueRequest(functionCode, data)) return true;
   ++m_counters.refusedRequests;
+  if (m_recorder) m_recorder->RecordRefused();
   m_view.SetStatusText(QueueFullMessage());
   return false;
 }

@@ -14,6 +14,7 @@
 
 namespace zart::link {
 
+class FrameRecorder;
 class LinkView;
 class SerialPort;
 
@@ -81,6 +82,10 @@ class ExchangeCycle {
   /// a valid reply (exception replies included), before dispatch.
   void SetCompletionHandler(CompletionHandler handler) { m_completionHandler = std::move(handler); }
 
+  /// Every frame sent and every reply judged is also handed to `recorder`
+  /// (raw bytes only); null stops recording.
+  void SetRecorder(FrameRecorder* recorder) { m_recorder = recorder; }
+
   const RequestQueue& Queue() const { return request_queue; }
   const RxStore& Rx() const { return rx_store; }
   int RxCount() const { return rx_count; }
@@ -116,6 +121,7 @@ class ExchangeCycle {
   ReplyHandler m_paramHandler;
   CompletionHandler m_completionHandler;
   ExchangeCounters m_counters;
+  FrameRecorder* m_recorder = nullptr;
 };
 
 }  // namespace zart::link

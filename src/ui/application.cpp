@@ -14,6 +14,7 @@
 #include "ui/param_window_controller.h"
 #include "ui/port_dialog.h"
 #include "ui/port_dialog_state.h"
+#include "ui/service_tools.h"
 
 namespace zart::ui {
 namespace {
@@ -53,7 +54,11 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   m_logic = std::make_unique<monitor::MainWindowLogic>(*m_cycle, *m_port, *m_prompter, host, *m_window);
   m_portState = std::make_unique<PortDialogState>();
 
-  m_cycle->SetStatusHandler([this](const link::RxStore& rx) { m_logic->DecodeStatus(rx); });
+  m_service = std::make_unique<ServiceTools>(*m_cycle, *m_window);
+  m_cycle->SetStatusHandler([this](const link::RxStore& rx) {
+    m_logic->DecodeStatus(rx);
+    m_service->OnStatusReply(rx);
+  });
   // The parameters window plugs its reply and completion handlers into the
   // exchange; it is built on first use and lives as long as the run.
   m_params = std::make_unique<ParamWindowController>(*m_cycle, m_window.get(), *m_window, *m_prompter);
@@ -85,6 +90,7 @@ Application::~Application() {
   }
   m_reconnector.reset();
   m_timer.reset();
+  m_service.reset();
   m_logic->SetParamWindowHook(nullptr);
   m_params.reset();
   m_logic.reset();

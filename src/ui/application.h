@@ -30,6 +30,7 @@ class MainWindow;
 class ParamWindowController;
 class PortDialog;
 struct PortDialogState;
+class ServiceTools;
 
 /// The program for one run: message boxes, the main window, the settings
 /// file, the serial port, the exchange and its timer, built in that order
@@ -70,6 +71,8 @@ class Application : private monitor::StartUpHost {
   settings::Prompter& Prompter() { return *m_prompter; }
   monitor::MainWindowLogic& Logic() { return *m_logic; }
   link::ExchangeTimer& Timer() { return *m_timer; }
+  /// The "Сервис" menu's tools: traffic monitor, trends, CSV log.
+  ServiceTools& Service() { return *m_service; }
   /// The port dialog while it is open (from the menu or at start-up).
   PortDialog* OpenPortDialog() const;
 
@@ -98,6 +101,7 @@ class Application : private monitor::StartUpHost {
   std::unique_ptr<monitor::MainWindowLogic> m_logic;
   std::unique_ptr<ParamWindowController> m_params;
   std::unique_ptr<link::PortReconnector> m_reconnector;
+  std::unique_ptr<ServiceTools> m_service;
   std::unique_ptr<PortDialogState> m_portState;
   QPointer<PortDialog> m_portDialog;
 };

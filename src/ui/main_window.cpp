@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -148,6 +149,7 @@ void MainWindow::BuildMenu() {
   mnu_settings->setObjectName(QStringLiteral("mnu_settings"));
   connect(mnu_param, &QAction::triggered, this, &MainWindow::paramMenuTriggered);
   connect(mnu_settings, &QAction::triggered, this, &MainWindow::portMenuTriggered);
+  BuildServiceMenu();
 }
 
 void MainWindow::BuildTopLine(QWidget* client) {
@@ -581,6 +583,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing the main window ends the program at once; nothing is saved.
   event->accept();
   emit closing();
+}
+
+void MainWindow::BuildServiceMenu() {
+  // Tools for commissioning, beside the two commands of the menu bar.
+  m_serviceMenu = menuBar()->addMenu(QStringLiteral(u"&Сервис"));
+  m_serviceMenu->setObjectName(QStringLiteral("mnu_service"));
+  QAction* monitor = m_serviceMenu->addAction(QStringLiteral(u"&Монитор обмена"));
+  QAction* trends = m_serviceMenu->addAction(QStringLiteral(u"&Графики"));
+  m_csvLogAction = m_serviceMenu->addAction(QStringLiteral(u"&Журнал в файл…"));
+  m_csvLogAction->setCheckable(true);
+  connect(monitor, &QAction::triggered, this, &MainWindow::trafficMonitorTriggered);
+  connect(trends, &QAction::triggered, this, &MainWindow::trendsTriggered);
+  connect(m_csvLogAction, &QAction::triggered, this, &MainWindow::csvLogToggled);
 }
 
 }  // namespace zart::ui

@@ -15,6 +15,7 @@ class QFontMetrics;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace zart::ui {
@@ -78,6 +79,11 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
   QPushButton* CommandButton(int index) const;
   QAction* ParamMenu() const { return mnu_param; }
   QAction* PortMenu() const { return mnu_settings; }
+  /// "Сервис", after the two design commands: the traffic monitor, the
+  /// trends and the CSV log.
+  QMenu* ServiceMenu() const { return m_serviceMenu; }
+  /// "Журнал в файл…", checked while a log is being written.
+  QAction* CsvLogAction() const { return m_csvLogAction; }
   /// Lit state as last set (lamps start dark, created cells lit).
   bool LampLit(int index) const;
   bool SignalLit(int index) const;
@@ -87,6 +93,10 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
   void commandClicked(int index);
   void paramMenuTriggered();
   void portMenuTriggered();
+  /// "Сервис" → "Монитор обмена", "Графики", "Журнал в файл…" (on or off).
+  void trafficMonitorTriggered();
+  void trendsTriggered();
+  void csvLogToggled(bool on);
   /// The user closed the window: the program ends.
   void closing();
 
@@ -98,6 +108,7 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
 
  private:
   void BuildMenu();
+  void BuildServiceMenu();
   void BuildTopLine(QWidget* client);
   void BuildLamps(QWidget* client);
   void BuildMeasurements(QWidget* client);
@@ -123,6 +134,8 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
 
   QAction* mnu_param = nullptr;
   QAction* mnu_settings = nullptr;
+  QMenu* m_serviceMenu = nullptr;
+  QAction* m_csvLogAction = nullptr;
 
   std::array<QLabel*, 8> m_values{};
   std::array<QLabel*, kLampCount> lbl_led{};

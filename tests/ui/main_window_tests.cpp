@@ -88,9 +88,11 @@ TEST_F(MainWindowTest, WindowHasFixedSizeAndNoMaximize) {
   const CommonLayout layout(&window());
   EXPECT_EQ(window().centralWidget()->size(), QSize(layout.Px(14160), layout.Px(8430)));
   const QList<QAction*> menu = window().menuBar()->actions();
-  ASSERT_EQ(menu.size(), 2);
+  // The design's two commands, then the "Сервис" menu beside them.
+  ASSERT_EQ(menu.size(), 3);
   EXPECT_EQ(menu[0]->menu(), nullptr);
   EXPECT_EQ(menu[1]->menu(), nullptr);
+  EXPECT_EQ(menu[2]->menu(), window().ServiceMenu());
 }
 
 TEST_F(MainWindowTest, FocusStartsOnStartAndFollowsTheButtonsThenTheAddress) {

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "link/exchange_cycle.h"
+#include "link/frame_recorder.h"
+#include "support/fake_link_view.h"
+#include "support/fake_serial_port.h"
+#include "support/frames.h"
+
+namespace zart::link {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// What the controller does with the request sent at the tick before.
+enum class Line { reply, silent, garbled, exception };
+
+class FrameRecorderTest : public ::testing::Test {
+ protected:
+  FrameRecorderTest() : recorder([this] { return nowMs; }), cycle(port, view) {
+    EXPECT_TRUE(port.Open().ok());
+    cycle.SetRecorder(&recorder);
+    cycle.ExchangeTick();  // sends the first status read
+  }
+
+  void Tick(Line line) {
+    nowMs += 100;
+    switch (line) {
+      case Line::reply:
+        port.Receive(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
+        break;
+      case Line::silent:
+        break;
+      case Line::garbled:
+        port.Receive({0x07, 0x10, 0x01, 0x90, 0x00, 0x02, 0x00, 0x00});
+        break;
+      case Line::exception:
+        port.Receive(testing::WithCrc({0x07, 0x84, 0x02}));
+        break;
+    }
+    cycle.ExchangeTick();
+  }
+
+  std::int64_t nowMs = 0;
+  testing::FakeSerialPort port;
+  testing::FakeLinkView view;
+  FrameRecorder recorder;
+  ExchangeCycle cycle;
+};
+
+TEST_F(FrameRecorderTest, EachExchangeKeepsItsFramesVerdictAndRepeatFlag) {
+  struct Row {
+    Line line;
+    ExchangeVerdict verdict;
+    bool nextIsRepeat;
+  };
+  const std::vector<Row> rows{
+      {Line::reply, ExchangeVerdict::reply, false},        {Line::silent, ExchangeVerdict::no_answer, true},
+      {Line::garbled, ExchangeVerdict::crc_mismatch, true}, {Line::reply, ExchangeVerdict::reply, false},
+      {Line::exception, ExchangeVerdict::exception, false},
+  };
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::uint64_t number = recorder.NewestNumber();
+    const Bytes sent = port.written.back();
+    Tick(rows[i].line);
+    const RecordedExchange* e = recorder.Find(number);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->verdict, rows[i].verdict);
+    EXPECT_EQ(Bytes(e->Request().begin(), e->Request().end()), sent);
+    EXPECT_EQ(e->judgedMs - e->sentMs, 100);
+    EXPECT_EQ(recorder.Find(number + 1)->repeat, rows[i].nextIsRepeat);
+    EXPECT_EQ(recorder.Find(number + 1)->verdict, ExchangeVerdict::pending);
+  }
+  const RecordedExchange* garbled = recorder.Find(3);
+  EXPECT_EQ(garbled->replyLength, 8);
+
+  const TrafficCounters& c = recorder.SinceStart();
+  EXPECT_EQ(c.requests, 6u);
+  EXPECT_EQ(c.validReplies, 2u);
+  EXPECT_EQ(c.noAnswers, 1u);
+  EXPECT_EQ(c.crcMismatches, 1u);
+  EXPECT_EQ(c.exceptions, 1u);
+  EXPECT_EQ(c.repeats, 2u);
+  EXPECT_DOUBLE_EQ(recorder.GoodShareLastMinute(), 3.0 / 5.0);
+}
+
+TEST_F(FrameRecorderTest, ClearingStartsTheCountersAndTheMinuteAfresh) {
+  Tick(Line::silent);
+  recorder.ClearCounters();
+  EXPECT_EQ(recorder.SinceCleared().requests, 0u);
+  EXPECT_EQ(recorder.GoodShareLastMinute(), -1.0);
+  Tick(Line::reply);
+  EXPECT_EQ(recorder.SinceCleared().validReplies, 1u);
+  EXPECT_EQ(recorder.SinceCleared().repeats, 0u);
+  EXPECT_EQ(recorder.SinceStart().noAnswers, 1u);
+  EXPECT_DOUBLE_EQ(recorder.GoodShareLastMinute(), 1.0);
+  // A minute later the good reply has left the share.
+  nowMs += 61'000;
+  EXPECT_EQ(recorder.GoodShareLastMinute(), -1.0);
+}
+
+TEST_F(FrameRecorderTest, RefusedRequestsAreCounted) {
+  const Bytes data{0x01, 0x00, 0x01};
+  int refused = 0;
+  for (int i = 0; i < RequestQueue::kSlots + 3; ++i) refused += cycle.EnqueueRequest(FC_EEPROM_READ, data) ? 0 : 1;
+  EXPECT_EQ(recorder.SinceStart().refused, static_cast<std::uint64_t>(refused));
+  EXPECT_GT(refused, 0);
+}
+
+TEST_F(FrameRecorderTest, TheRingKeepsTheNewestExchangesOnly) {
+  for (int i = 0; i < FrameRecorder::kCapacity + 10; ++i) Tick(Line::reply);
+  const std::uint64_t newest = recorder.NewestNumber();
+  EXPECT_EQ(newest, static_cast<std::uint64_t>(FrameRecorder::kCapacity) + 11);
+  EXPECT_EQ(recorder.OldestNumber(), newest - FrameRecorder::kCapacity + 1);
+  EXPECT_EQ(recorder.Find(recorder.OldestNumber() - 1), nullptr);
+  EXPECT_EQ(recorder.Find(newest + 1), nullptr);
+  EXPECT_EQ(recorder.Find(newest)->number, newest);
+}
+
+TEST_F(FrameRecorderTest, ClosedPortRecordsNothingButNoiseGetsALine) {
+  port.ForceOpen(false);
+  Tick(Line::silent);  // the outstanding read goes unanswered
+  const std::uint64_t before = recorder.NewestNumber();
+  Tick(Line::silent);
+  Tick(Line::silent);
+  EXPECT_EQ(recorder.NewestNumber(), before);
+  port.ForceOpen(true);
+  port.Receive({0x55, 0xAA, 0x55});
+  nowMs += 100;
+  cycle.ExchangeTick();
+  const RecordedExchange* noise = recorder.Find(before + 1);
+  ASSERT_NE(noise, nullptr);
+  EXPECT_EQ(noise->requestLength, 0);
+  EXPECT_EQ(noise->verdict, ExchangeVerdict::crc_mismatch);
+}
+
+}  // namespace
+}  // namespace zart::link
