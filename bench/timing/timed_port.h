@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <cstdint>
 #include <span>
 #include <vector>
-
-#include <QElapsedTimer>
 
 #include "link/qt_serial_port.h"
 
@@ -36,9 +35,14 @@ class TimedPort final : public link::SerialPort {
     if (!m_exchanges.empty() && m_exchanges.back().judgedNs < 0) m_exchanges.back().judgedNs = NowNs();
     return m_inner.BytesWaiting();
   }
-  int ReadByte() override { return m_inner.ReadByte(); }
+  int ReadByte() override {
+    const int byte = m_inner.ReadByte();
+    if (byte >= 0) ++m_bytesRead;
+    return byte;
+  }
   void Write(std::span<const std::uint8_t> frame) override {
     m_exchanges.push_back({NowNs(), -1, frame.size() > 1 ? frame[1] : std::uint8_t{0}});
+    m_bytesWritten += static_cast<std::int64_t>(frame.size());
     m_inner.Write(frame);
   }
   bool DeviceLost() const override { return m_inner.DeviceLost(); }
@@ -46,11 +50,15 @@ class TimedPort final : public link::SerialPort {
   qint64 NowNs() const { return m_clock.nsecsElapsed(); }
   const std::vector<Exchange>& Exchanges() const { return m_exchanges; }
   void Clear() { m_exchanges.clear(); }
+  /// Bytes that crossed the line, both ways, since the port was made.
+  std::int64_t BytesMoved() const { return m_bytesRead + m_bytesWritten; }
 
  private:
   link::QtSerialPort m_inner;
   QElapsedTimer m_clock;
   std::vector<Exchange> m_exchanges;
+  std::int64_t m_bytesRead = 0;
+  std::int64_t m_bytesWritten = 0;
 };
 
 }  // namespace zart::timing

@@ -23,6 +23,12 @@ void ExchangeTimer::Stop() {
   m_timer.stop();
 }
 
+void ExchangeTimer::SetFastExchange(bool on) {
+  m_pacer.SetFastExchange(on);
+  // Look again soon so the new mode starts with the exchange under way.
+  if (m_running && m_timer.isActive()) m_timer.start(ExchangePacer::kPollMs);
+}
+
 void ExchangeTimer::OnTimeout() {
   const int waitMs = m_pacer.Step();
   // Stop() may have been called from inside the tick.

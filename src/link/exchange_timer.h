@@ -24,6 +24,11 @@ class ExchangeTimer {
   /// True from Start() to Stop(), also while a tick runs.
   bool IsActive() const { return m_running; }
 
+  /// Fast exchange (off by default): replies judged as soon as they are
+  /// complete, queued requests sent right after the line's gap.
+  void SetFastExchange(bool on);
+  bool FastExchange() const { return m_pacer.FastExchange(); }
+
  private:
   void OnTimeout();
 
