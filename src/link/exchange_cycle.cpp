@@ -46,17 +46,11 @@ void ExchangeCycle::ExchangeTick() {
   FlagGuard inTick(m_inTick);
   ++m_counters.ticks;
 
-  rx_count = 0;
-  while (m_port.BytesWaiting() > 0) {
-    const int byte = m_port.ReadByte();
-    if (byte < 0) break;
-    // A reply longer than the store is cut to its first 256 bytes; the rest
-    // is read and dropped so it cannot spill into the next exchange.
-    if (rx_count < RxStore::kMaxStored) {
-      rx_store.Store(rx_count, byte);
-      ++rx_count;
-    }
-  }
+  // With fast exchange the reply may have been gathered already, bit by
+  // bit since the request went out; the tick then judges all of it.
+  if (!m_gathering) rx_count = 0;
+  m_gathering = false;
+  CollectBytes();
 
   const ReplyOutcome outcome = CheckReply(rx_store, rx_count);
   if (m_recorder) m_recorder->RecordReply(rx_store, rx_count, outcome);
@@ -83,7 +77,38 @@ void ExchangeCycle::ExchangeTick() {
   // Unanswered or garbled: the head stays and goes out again below. There is
   // no retry limit; the controller may simply be powered down for a while,
   // and the queued work must survive that.
-  SendNextRequest();
+  if (!m_judgeOnly) SendNextRequest();
+}
+
+int ExchangeCycle::CollectBytes() {
+  int collected = 0;
+  while (m_port.BytesWaiting() > 0) {
+    const int byte = m_port.ReadByte();
+    if (byte < 0) break;
+    ++collected;
+    // A reply longer than the store is cut to its first 256 bytes; the rest
+    // is read and dropped so it cannot spill into the next exchange.
+    if (rx_count < RxStore::kMaxStored) {
+      rx_store.Store(rx_count, byte);
+      ++rx_count;
+    }
+  }
+  return collected;
+}
+
+int ExchangeCycle::GatherReply() {
+  if (m_inTick) return 0;
+  if (!m_gathering) {
+    rx_count = 0;
+    m_gathering = true;
+  }
+  return CollectBytes();
+}
+
+void ExchangeCycle::JudgeReply() {
+  m_judgeOnly = true;
+  ExchangeTick();
+  m_judgeOnly = false;
 }
 
 void ExchangeCycle::ProcessReply() {

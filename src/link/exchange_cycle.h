@@ -62,6 +62,17 @@ class ExchangeCycle {
   /// (status read and heartbeat alternately) when it is empty.
   void SendNextRequest();
 
+  /// Fast exchange: reads what has arrived since the last request was sent
+  /// into the receive store without judging it; the number of bytes read.
+  /// The next ExchangeTick or JudgeReply judges everything gathered.
+  int GatherReply();
+  /// Fast exchange: forgets what was gathered (a stray reply to an earlier
+  /// request); gathering goes on with the bytes that arrive next.
+  void DropGathered() { rx_count = 0; }
+  /// Fast exchange: ExchangeTick without the send at its end, so that the
+  /// next request can wait for the line's gap or for the idle pace.
+  void JudgeReply();
+
   /// Queues a request for the controller (`data` are the bytes after the
   /// function code). A request that would overfill the queue is refused:
   /// nothing queued is lost, the status line says so, false is returned.
@@ -105,6 +116,7 @@ class ExchangeCycle {
 
  private:
   void ProcessReply();
+  int CollectBytes();
 
   SerialPort& m_port;
   LinkView& m_view;
@@ -117,6 +129,8 @@ class ExchangeCycle {
   std::int32_t transaction_counter = 0;
 
   bool m_inTick = false;
+  bool m_gathering = false;  // rx_store holds bytes gathered since the last send
+  bool m_judgeOnly = false;  // JudgeReply: no send at the end of the tick
   ReplyHandler m_statusHandler;
   ReplyHandler m_paramHandler;
   CompletionHandler m_completionHandler;

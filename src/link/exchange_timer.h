@@ -1,15 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+
+#include "link/exchange_pacer.h"
 
 namespace zart::link {
 
 class ExchangeCycle;
 
-/// Drives the exchange every 100 ms with a precise timer. Qt delivers a late
-/// timer once, never as a burst of catch-up ticks, and the cycle itself
-/// refuses to start a tick inside another one.
+/// Drives the exchange with a precise single-shot timer that is set again
+/// after each tick for the wait the pacer asks for: the next tick comes
+/// 100 ms after the frame of the previous one was written, and never while
+/// a tick runs, even when a tick lets pending events run.
 class ExchangeTimer {
  public:
   static constexpr int kIntervalMs = 100;
@@ -17,10 +21,21 @@ class ExchangeTimer {
   explicit ExchangeTimer(ExchangeCycle& cycle);
   void Start();
   void Stop();
-  bool IsActive() const { return m_timer.isActive(); }
+  /// True from Start() to Stop(), also while a tick runs.
+  bool IsActive() const { return m_running; }
+
+  /// Fast exchange (off by default): replies judged as soon as they are
+  /// complete, queued requests sent right after the line's gap.
+  void SetFastExchange(bool on);
+  bool FastExchange() const { return m_pacer.FastExchange(); }
 
  private:
+  void OnTimeout();
+
+  QElapsedTimer m_clock;
+  ExchangePacer m_pacer;
   QTimer m_timer;
+  bool m_running = false;
 };
 
 }  // namespace zart::link

@@ -13,6 +13,7 @@ namespace zart::settings {
 namespace {
 
 QString sectionPc() { return QStringLiteral(u"PC config"); }
+QString fastExchangeKey() { return QStringLiteral(u"FastExchange"); }
 QString sectionKzr() { return QStringLiteral(u"KZR config"); }
 QString sectionPorts() { return QStringLiteral(u"Ports"); }
 
@@ -124,6 +125,7 @@ void SettingsFile::ReadConfig() {
     std::optional<int> port;
     if (ini.Load(path, &reason)) {
       m_parity = ini.Read(sectionPc(), QStringLiteral(u"Parity"), QStringLiteral(u"E"));
+      m_fastExchange = ini.Read(sectionPc(), fastExchangeKey(), QStringLiteral(u"0")).trimmed() == u"1";
       m_ports.clear();
       for (const QString& key : ini.Keys(sectionPorts())) {
         const std::optional<int> number = portOfKey(key);
@@ -162,6 +164,11 @@ bool SettingsFile::SaveConfig(int slaveIndex) {
     if (saved) {
       ini.Write(sectionPc(), QStringLiteral(u"COM"), QString::number(com_port));
       ini.Write(sectionKzr(), QStringLiteral(u"MBSLAD"), QString::number(slaveIndex));
+      // Fast exchange is an option beside the usual two keys: a file that
+      // never had it on keeps exactly the keys it always had.
+      if (m_fastExchange || ini.Keys(sectionPc()).contains(fastExchangeKey(), Qt::CaseInsensitive)) {
+        ini.Write(sectionPc(), fastExchangeKey(), m_fastExchange ? QStringLiteral(u"1") : QStringLiteral(u"0"));
+      }
       saved = ini.Save(path, &reason);
     }
     if (saved) {

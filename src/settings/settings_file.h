@@ -14,8 +14,9 @@ class Prompter;
 
 /// The tool's own settings file "тп.ini" beside the executable.
 ///
-/// Section "PC config": "COM" (the port number, default 1) and "Parity"
-/// ("E", "N" or "O"; only ever written by hand). Section "KZR config":
+/// Section "PC config": "COM" (the port number, default 1), "Parity"
+/// ("E", "N" or "O"; only ever written by hand) and "FastExchange" (1: fast
+/// exchange on; written once it has been turned on). Section "KZR config":
 /// "MBSLAD" (the slave-address index, written, never read back). Section
 /// "Ports": optional "COMn=/dev/..." entries mapping port numbers to devices.
 class SettingsFile {
@@ -43,6 +44,10 @@ class SettingsFile {
   void SetComPort(int port) { com_port = port; }
   /// The "Parity" value as read ("E" when absent).
   QString ParityText() const { return m_parity; }
+  /// Fast exchange, as read (off when the key is missing or not "1") or as
+  /// set; SaveConfig stores it.
+  bool FastExchange() const { return m_fastExchange; }
+  void SetFastExchange(bool on) { m_fastExchange = on; }
   /// Port number -> device, from section "Ports".
   const std::map<int, QString>& PortDevices() const { return m_ports; }
 
@@ -52,6 +57,7 @@ class SettingsFile {
   Prompter& m_prompter;
   int com_port = 1;
   QString m_parity = QStringLiteral("E");
+  bool m_fastExchange = false;
   std::map<int, QString> m_ports;
 };
 

@@ -123,11 +123,22 @@ void Application::mnu_settings_Click() {
   // the dialog's back.
   m_reconnector->SetEnabled(false);
   QObject::connect(dialog, &QObject::destroyed, m_window.get(), [this] { m_reconnector->SetEnabled(true); });
+  QObject::connect(dialog, &QDialog::accepted, m_window.get(),
+                   [this] { m_timer->SetFastExchange(m_settings->FastExchange()); });
   dialog->show();
 }
 
+void Application::SetFastExchange(bool on) {
+  m_settings->SetFastExchange(on);
+  m_timer->SetFastExchange(on);
+  m_settings->SaveConfig(m_window->SlaveAddress());
+}
+
+bool Application::FastExchange() const { return m_timer->FastExchange(); }
+
 void Application::ReadConfig() {
   m_settings->ReadConfig();
+  m_timer->SetFastExchange(m_settings->FastExchange());
   if (m_qtPort) {
     m_qtPort->SetPortMap(link::PortMap(m_settings->PortDevices()));
     m_qtPort->SetParity(link::ParseParity(m_settings->ParityText()));
@@ -145,6 +156,7 @@ void Application::ShowPortDialogModal() {
   m_portDialog = &dialog;
   m_reconnector->SetEnabled(false);
   dialog.exec();
+  m_timer->SetFastExchange(m_settings->FastExchange());
   m_reconnector->SetEnabled(true);
   m_portDialog = nullptr;
 }

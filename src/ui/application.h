@@ -76,6 +76,11 @@ class Application : private monitor::StartUpHost {
   /// The port dialog while it is open (from the menu or at start-up).
   PortDialog* OpenPortDialog() const;
 
+  /// Fast exchange on or off at once (for a menu item), stored in "тп.ini"
+  /// as the port dialog's "Быстрый обмен" is.
+  void SetFastExchange(bool on);
+  bool FastExchange() const;
+
   /// `mnu_settings_Click`: the port dialog modeless, without owner; an open
   /// one is brought forward instead of opening a second.
   void mnu_settings_Click();

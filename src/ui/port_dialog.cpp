@@ -1,5 +1,6 @@
 #include "ui/port_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -46,6 +47,13 @@ PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings,
   cmbCOMList->setInsertPolicy(QComboBox::NoInsert);
   layout.Place(cmbCOMList, 2280, 600, 1575, 315);
 
+  // Beside the port: replies judged as soon as they are complete. Stored
+  // with "ОК" like the port.
+  chk_fast = new QCheckBox(QStringLiteral(u"Быстрый обмен"), this);
+  chk_fast->setObjectName(QStringLiteral("chk_fast"));
+  chk_fast->setChecked(m_settings.FastExchange());
+  layout.Place(chk_fast, 480, 1020, 3375, 285);
+
   // "ОК" in Cyrillic letters.
   m_ok = new QPushButton(QStringLiteral(u"ОК"), this);
   m_ok->setObjectName(QStringLiteral("OK"));
@@ -61,6 +69,7 @@ PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings,
 
   setTabOrder(m_ok, m_cancel);
   setTabOrder(m_cancel, cmbCOMList);
+  setTabOrder(cmbCOMList, chk_fast);
 
   connect(cmbCOMList, &QComboBox::activated, this, [this] { cmbCOMList_Click(); });
   connect(m_ok, &QPushButton::clicked, this, [this] { OK_Click(); });
@@ -129,6 +138,7 @@ void PortDialog::cmbCOMList_Click() {
 void PortDialog::OK_Click() {
   m_state.port_confirmed = true;
   m_settings.SetComPort(SelectedPort());
+  m_settings.SetFastExchange(chk_fast->isChecked());
   m_settings.SaveConfig(m_mainWindow.SlaveAddress());
   accept();
 }

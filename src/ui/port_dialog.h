@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -39,6 +40,8 @@ class PortDialog : public QDialog {
   QComboBox* PortList() const { return cmbCOMList; }
   QPushButton* OkButton() const { return m_ok; }
   QPushButton* CancelButton() const { return m_cancel; }
+  /// "Быстрый обмен": shows the stored choice; "ОК" stores it.
+  QCheckBox* FastExchangeBox() const { return chk_fast; }
 
   /// The port number of the selected entry, 0 with none selected.
   int SelectedPort() const;
@@ -67,6 +70,7 @@ class PortDialog : public QDialog {
 
   QLabel* Label1 = nullptr;
   QComboBox* cmbCOMList = nullptr;
+  QCheckBox* chk_fast = nullptr;
   QPushButton* m_ok = nullptr;
   QPushButton* m_cancel = nullptr;
 };

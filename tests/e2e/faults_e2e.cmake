@@ -18,6 +18,8 @@ if(TARGET zart-sim)
     LIBS zart::params zart::serial)
   zart_faults_e2e(e2e_faults_save SOURCES ${CMAKE_CURRENT_LIST_DIR}/faults_save_e2e.cpp
     LIBS zart::params)
+  zart_faults_e2e(e2e_fast_exchange SOURCES ${CMAKE_CURRENT_LIST_DIR}/fast_exchange_e2e.cpp
+    LIBS zart::params zart::serial)
 endif()
 
 if(TARGET zart-sim AND TARGET zart_ui)

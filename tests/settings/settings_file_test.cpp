@@ -191,5 +191,39 @@ TEST_F(SettingsFileTest, PathJoinsFolderAndName) {
   }
 }
 
+// ---- Fast exchange option ------------------------------------------------
+
+TEST_F(SettingsFileTest, FastExchangeIsReadOnlyAsOneAndStoredOnceTurnedOn) {
+  const struct {
+    QByteArray file;
+    bool on;
+  } cases[] = {
+      {"[PC config]\r\nCOM=2\r\n", false},
+      {"[PC config]\r\nCOM=2\r\nFastExchange=1\r\n", true},
+      {"[pc CONFIG]\r\nfastexchange= 1 \r\n", true},
+      {"[PC config]\r\nFastExchange=yes\r\n", false},
+      {"[PC config]\r\nFastExchange=0\r\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.constData());
+    writeFile(c.file);
+    m_settings.SetFastExchange(!c.on);
+    m_settings.ReadConfig();
+    EXPECT_EQ(m_settings.FastExchange(), c.on);
+  }
+
+  // Off and never on: the file keeps only its usual keys.
+  writeFile("[PC config]\r\nCOM=2\r\n");
+  m_settings.ReadConfig();
+  m_settings.SaveConfig(7);
+  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+  m_settings.SetFastExchange(true);
+  m_settings.SaveConfig(7);
+  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nFastExchange=1\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+  m_settings.SetFastExchange(false);
+  m_settings.SaveConfig(7);
+  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nFastExchange=0\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+}
+
 }  // namespace
 }  // namespace zart::settings

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -202,6 +203,30 @@ TEST_F(PortDialogTest, ExchangeRunsBetweenProbesButNeverInsideATick) {
   EXPECT_GT(cycle.Counters().ticks, 0u);
   EXPECT_EQ(cycle.Counters().nestedTicksSkipped, 0u);
   EXPECT_EQ(Entries(*dialog).size(), 3);
+}
+
+// ---- Fast exchange check box ---------------------------------------------
+
+TEST_F(PortDialogTest, FastExchangeBoxShowsTheStoredChoiceAndOnlyOkStoresIt) {
+  StartOn(1, {1});
+  const auto stored = [this] {
+    return settings::ReadIniKey(settings.Path(), QStringLiteral("PC config"), QStringLiteral("FastExchange"),
+                                QStringLiteral("<none>"));
+  };
+  auto dialog = Open();
+  EXPECT_EQ(dialog->FastExchangeBox()->text(), QStringLiteral(u"Быстрый обмен"));
+  EXPECT_FALSE(dialog->FastExchangeBox()->isChecked());
+  dialog->FastExchangeBox()->setChecked(true);
+  dialog->OkButton()->click();
+  EXPECT_TRUE(settings.FastExchange());
+  EXPECT_EQ(stored(), QStringLiteral("1"));
+
+  dialog = Open();
+  EXPECT_TRUE(dialog->FastExchangeBox()->isChecked());
+  dialog->FastExchangeBox()->setChecked(false);
+  dialog->CancelButton()->click();
+  EXPECT_TRUE(settings.FastExchange());
+  EXPECT_EQ(stored(), QStringLiteral("1"));
 }
 
 }  // namespace

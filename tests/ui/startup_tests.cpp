@@ -97,5 +97,24 @@ TEST(StartUpTest, PortMenuOpensOneModelessDialogAtATime) {
   EXPECT_EQ(fx.port->PortNumber(), 1);
 }
 
+// ---- Fast exchange --------------------------------------------------------
+
+TEST(StartUpTest, FastExchangeComesFromTheSettingsFileAndTheRunTimeSwitchStoresIt) {
+  AppFixture fx(1, {1});
+  fx.WriteSettings(QStringLiteral("COM=1\r\nFastExchange=1"));
+  ASSERT_TRUE(fx.app->Start());
+  EXPECT_TRUE(fx.app->FastExchange());
+  EXPECT_TRUE(fx.app->Timer().FastExchange());
+
+  fx.app->SetFastExchange(false);
+  EXPECT_FALSE(fx.app->Timer().FastExchange());
+  EXPECT_EQ(fx.Setting(QStringLiteral("PC config"), QStringLiteral("FastExchange")), QStringLiteral("0"));
+  EXPECT_EQ(fx.Setting(QStringLiteral("PC config"), QStringLiteral("COM")), QStringLiteral("1"));
+
+  AppFixture plain(1, {1});
+  ASSERT_TRUE(plain.app->Start());
+  EXPECT_FALSE(plain.app->FastExchange());
+}
+
 }  // namespace
 }  // namespace zart::ui

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace zart::link {
+
+class ExchangeCycle;
+
+/// Decides when the exchange judges a reply and sends the next request.
+///
+/// Every request gets its whole 100 ms on the line: a reply is never judged
+/// as missing earlier than 100 ms after its frame was written, however long
+/// the tick that wrote it took (the first status reply builds the
+/// parameters window inside a tick).
+///
+/// With fast exchange on, a reply is judged as soon as it is complete (its
+/// length follows from the function code and byte count, or the line fell
+/// silent for 3.5 characters), and a queued request goes out right after
+/// the 3.5-character gap; the idle status reads and heartbeats keep the
+/// 100 ms pace. Off, one request goes out every 100 ms, judged at the next.
+///
+/// Clock-driven and timer-free, so tests step it with a fake clock.
+class ExchangePacer {
+ public:
+  /// Monotonic time in nanoseconds.
+  using Clock = std::function<std::int64_t()>;
+
+  /// Time a request has for its reply, and the pace of the idle traffic.
+  static constexpr std::int64_t kIntervalNs = 100'000'000;
+  /// 3.5 characters of 11 bits at 115200 bit/s: the silence that ends an
+  /// RTU frame and the gap before the next request (about 0.33 ms).
+  static constexpr std::int64_t kGapNs = 35LL * 11 * 1'000'000'000 / (10 * 115200);
+  /// How often the port is looked at while a fast reply is awaited, and
+  /// while a judged exchange waits for work or for the idle pace.
+  static constexpr int kPollMs = 1;
+  static constexpr int kIdleCheckMs = 5;
+  /// Step's answer while the gap, well under a millisecond, runs out:
+  /// call again as soon as pending events have run.
+  static constexpr int kGapWait = 0;
+
+  ExchangePacer(ExchangeCycle& cycle, Clock clock);
+
+  /// Begins the rhythm: the first tick is due one interval from now, as
+  /// though a frame had just been written.
+  void Start();
+  /// Does what is due now and returns the wait, in whole ms, until it
+  /// should be called again (kGapWait: at once).
+  int Step();
+
+  /// Switches fast exchange; takes effect at the next Step, also in the
+  /// middle of an exchange.
+  void SetFastExchange(bool on) { m_fast = on; }
+  bool FastExchange() const { return m_fast; }
+
+ private:
+  bool ReplyComplete(std::int64_t nowNs);
+  void Sent();
+  static int MsUntil(std::int64_t dueNs, std::int64_t nowNs);
+
+  ExchangeCycle& m_cycle;
+  Clock m_clock;
+  bool m_fast = false;
+  /// A request is out and its reply not judged yet.
+  bool m_awaiting = true;
+  /// When the last frame was written (or the tick that would have written
+  /// it ended, while the port is closed).
+  std::int64_t m_lastWriteNs = 0;
+  /// When the latest reply bytes were seen (fast exchange).
+  std::int64_t m_lastByteNs = 0;
+};
+
+}  // namespace zart::link

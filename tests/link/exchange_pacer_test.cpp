@@ -1,0 +1,299 @@
+#include "link/exchange_pacer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/exchange_cycle.h"
+#include "support/fake_link_view.h"
+#include "support/fake_serial_port.h"
+#include "support/frames.h"
+
+namespace zart::link {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::int64_t kMs = 1'000'000;
+
+/// The fake port on a fake clock: frames written are timed, and a scripted
+/// controller schedules its reply bytes to arrive at given times.
+class TimedLine : public testing::FakeSerialPort {
+ public:
+  explicit TimedLine(std::int64_t& now) : m_now(now) {}
+
+  /// Called with each frame written; returns the reply pieces (arrival
+  /// delay after the write, bytes).
+  std::function<std::vector<std::pair<std::int64_t, Bytes>>(const Bytes&)> controller;
+  std::vector<std::int64_t> writeTimes;
+  /// For frame i: when the exchange first looked for its reply.
+  std::vector<std::int64_t> lookTimes;
+
+  int BytesWaiting() override {
+    Deliver();
+    if (lookTimes.size() < writeTimes.size()) lookTimes.push_back(m_now);
+    return FakeSerialPort::BytesWaiting();
+  }
+  int ReadByte() override {
+    Deliver();
+    return FakeSerialPort::ReadByte();
+  }
+  void Write(std::span<const std::uint8_t> frame) override {
+    FakeSerialPort::Write(frame);
+    writeTimes.push_back(m_now);
+    if (!controller) return;
+    for (auto& [delay, bytes] : controller(Bytes(frame.begin(), frame.end()))) m_due.push_back({m_now + delay, bytes});
+  }
+
+ private:
+  void Deliver() {
+    while (!m_due.empty() && m_due.front().first <= m_now) {
+      Receive(m_due.front().second);
+      m_due.pop_front();
+    }
+  }
+  std::int64_t& m_now;
+  std::deque<std::pair<std::int64_t, Bytes>> m_due;
+};
+
+Bytes StatusReply() {
+  Bytes body{7, 0x04, 250};
+  body.resize(253, 0);
+  return testing::WithCrc(body);
+}
+
+/// Answers status reads and heartbeats whole, `turnaroundMs` after the request.
+std::vector<std::pair<std::int64_t, Bytes>> Answer(const Bytes& request, std::int64_t turnaroundMs) {
+  if (request[1] == 0x04) return {{turnaroundMs * kMs, StatusReply()}};
+  if (request[1] == 0x10) return {{turnaroundMs * kMs, testing::WithCrc({7, 0x10, 0x01, 0x90, 0x00, 0x02})}};
+  return {};
+}
+
+/// The link view, with the fake time of every status text.
+class TimedView : public testing::FakeLinkView {
+ public:
+  explicit TimedView(std::int64_t& now) : m_now(now) {}
+  void SetStatusText(const QString& text) override {
+    FakeLinkView::SetStatusText(text);
+    times.push_back(m_now);
+  }
+  std::vector<std::int64_t> times;  // beside statusHistory
+
+ private:
+  std::int64_t& m_now;
+};
+
+class PacerTest : public ::testing::Test {
+ protected:
+  PacerTest() : line(now), view(now), cycle(line, view), pacer(cycle, [this] { return now; }) {
+    EXPECT_TRUE(line.Open().ok());
+    line.controller = [](const Bytes& request) { return Answer(request, 3); };
+    pacer.Start();
+  }
+
+  /// Lets the timer fire whenever the pacer asked, for `ms` of fake time.
+  void RunFor(std::int64_t ms) {
+    const std::int64_t end = now + ms * kMs;
+    while (now < end) {
+      const int wait = pacer.Step();
+      now += wait == ExchangePacer::kGapWait ? kMs / 10 : wait * kMs;
+    }
+  }
+
+  std::int64_t now = 5 * kMs;
+  TimedLine line;
+  TimedView view;
+  ExchangeCycle cycle;
+  ExchangePacer pacer;
+};
+
+TEST_F(PacerTest, NothingHappensBeforeTheTickIsDue) {
+  now += 40 * kMs;
+  EXPECT_EQ(pacer.Step(), 60);
+  now += 59 * kMs + kMs / 2;
+  EXPECT_EQ(pacer.Step(), 1);
+  EXPECT_EQ(cycle.Counters().ticks, 0u);
+  now += kMs / 2;
+  EXPECT_EQ(pacer.Step(), 100);
+  EXPECT_EQ(cycle.Counters().ticks, 1u);
+}
+
+// A slow tick (the first status reply builds the parameters window) must
+// not shorten the time of the request it sent; without a slow tick the
+// exchange keeps its exact 100 ms rhythm.
+TEST_F(PacerTest, EveryRequestGetsItsWholeIntervalHoweverLongTheTickTook) {
+  for (const std::int64_t slowMs : {0, 8, 60, 150, 420}) {
+    SCOPED_TRACE(slowMs);
+    line.writeTimes.clear();
+    line.lookTimes.clear();
+    int statusReplies = 0;
+    cycle.SetStatusHandler([&](const RxStore&) {
+      if (++statusReplies % 3 == 1) now += slowMs * kMs;
+    });
+    RunFor(3000);
+    ASSERT_GE(line.writeTimes.size(), 10u);
+    for (std::size_t i = 0; i < line.lookTimes.size(); ++i) {
+      EXPECT_GE(line.lookTimes[i] - line.writeTimes[i], 100 * kMs) << "request " << i;
+      EXPECT_LE(line.lookTimes[i] - line.writeTimes[i], 101 * kMs) << "request " << i;
+    }
+    // Heartbeat and status read alternate: nothing went out twice.
+    for (std::size_t i = 1; i < line.written.size(); ++i) EXPECT_NE(line.written[i][1], line.written[i - 1][1]);
+    if (slowMs == 0) {
+      for (std::size_t i = 1; i < line.writeTimes.size(); ++i)
+        EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs);
+    }
+  }
+}
+
+// ---- Fast exchange -------------------------------------------------------
+
+/// Reply of the simulated controller to an EEPROM read: the bytes asked for.
+Bytes EepromReply(const Bytes& request) {
+  Bytes body{request[0], 100, request[2], request[3], request[4]};
+  for (int i = 0; i < request[4]; ++i) body.push_back(static_cast<std::uint8_t>(request[3] + i));
+  return testing::WithCrc(body);
+}
+
+struct FastRow {
+  const char* name;
+  /// The answer to the first read: pieces arriving `ms` after the request.
+  std::function<std::vector<std::pair<std::int64_t, Bytes>>(const Bytes& reply)> firstAnswer;
+  std::int64_t judgedFromMs, judgedToMs;  // first judgement after the write
+  QString firstMessage;
+  std::size_t sendsOfFirstRead;
+  std::size_t readsSent;  // both reads, repeats included
+};
+
+class FastPacerTest : public PacerTest, public ::testing::WithParamInterface<FastRow> {};
+
+// Two reads queued; the first is answered as the row says, everything else
+// whole after 3 ms. Each transfer still ends with both reads answered.
+TEST_P(FastPacerTest, JudgesAReplyWhenItIsCompleteAndRepeatsAsBefore) {
+  const FastRow& row = GetParam();
+  pacer.SetFastExchange(true);
+  std::vector<int> completed;
+  cycle.SetCompletionHandler([&](int slot) { completed.push_back(slot); });
+  std::vector<int> handled;  // start address of each read reply taken
+  cycle.SetParamHandler([&](const RxStore& rx) { handled.push_back(rx[2] * 256 + rx[3]); });
+  int reads = 0;
+  line.controller = [&](const Bytes& request) -> std::vector<std::pair<std::int64_t, Bytes>> {
+    if (request[1] != 100) return Answer(request, 3);
+    if (reads++ == 0) return row.firstAnswer(EepromReply(request));
+    return {{3 * kMs, EepromReply(request)}};
+  };
+  ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x10, 4}));
+  ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x20, 8}));
+  RunFor(400);
+
+  ASSERT_GE(line.writeTimes.size(), 3u);
+  const std::int64_t sent = line.writeTimes[0];
+  std::size_t first = 0;
+  while (first < view.times.size() && view.times[first] <= sent) ++first;
+  ASSERT_LT(first, view.times.size());
+  EXPECT_GE(view.times[first] - sent, row.judgedFromMs * kMs);
+  EXPECT_LE(view.times[first] - sent, row.judgedToMs * kMs);
+  // The message as it stands after that judgement (an exception report is
+  // appended to the link message).
+  std::size_t last = first;
+  while (last + 1 < view.times.size() && view.times[last + 1] == view.times[first]) ++last;
+  EXPECT_EQ(view.statusHistory[static_cast<int>(last)], row.firstMessage);
+  EXPECT_EQ(std::count(line.written.begin(), line.written.end(), line.written[0]),
+            static_cast<std::ptrdiff_t>(row.sendsOfFirstRead));
+  EXPECT_EQ(static_cast<std::size_t>(reads), row.readsSent);
+  ASSERT_GE(completed.size(), 2u);
+  EXPECT_EQ(completed[0], 0);
+  EXPECT_EQ(completed[1], 1);
+  // Each read's data taken once (the refused one not at all), none taken
+  // for another read's answer.
+  ASSERT_FALSE(handled.empty());
+  EXPECT_EQ(handled.back(), 0x120);
+  EXPECT_EQ(std::count(handled.begin(), handled.end(), 0x120), 1);
+  EXPECT_LE(std::count(handled.begin(), handled.end(), 0x110), 1);
+  // Every request went out at least the line's gap after the last byte
+  // that came in before it, never while a reply was still arriving.
+  for (std::size_t i = 1; i < line.writeTimes.size(); ++i) EXPECT_GT(line.writeTimes[i], line.writeTimes[i - 1]);
+}
+
+Bytes Exception() { return testing::WithCrc({7, 0xE4, 2}); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, FastPacerTest,
+    ::testing::Values(FastRow{"whole",
+                              [](const Bytes& r) {
+                                return std::vector<std::pair<std::int64_t, Bytes>>{{3 * kMs, r}};
+                              },
+                              3, 5, ExchangeCycle::LinkUpMessage(), 1, 2},
+                      FastRow{"split",
+                              [](const Bytes& r) {
+                                return std::vector<std::pair<std::int64_t, Bytes>>{
+                                    {3 * kMs, Bytes(r.begin(), r.begin() + 6)},
+                                    {40 * kMs, Bytes(r.begin() + 6, r.end())}};
+                              },
+                              40, 42, ExchangeCycle::LinkUpMessage(), 1, 2},
+                      FastRow{"late",
+                              [](const Bytes& r) {
+                                return std::vector<std::pair<std::int64_t, Bytes>>{{99 * kMs, r}};
+                              },
+                              99, 101, ExchangeCycle::LinkUpMessage(), 1, 2},
+                      // Too late: judged missing at 100 ms and sent again. The late reply
+                      // answers the repeat; the repeat's own reply, coming in while the
+                      // next read waits, is not taken for that read's answer.
+                      FastRow{"after_timeout",
+                              [](const Bytes& r) {
+                                return std::vector<std::pair<std::int64_t, Bytes>>{{101 * kMs, r}};
+                              },
+                              100, 101, ExchangeCycle::NoAnswerMessage(), 2, 3},
+                      FastRow{"exception",
+                              [](const Bytes&) {
+                                return std::vector<std::pair<std::int64_t, Bytes>>{{3 * kMs, Exception()}};
+                              },
+                              3, 5, ExchangeCycle::LinkUpMessage() + QStringLiteral(u" Нарушение протокола, код: 2"), 1,
+                              2},
+                      FastRow{"garbage_before",
+                              [](const Bytes& r) {
+                                Bytes noisy{0x55, 0xAA, 0x13};
+                                noisy.insert(noisy.end(), r.begin(), r.end());
+                                return std::vector<std::pair<std::int64_t, Bytes>>{{3 * kMs, noisy}};
+                              },
+                              4, 6, ExchangeCycle::CrcMismatchMessage(), 2, 3}),
+    [](const ::testing::TestParamInfo<FastRow>& row) { return std::string(row.param.name); });
+
+TEST_F(PacerTest, FastExchangeKeepsTheIdlePaceAndRunsQueuedWorkBackToBack) {
+  pacer.SetFastExchange(true);
+  RunFor(1000);
+  // Idle: a status read or heartbeat every 100 ms, no more.
+  ASSERT_GE(line.writeTimes.size(), 8u);
+  for (std::size_t i = 1; i < line.writeTimes.size(); ++i)
+    EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs);
+
+  line.controller = [](const Bytes& request) -> std::vector<std::pair<std::int64_t, Bytes>> {
+    if (request[1] == 100) return {{3 * kMs, EepromReply(request)}};
+    return Answer(request, 3);
+  };
+  int completed = 0;
+  cycle.SetCompletionHandler([&](int) { ++completed; });
+  for (int i = 0; i < 131; ++i) ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, static_cast<std::uint8_t>(i), 8}));
+  RunFor(131 * 6);
+  // The idle request under way, then 3 ms on the line plus a poll for each.
+  EXPECT_GE(completed, 131);
+}
+
+TEST_F(PacerTest, SwitchingFastExchangeOffInTheMiddleGoesBackToTheTick) {
+  pacer.SetFastExchange(true);
+  RunFor(1050);  // a status read judged early, the next one not yet due
+  pacer.SetFastExchange(false);
+  const std::size_t sent = line.writeTimes.size();
+  const std::uint64_t noAnswers = cycle.Counters().noAnswers;
+  RunFor(1000);
+  EXPECT_EQ(line.writeTimes.size(), sent + 10);
+  EXPECT_EQ(cycle.Counters().noAnswers, noAnswers);
+  for (std::size_t i = sent + 1; i < line.writeTimes.size(); ++i)
+    EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs);
+}
+
+}  // namespace
+}  // namespace zart::link
