@@ -66,6 +66,10 @@ void ExchangeCycle::ExchangeTick() {
     case ReplyOutcome::valid: {
       ++m_counters.validReplies;
       m_view.SetStatusText(LinkUpMessage());
+      // A whole frame that arrived while nothing was outstanding (bytes left
+      // on the line before the very first request) answers nothing: moving
+      // the read index past an empty queue would make it look 511 deep.
+      if (request_queue.QueueIsEmpty()) break;
       const int answered = request_queue.ReadIndex();
       request_queue.AdvanceReadIndex();
       if (m_completionHandler) m_completionHandler(answered);
