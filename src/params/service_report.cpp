@@ -3,6 +3,7 @@
 #include <array>
 
 #include <QRegularExpression>
+#include <QStringList>
 
 #include "params/box_colors.h"
 #include "params/function_pages.h"
@@ -36,14 +37,17 @@ QString TableStart() {
 }  // namespace
 
 QString ServiceReport::UnitOf(const QString& caption) {
+  // Only units: the brackets of some captions hold a range ("(1-72)"), a
+  // list of choices or a remark ("(автозапуск)").
+  static const QStringList kUnits{QStringLiteral(u"об/мин"), QStringLiteral(u"сек"),    QStringLiteral(u"с"),
+                                  QStringLiteral(u"мс"),     QStringLiteral(u"мин"),    QStringLiteral(u"°C"),
+                                  QStringLiteral(u"бар"),    QStringLiteral(u"%"),      QStringLiteral(u"В"),
+                                  QStringLiteral(u"моточасы")};
   static const QRegularExpression kLastBrackets(QStringLiteral(u"\\(([^()]*)\\)[^()]*$"));
   const QRegularExpressionMatch m = kLastBrackets.match(caption);
   if (!m.hasMatch()) return QString();
   const QString inside = m.captured(1).trimmed();
-  for (const QChar c : inside) {
-    if (c.isDigit()) return QString();  // a range or a list of choices
-  }
-  return inside;
+  return kUnits.contains(inside) ? inside : QString();
 }
 
 QString ServiceReport::StateOf(std::uint32_t colour) {
@@ -128,7 +132,7 @@ QString ServiceReport::ToHtml() const {
       {u"Версия протокола", identity.protocolVersion},
       {u"Версия ПО", identity.softwareVersion},
       {u"Адрес Modbus", QString::number(identity.slaveAddress)},
-      {u"Общая наработка, ч", identity.runningHours},
+      {u"Общая наработка", identity.runningHours},
       {u"Дата и время", when},
   }};
   for (const auto& [caption, value] : ident) {

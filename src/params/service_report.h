@@ -52,8 +52,8 @@ class ServiceReport {
                              const DiffList* differences = nullptr);
 
   /// The unit a caption names in its last brackets ("(об/мин)" → "об/мин",
-  /// "(°C)", "(%)"); ranges and choices such as "(1-72)" or "(0 - ДГУ, 1 -
-  /// ДРА)" are not units. Empty when there is none.
+  /// "(°C)", "(%)"); ranges, choices and remarks such as "(1-72)", "(0 -
+  /// ДГУ, 1 - ДРА)" or "(автозапуск)" are not units. Empty when there is none.
   static QString UnitOf(const QString& caption);
   /// The legend caption of a box colour ("Значение из ЭСППЗУ", ...); for a
   /// box never coloured, "Значение не прочитано из ЭСППЗУ".

@@ -323,6 +323,8 @@ INSTANTIATE_TEST_SUITE_P(Captions, Units,
                                            UnitCase{u"Ток, соотв. холостому ходу (%)", u"%"},
                                            UnitCase{u"Канал давл. масла редукт. (ан.) (1-72)", u""},
                                            UnitCase{u"Объект (0 - ДГУ, 1 - ДРА)", u""},
+                                           UnitCase{u"Количество попыток пуска (автозапуск)", u""},
+                                           UnitCase{u"Период изменения тока (с)", u"с"},
                                            UnitCase{u"Реле 17", u""}));
 
 TEST(Report, EveryParameterOnceByPageWithStateAndEscapedHtml) {
