@@ -108,6 +108,8 @@ TEST_F(ParamServiceTest, CompareListsDifferencesMarksTabsAndJumps) {
   EXPECT_EQ(list->windowTitle(), QStringLiteral(u"Отличия от файла site.ini"));
   EXPECT_EQ(list->Summary()->text(), QStringLiteral(u"Сравнение с файлом site.ini: отличий 1, нет в файле 1"));
   EXPECT_EQ(list->VisibleRows(), 2);
+  // A look at the list by hand: ZART_DIFF_SCREENSHOT=file.png.
+  if (const QString shot = qEnvironmentVariable("ZART_DIFF_SCREENSHOT"); !shot.isEmpty()) list->grab().save(shot);
   list->SetFilter(1);
   ASSERT_EQ(list->VisibleRows(), 1);
   EXPECT_EQ(list->SlotAt(0), 170);
