@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 
 #include <QDir>
 #include <QFile>
@@ -133,7 +134,11 @@ TEST_P(WriteCheck, ReadBackFindsExactlyTheSlotsStoredWrong) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, WriteCheck,
                          ::testing::Values(VerifyCase{-1, {}}, VerifyCase{258, {2}}, VerifyCase{1280, {89}},
-                                           VerifyCase{2001, {305}}, VerifyCase{279 + 1000, {}}));
+                                           VerifyCase{2001, {305}}, VerifyCase{279 + 1000, {}}),
+                         [](const ::testing::TestParamInfo<VerifyCase>& row) {
+                           return row.param.corruptAt < 0 ? std::string("NoFault")
+                                                           : "Byte" + std::to_string(row.param.corruptAt);
+                         });
 
 TEST(WriteCheckCompare, ValuesShownAsTheBoxesWould) {
   ParamCatalogue cat;
