@@ -76,7 +76,7 @@ ControlResult ControlInterpreter::Execute(const std::string& line) {
       << " replies=" << m_traffic.replies << " exceptions=" << m_traffic.exceptions << " written=" << m_traffic.written
       << " discarded_bytes=" << m_discarded << " silenced=" << f.silenced << " dropped=" << f.dropped
       << " corrupted=" << f.corrupted << " readdressed=" << f.readdressed << " padded=" << f.padded
-      << " split=" << f.split << " garbage=" << f.garbage << " transaction=" << m_controller.LastTransaction()
+      << " split=" << f.split << " garbage=" << f.garbage << " stored_wrong=" << f.storedWrong << " transaction=" << m_controller.LastTransaction()
       << " protection_off=" << m_controller.LastProtectionFlag();
     return {s.str()};
   }
@@ -116,6 +116,16 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
     if (!ParseInt(arg, 0, 255, n)) return {"error usage: fault answer-as ADDR|off"};
     s.answerAs = static_cast<int>(n);
     return {"ok fault answer-as " + std::to_string(n)};
+  }
+  if (what == "corrupt-byte") {
+    long n = 0;
+    if (arg == "off") {
+      s.corruptByte.reset();
+      return {"ok fault corrupt-byte off"};
+    }
+    if (!ParseInt(arg, 0, EepromImage::kSize - 1, n)) return {"error usage: fault corrupt-byte ADDR|off"};
+    s.corruptByte = static_cast<int>(n);
+    return {"ok fault corrupt-byte " + std::to_string(n)};
   }
   if (what == "none") {
     m_faults.Clear();

@@ -6,7 +6,7 @@ namespace zart::sim {
 
 bool FaultSettings::Any() const {
   return silent || badCrc || dropEvery > 0 || badCrcEvery > 0 || splitMs > 0 || garbageBefore > 0 ||
-         answerAs.has_value() || longReply > 0;
+         answerAs.has_value() || longReply > 0 || corruptByte.has_value();
 }
 
 void FaultInjector::Clear() {
@@ -64,6 +64,19 @@ std::vector<OutChunk> FaultInjector::Apply(std::vector<std::uint8_t> reply) {
   }
   out.push_back({0, std::move(reply)});
   return out;
+}
+
+bool FaultInjector::CorruptStoredByte(std::span<const std::uint8_t> request, EepromImage& eeprom) {
+  if (!m_settings.corruptByte || request.size() < 5 || request[1] != 101) return false;
+  const int start = request[2] * 256 + request[3];
+  const int count = request[4];
+  const int target = *m_settings.corruptByte;
+  // Only a write the controller accepted counts: its echo is the request.
+  if (target < start || target >= start + count || request.size() < 5 + static_cast<std::size_t>(count)) return false;
+  if (request[5 + static_cast<std::size_t>(target - start)] != eeprom.At(target)) return false;
+  eeprom.Set(target, static_cast<std::uint8_t>(eeprom.At(target) ^ 0x01));
+  ++m_counts.storedWrong;
+  return true;
 }
 
 }  // namespace zart::sim

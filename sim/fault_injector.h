@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <span>
 #include <vector>
+
+#include "eeprom_image.h"
 
 namespace zart::sim {
 
@@ -18,6 +21,7 @@ struct FaultSettings {
   int garbageBefore = 0;           ///< random bytes written before each reply
   std::optional<int> answerAs;     ///< address put in byte 0 (CRC recomputed)
   int longReply = 0;               ///< pad status replies to this many bytes
+  std::optional<int> corruptByte;  ///< EEPROM address stored wrong by writes
 
   bool Any() const;
 };
@@ -38,6 +42,7 @@ struct FaultCounts {
   std::uint64_t padded = 0;
   std::uint64_t split = 0;
   std::uint64_t garbage = 0;
+  std::uint64_t storedWrong = 0;
 };
 
 /// Turns a correct reply into what actually goes on the line.
@@ -55,6 +60,12 @@ class FaultInjector {
   /// padding of status replies (the padded frame gets a CRC valid over all
   /// of it), then CRC corruption, then leading garbage, then the split.
   std::vector<OutChunk> Apply(std::vector<std::uint8_t> reply);
+
+  /// The worn-cell fault: after a write (function 101) that covers the
+  /// byte at `corruptByte`, that byte is stored with its lowest bit
+  /// inverted, while the echo still carries what was written. Call with the
+  /// request frame once the controller has handled it; true when it struck.
+  bool CorruptStoredByte(std::span<const std::uint8_t> request, EepromImage& eeprom);
 
   const FaultCounts& Counts() const { return m_counts; }
 

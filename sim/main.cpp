@@ -178,6 +178,9 @@ void Simulator::handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t
     return;
   }
   auto reply = m_controller.HandleRequest(frame);
+  if (reply && m_faults.CorruptStoredByte(frame, m_controller.Eeprom()) && m_opt.verbose) {
+    std::fprintf(stderr, "stored byte %d wrong\n", *m_faults.Settings().corruptByte);
+  }
   if (frame[1] == 16 && m_opt.verbose) {
     std::fprintf(stderr, "heartbeat transaction=%d protection_off=%d\n", m_controller.LastTransaction(),
                  m_controller.LastProtectionFlag());

@@ -44,6 +44,7 @@ std::string UsageText() {
          "  --garbage-before N   write N random bytes before each reply\n"
          "  --answer-as ADDR     put ADDR in byte 0 of replies (CRC recomputed, so valid)\n"
          "  --long-reply N       pad status replies to N bytes (CRC valid over the padded frame)\n"
+         "  --corrupt-byte ADDR  writes store EEPROM byte ADDR with its lowest bit inverted\n"
          "\n"
          "Control commands:\n"
          "  block on|off                  Modbus control blocked flag\n"
@@ -52,6 +53,7 @@ std::string UsageText() {
          "  fault drop-every N            fault bad-crc-every N\n"
          "  fault split MS                fault garbage N\n"
          "  fault answer-as ADDR|off      fault long N|off\n"
+         "  fault corrupt-byte ADDR|off   writes store byte ADDR wrong (echo stays right)\n"
          "  fault none                    all faults off (0 also switches a counted fault off)\n"
          "  unplug | replug               remove the device / create a new one (--link follows)\n"
          "  save                          write the EEPROM image to the --eeprom file\n"
@@ -150,6 +152,9 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
     } else if (a == "--answer-as") {
       if (!number(0, 255, n)) return false;
       o.faults.answerAs = static_cast<int>(n);
+    } else if (a == "--corrupt-byte") {
+      if (!number(0, 4095, n)) return false;
+      o.faults.corruptByte = static_cast<int>(n);
     } else if (a == "--long-reply") {
       if (!number(0, 4096, n)) return false;
       o.faults.longReply = static_cast<int>(n);

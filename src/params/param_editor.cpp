@@ -270,6 +270,19 @@ void ParamEditor::txt_par_KeyPress(int index, int key) {
   QueueEepromWrite(m_catalogue.par_addr[k], RawOfText(index, boxes->Text(index)), m_catalogue.par_size[k]);
 }
 
+std::vector<std::uint8_t> ParamEditor::WriteAllSlotBytes(int slot, const QString& text) const {
+  std::vector<std::uint8_t> out;
+  if (slot < 0 || slot >= kSlotCount) return out;
+  if (slot == SLOT_MODBUS_ADDRESS) {
+    const auto a = static_cast<std::size_t>(slot);
+    const std::int32_t v = std::min(TextToRaw(text, 0, 255, m_catalogue.par_scale[a]), 127);
+    for (int i = 0; i < m_catalogue.par_size[a]; ++i) out.push_back(link::ByteOfValue(v, m_catalogue.par_size[a] - 1 - i));
+    return out;
+  }
+  AppendSlotBytes(slot, text, out);
+  return out;
+}
+
 TransferProgress ParamEditor::Progress() const { return m_progress; }
 
 void ParamEditor::SetProgressHandler(std::function<void(const TransferProgress&)> handler) {

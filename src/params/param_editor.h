@@ -87,6 +87,10 @@ class ParamEditor {
   /// Enter (13) writes the box's slot; other keys do nothing here.
   void txt_par_KeyPress(int index, int key);
 
+  /// The bytes write-all sends for `slot` when its box reads `text`, most
+  /// significant first (the controller's own address limited to 127).
+  std::vector<std::uint8_t> WriteAllSlotBytes(int slot, const QString& text) const;
+
   TransferProgress Progress() const;
   /// Called whenever the progress changes.
   void SetProgressHandler(std::function<void(const TransferProgress&)> handler);

@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include <QApplication>
+#include <QLabel>
 
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
@@ -63,6 +64,20 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   // exchange; it is built on first use and lives as long as the run.
   m_params = std::make_unique<ParamWindowController>(*m_cycle, m_window.get(), *m_window, *m_prompter);
   m_logic->SetParamWindowHook(m_params.get());
+  // Reports and backups name the controller as the main window shows it.
+  m_params->Service().SetIdentityProvider([this] {
+    params::ReportIdentity id;
+    auto text = [this](monitor::ValueLabel label) {
+      const QLabel* shown = m_window->ValueLabelOf(label);
+      return shown != nullptr ? shown->text() : QString();
+    };
+    id.objectType = text(monitor::ValueLabel::lbl_object);
+    id.protocolVersion = text(monitor::ValueLabel::lbl_pr_ver);
+    id.softwareVersion = text(monitor::ValueLabel::lbl_sw_ver);
+    id.runningHours = text(monitor::ValueLabel::lbl_motomin);
+    id.slaveAddress = m_window->SlaveAddress();
+    return id;
+  });
   m_reconnector = std::make_unique<link::PortReconnector>(*m_port);
 
   QObject::connect(m_window.get(), &MainWindow::commandClicked, m_window.get(),

@@ -13,7 +13,9 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QMenu>
 #include <QTabBar>
+#include <QToolButton>
 
 #include "params/box_colors.h"
 #include "params/function_pages.h"
@@ -210,6 +212,8 @@ void ParamWindow::BuildStaticControls() {
   m_progress->setAlignment(Qt::AlignCenter);
   m_progress->setVisible(false);
 
+  BuildServiceButton();
+
   m_chooser = new FileChooser(prg, m_twips, {m_saveFile, m_readFile, m_compare}, m_startFolder);
   // The pattern box turns red for a pattern the list refuses; like the
   // parameter boxes it needs a style that paints the palette's Base.
@@ -235,6 +239,99 @@ void ParamWindow::BuildStaticControls() {
   bannerPalette.setColor(QPalette::WindowText, QColor(255, 0, 0));
   m_banner->setPalette(bannerPalette);
   m_banner->setVisible(false);
+}
+
+void ParamWindow::BuildServiceButton() {
+  // Beside the design's controls, in the free corner right of the legend
+  // and above "Прочитать всё из ЭСППЗУ": it moves and covers nothing.
+  m_service = new QToolButton(m_panels.frm_prg);
+  m_service->setText(QStringLiteral(u"Сервис"));
+  m_service->setPopupMode(QToolButton::InstantPopup);
+  m_service->setGeometry(m_twips.Rect(24720, 480, 2175, 375));
+  auto* menu = new QMenu(m_service);
+  auto add = [this, menu](const char16_t* text, std::function<void()> Actions::*action) {
+    connect(menu->addAction(QString::fromUtf16(text)), &QAction::triggered, this, [this, action] {
+      if (m_actions.*action) (m_actions.*action)();
+    });
+  };
+  add(u"Список отличий", &Actions::showDifferences);
+  add(u"Сравнить два файла…", &Actions::compareFiles);
+  add(u"Отчёт…", &Actions::report);
+  add(u"Папка резервных копий", &Actions::backupFolder);
+  menu->addSeparator();
+  m_serviceInfo = menu->addAction(QString());
+  m_serviceInfo->setEnabled(false);
+  m_serviceInfo->setVisible(false);
+  m_service->setMenu(menu);
+}
+
+void ParamWindow::SetServiceInfo(const QString& info) {
+  m_serviceInfo->setText(info.section(u'\n', 1, -1));
+  m_serviceInfo->setVisible(!info.isEmpty());
+  m_service->setToolTip(info);
+}
+
+void ParamWindow::SetProgressCaption(const QString& caption) {
+  m_progress->setFormat(caption.isEmpty() ? QStringLiteral(u"%v / %m") : caption + QStringLiteral(u" %v / %m"));
+}
+
+QTabBar* ParamWindow::StripOf(params::PageGroup group) const {
+  switch (group) {
+    case params::PageGroup::function:
+      return m_panels.TabStrip_fun;
+    case params::PageGroup::channel:
+      return m_panels.TabStrip_psa;
+    case params::PageGroup::logic:
+      return m_panels.TabStrip_logic;
+    case params::PageGroup::relay:
+      return m_panels.TabStrip_prs;
+    case params::PageGroup::input:
+      return m_panels.TabStrip_din;
+  }
+  return nullptr;
+}
+
+void ParamWindow::MarkTabs(const std::vector<params::PageRef>& pages) {
+  for (params::PageGroup group : {params::PageGroup::function, params::PageGroup::channel, params::PageGroup::logic,
+                                  params::PageGroup::relay, params::PageGroup::input}) {
+    QTabBar* strip = StripOf(group);
+    if (strip == nullptr) continue;
+    for (int t = 0; t < strip->count(); ++t) {
+      const params::PageRef page{group, t};
+      const bool marked = std::find(pages.begin(), pages.end(), page) != pages.end();
+      const QString text = params::TabCaption(page) + (marked ? QStringLiteral(u" •") : QString());
+      if (strip->tabText(t) != text) strip->setTabText(t, text);
+    }
+  }
+}
+
+void ParamWindow::ShowSlot(int slot, params::PageRef page) {
+  if (slot < 0 || slot >= params::kSlotCount) return;
+  ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+  if (QTabBar* strip = StripOf(page.group); strip != nullptr && page.index < strip->count()) {
+    strip->setCurrentIndex(page.index);  // the click handler switches the page
+  }
+  show();
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  if (box == nullptr) return;
+  // Scroll frm_prg so that the whole box lies in the visible part: a larger
+  // scroll value moves the frame left (up).
+  const QPoint at = box->mapTo(this, QPoint(0, 0));
+  const int visibleWidth = width() - (m_vScroll->isVisible() ? m_vScroll->width() : 0);
+  const int visibleHeight = height() - (m_hScroll->isVisible() ? m_hScroll->height() : 0);
+  auto shift = [](int start, int length, int visible) {
+    if (start < 0) return start;
+    if (start + length > visible) return std::min(start, start + length - visible);
+    return 0;
+  };
+  const int dx = shift(at.x(), box->width(), visibleWidth);
+  const int dy = shift(at.y(), box->height(), visibleHeight);
+  if (dx != 0 && m_hScroll->isVisible()) m_hScroll->setValue(m_hScroll->value() + m_twips.Twips(dx));
+  if (dy != 0 && m_vScroll->isVisible()) m_vScroll->setValue(m_vScroll->value() + m_twips.Twips(dy));
+  box->setFocus(Qt::OtherFocusReason);
+  box->selectAll();
 }
 
 void ParamWindow::Form_Load() {

@@ -23,6 +23,8 @@ class QPushButton;
 class QScrollBar;
 class QStyle;
 class QTabBar;
+class QToolButton;
+class QAction;
 
 namespace zart::ui {
 
@@ -50,6 +52,12 @@ class ParamWindow : public QWidget, public params::ParamBoxes, private ParamBoxE
     std::function<void(const QString& folder, const QString& name)> compare;   ///< cmdCompare_Click
     /// The user closed the window; it is discarded right after.
     std::function<void()> closed;
+    /// The "Сервис" menu: "Список отличий", "Сравнить два файла…",
+    /// "Отчёт…", "Папка резервных копий".
+    std::function<void()> showDifferences;
+    std::function<void()> compareFiles;
+    std::function<void()> report;
+    std::function<void()> backupFolder;
   };
 
   /// Lets pending events run while the pages are built.
@@ -73,6 +81,20 @@ class ParamWindow : public QWidget, public params::ParamBoxes, private ParamBoxE
   /// Shows "answered / total" under the transfer buttons while a transfer
   /// runs; hides the bar when none does.
   void ShowProgress(const params::TransferProgress& progress);
+
+  /// Text in front of "answered / total" on the progress bar (empty: none).
+  void SetProgressCaption(const QString& caption);
+  /// Marks the tabs of these pages with " •" and unmarks all others.
+  void MarkTabs(const std::vector<params::PageRef>& pages);
+  /// Brings the window forward with the slot's page shown, the box scrolled
+  /// into view and focused.
+  void ShowSlot(int slot, params::PageRef page);
+  /// Where the backups are and what the last write check said, in the
+  /// "Сервис" menu.
+  void SetServiceInfo(const QString& info);
+  QToolButton* ServiceButton() const { return m_service; }
+  /// The tab strip that switches the pages of `group`.
+  QTabBar* StripOf(params::PageGroup group) const;
 
   // ParamBoxes: slots outside 0..1207 read as empty and are ignored.
   QString Text(int slot) const override;
@@ -122,6 +144,7 @@ class ParamWindow : public QWidget, public params::ParamBoxes, private ParamBoxE
   ParamBox* MakeBox(int index, QWidget* parent);
   const QPalette& PaletteFor(std::uint32_t rgb);
   void BuildStaticControls();
+  void BuildServiceButton();
   void ConnectControls();
   QLabel* AddLabel(const QString& text, int left, int top, int width, int height);
   static void SwitchPage(QTabBar* strip, std::span<QGroupBox* const> frames);
@@ -150,6 +173,8 @@ class ParamWindow : public QWidget, public params::ParamBoxes, private ParamBoxE
   QProgressBar* m_progress = nullptr;
   QLabel* m_banner = nullptr;
   FileChooser* m_chooser = nullptr;
+  QToolButton* m_service = nullptr;
+  QAction* m_serviceInfo = nullptr;
 };
 
 }  // namespace zart::ui

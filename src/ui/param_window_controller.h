@@ -7,6 +7,7 @@
 #include "monitor/param_window_hook.h"
 #include "params/catalogue.h"
 #include "params/param_editor.h"
+#include "ui/param_service.h"
 
 class QWidget;
 
@@ -50,6 +51,8 @@ class ParamWindowController : public monitor::ParamWindowHook {
   ParamWindow* Window() const;
   params::ParamEditor& Editor() { return m_editor; }
   const params::ParamCatalogue& Catalogue() const { return m_catalogue; }
+  /// Backups, the write check, differences lists and the report.
+  ParamService& Service() { return m_service; }
 
   /// Replaces QCoreApplication::processEvents for the builders (benchmarks
   /// measure the gaps between its calls); empty restores the default.
@@ -70,6 +73,7 @@ class ParamWindowController : public monitor::ParamWindowHook {
   settings::Prompter& m_prompter;
   params::ParamCatalogue m_catalogue;
   params::ParamEditor m_editor;
+  ParamService m_service;
   EventPump m_pump;
   QString m_startFolder;
   QPointer<ParamWindow> m_window;

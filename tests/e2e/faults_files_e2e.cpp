@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 
+#include <QStandardPaths>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -201,6 +202,8 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileFilesE2e, ::testing::ValuesIn(kCases),
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Backups taken before writes go to a test folder, not the user's documents.
+  QStandardPaths::setTestModeEnabled(true);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -9,6 +9,7 @@
 // simulator's pty, owned by root with mode 0600 or 0620.
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -146,6 +147,8 @@ int RunChild(const QString& folder) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Backups taken before writes go to a test folder, not the user's documents.
+  QStandardPaths::setTestModeEnabled(true);
   if (argc == 3 && std::strcmp(argv[1], zart::ui::kChildFlag) == 0)
     return zart::ui::RunChild(QString::fromLocal8Bit(argv[2]));
   ::testing::InitGoogleTest(&argc, argv);

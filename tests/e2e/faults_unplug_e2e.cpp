@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QStandardPaths>
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -233,6 +234,8 @@ TEST_F(UnplugE2e, PortDialogCancelledWhileTheDeviceIsAwayLeavesTheReconnectorTry
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Backups taken before writes go to a test folder, not the user's documents.
+  QStandardPaths::setTestModeEnabled(true);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

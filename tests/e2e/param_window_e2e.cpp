@@ -3,6 +3,7 @@
 // address, and the parameter files, all through the window's own controls.
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -154,6 +155,8 @@ TEST_F(ParamWindowE2e, SaveLoadAndCompareAFile) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Backups taken before writes go to a test folder, not the user's documents.
+  QStandardPaths::setTestModeEnabled(true);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

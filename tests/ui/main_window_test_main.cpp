@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
 #include <QApplication>
 
 // One QApplication for all window tests, on the offscreen platform so that
@@ -7,6 +8,8 @@
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Backups taken before writes go to a test folder, not the user's documents.
+  QStandardPaths::setTestModeEnabled(true);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,178 @@
+#include "params/service_report.h"
+
+#include <array>
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include "params/box_colors.h"
+#include "params/function_pages.h"
+#include "params/param_boxes.h"
+#include "params/slot_names.h"
+
+namespace zart::params {
+
+namespace {
+
+constexpr std::array<int, 5> kPagesPerGroup{5, 9, 17, 8, 8};  // function, channel, logic, relay, input
+constexpr std::array<PageGroup, 5> kGroupOrder{PageGroup::function, PageGroup::channel, PageGroup::logic,
+                                               PageGroup::relay, PageGroup::input};
+
+QString Esc(const QString& text) { return text.toHtmlEscaped(); }
+
+QString HexColour(std::uint32_t rgb) { return QStringLiteral("#%1").arg(rgb & 0xFFFFFF, 6, 16, QLatin1Char('0')); }
+
+QString Cell(const QString& text) { return QStringLiteral("<td>") + Esc(text) + QStringLiteral("</td>"); }
+
+QString HeaderRow(std::initializer_list<QString> captions) {
+  QString html = QStringLiteral("<tr>");
+  for (const QString& c : captions) html += QStringLiteral("<th align=\"left\">") + Esc(c) + QStringLiteral("</th>");
+  return html + QStringLiteral("</tr>\n");
+}
+
+QString TableStart() {
+  return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">\n");
+}
+
+}  // namespace
+
+QString ServiceReport::UnitOf(const QString& caption) {
+  // Only units: the brackets of some captions hold a range ("(1-72)"), a
+  // list of choices or a remark ("(автозапуск)").
+  static const QStringList kUnits{QStringLiteral(u"об/мин"), QStringLiteral(u"сек"),    QStringLiteral(u"с"),
+                                  QStringLiteral(u"мс"),     QStringLiteral(u"мин"),    QStringLiteral(u"°C"),
+                                  QStringLiteral(u"бар"),    QStringLiteral(u"%"),      QStringLiteral(u"В"),
+                                  QStringLiteral(u"моточасы")};
+  static const QRegularExpression kLastBrackets(QStringLiteral(u"\\(([^()]*)\\)[^()]*$"));
+  const QRegularExpressionMatch m = kLastBrackets.match(caption);
+  if (!m.hasMatch()) return QString();
+  const QString inside = m.captured(1).trimmed();
+  return kUnits.contains(inside) ? inside : QString();
+}
+
+QString ServiceReport::StateOf(std::uint32_t colour) {
+  switch (colour & 0xFFFFFF) {
+    case COLOR_FROM_EEPROM:
+      return QStringLiteral(u"Значение из ЭСППЗУ");
+    case COLOR_FROM_FILE:
+      return QStringLiteral(u"Значение из файла");
+    case COLOR_MISSING_IN_FILE:
+      return QStringLiteral(u"Значение отсутствует в файле");
+    case COLOR_MATCHES_FILE:
+      return QStringLiteral(u"Значение соответствует данному в файле");
+    case COLOR_DIFFERS_FROM_FILE:
+      return QStringLiteral(u"Значение не соответствует данному в файле");
+    case COLOR_CHANGED:
+      return QStringLiteral(u"Значение изменено");
+    default:
+      return QStringLiteral(u"Значение не прочитано из ЭСППЗУ");
+  }
+}
+
+ServiceReport ServiceReport::Build(const ParamCatalogue& catalogue, const ParamBoxes& boxes,
+                                   const ReportIdentity& identity, const DiffList* differences) {
+  ServiceReport report;
+  report.identity = identity;
+  if (differences != nullptr) {
+    report.differences = *differences;
+    for (const DiffEntry& e : differences->entries) report.differencePages.push_back(SlotPageTitle(catalogue, e.slot));
+  }
+
+  // One bucket per page, in the order the pages are listed.
+  std::array<int, 5> firstBucket{};
+  int buckets = 0;
+  for (std::size_t g = 0; g < kGroupOrder.size(); ++g) {
+    firstBucket[g] = buckets;
+    for (int i = 0; i < kPagesPerGroup[g]; ++i) {
+      ReportPage page;
+      page.page = {kGroupOrder[g], i};
+      const QString group = PageGroupName(kGroupOrder[g]);
+      page.title = group.isEmpty() ? FunctionPages()[static_cast<std::size_t>(i)].frameCaption
+                                   : group + QStringLiteral(u" · ") + TabCaption(page.page);
+      report.pages.push_back(std::move(page));
+      ++buckets;
+    }
+  }
+  auto add = [&](int slot) {
+    const PageRef where = catalogue.PageOf(slot);
+    const auto g = static_cast<std::size_t>(where.group);
+    ReportRow row;
+    row.slot = slot;
+    row.name = SlotName(slot);
+    row.value = boxes.Text(slot).trimmed();
+    row.unit = UnitOf(row.name);
+    row.colour = boxes.Color(slot);
+    row.state = StateOf(row.colour);
+    report.pages[static_cast<std::size_t>(firstBucket[g] + where.index)].rows.push_back(std::move(row));
+    ++report.rowCount;
+  };
+  // Function pages row by row as they stand on screen, the tables by slot.
+  for (const FunctionPage& page : FunctionPages()) {
+    for (const FunctionRow& row : page.rows) {
+      for (int slot : row.boxSlots) add(slot);
+    }
+  }
+  for (int k = kChannelFirstSlot; k < kSlotCount; ++k) add(k);
+  return report;
+}
+
+QString ServiceReport::ToHtml() const {
+  QString html;
+  html.reserve(400 * 1024);
+  html += QStringLiteral(
+      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+      "<title>Параметры контроллера ЗАРТ</title>"
+      "<style>body{font-family:sans-serif;font-size:9pt} th{background:#e0e0e0} "
+      "h2{font-size:11pt;margin-top:12pt} td.c{width:14pt}</style></head><body>\n");
+  html += QStringLiteral(u"<h1>Параметры контроллера ЗАРТ</h1>\n");
+  html += TableStart();
+  const QString when = identity.when.toString(QStringLiteral(u"dd.MM.yyyy HH:mm:ss"));
+  const std::array<std::pair<const char16_t*, QString>, 6> ident{{
+      {u"Тип объекта", identity.objectType},
+      {u"Версия протокола", identity.protocolVersion},
+      {u"Версия ПО", identity.softwareVersion},
+      {u"Адрес Modbus", QString::number(identity.slaveAddress)},
+      {u"Общая наработка", identity.runningHours},
+      {u"Дата и время", when},
+  }};
+  for (const auto& [caption, value] : ident) {
+    html += QStringLiteral("<tr><th align=\"left\" width=\"30%\">") + Esc(QString::fromUtf16(caption)) +
+            QStringLiteral("</th>") + Cell(value) + QStringLiteral("</tr>\n");
+  }
+  html += QStringLiteral("</table>\n");
+
+  if (differences) {
+    const DiffList& d = *differences;
+    html += QStringLiteral("<h2>") + Esc(d.title) + QStringLiteral("</h2>\n<p>") + Esc(d.summary) +
+            QStringLiteral("</p>\n");
+    if (!d.entries.empty()) {
+      html += TableStart() + HeaderRow({QStringLiteral(u"Параметр"), QStringLiteral(u"Страница"), d.leftCaption,
+                                        d.rightCaption, QStringLiteral(u"Состояние")});
+      for (const DiffEntry& e : d.entries) {
+        const std::size_t i = static_cast<std::size_t>(&e - d.entries.data());
+        html += QStringLiteral("<tr>") + Cell(SlotName(e.slot)) +
+                Cell(i < differencePages.size() ? differencePages[i] : QString()) +
+                Cell(e.left.trimmed()) + Cell(e.right.trimmed()) + Cell(ParamDiff::StateText(e.state)) +
+                QStringLiteral("</tr>\n");
+      }
+      html += QStringLiteral("</table>\n");
+    }
+  }
+
+  for (const ReportPage& page : pages) {
+    if (page.rows.empty()) continue;
+    html += QStringLiteral("<h2>") + Esc(page.title) + QStringLiteral("</h2>\n") + TableStart() +
+            HeaderRow({QStringLiteral(u"Параметр"), QStringLiteral(u"Значение"), QStringLiteral(u"Ед."), QString(),
+                       QStringLiteral(u"Состояние")});
+    for (const ReportRow& row : page.rows) {
+      html += QStringLiteral("<tr>") + Cell(row.name) + Cell(row.value) + Cell(row.unit) +
+              QStringLiteral("<td class=\"c\" bgcolor=\"") + HexColour(row.colour) + QStringLiteral("\">&nbsp;</td>") +
+              Cell(row.state) + QStringLiteral("</tr>\n");
+    }
+    html += QStringLiteral("</table>\n");
+  }
+  html += QStringLiteral("</body></html>\n");
+  return html;
+}
+
+}  // namespace zart::params

@@ -1,0 +1,114 @@
+#include "ui/param_diff_window.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "params/slot_names.h"
+
+namespace zart::ui {
+namespace {
+
+constexpr int kStateColumn = 4;
+constexpr int kSlotRole = Qt::UserRole + 1;
+constexpr int kStateRole = Qt::UserRole + 2;
+
+}  // namespace
+
+ParamDiffWindow::ParamDiffWindow(const params::ParamCatalogue& catalogue, QWidget* owner)
+    : QWidget(owner, Qt::Window), m_catalogue(catalogue) {
+  m_summary = new QLabel(this);
+  m_summary->setWordWrap(true);
+  m_filter = new QComboBox(this);
+  m_filter->addItems({QStringLiteral(u"Все"), QStringLiteral(u"Отличается"),
+                      QStringLiteral(u"Нет значения")});
+  m_model = new QStandardItemModel(0, 5, this);
+  m_proxy = new QSortFilterProxyModel(this);
+  m_proxy->setSourceModel(m_model);
+  m_proxy->setFilterKeyColumn(kStateColumn);
+  m_proxy->setFilterRole(kStateRole);
+  m_view = new QTableView(this);
+  m_view->setModel(m_proxy);
+  m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_view->verticalHeader()->setVisible(false);
+  m_view->horizontalHeader()->setStretchLastSection(true);
+  // The list keeps slot order until the user sorts by a column.
+  m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  m_view->setSortingEnabled(true);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(m_summary, 1);
+  top->addWidget(new QLabel(QStringLiteral(u"Показать:"), this));
+  top->addWidget(m_filter);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(m_view, 1);
+
+  connect(m_filter, &QComboBox::currentIndexChanged, this, [this](int index) { SetFilter(index); });
+  // Enter on a line, and a double-click, show the slot; a style that
+  // activates on double-click raises both, which shows it twice, harmlessly.
+  connect(m_view, &QTableView::activated, this, [this](const QModelIndex& index) { Activate(index); });
+  connect(m_view, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { Activate(index); });
+  resize(900, 480);
+}
+
+void ParamDiffWindow::ShowList(const params::DiffList& list) {
+  setWindowTitle(list.title);
+  m_summary->setText(list.summary);
+  m_model->removeRows(0, m_model->rowCount());
+  m_model->setHorizontalHeaderLabels({QStringLiteral(u"Параметр"), QStringLiteral(u"Страница"), list.leftCaption,
+                                      list.rightCaption, QStringLiteral(u"Состояние")});
+  // After a write the second column is what was read back: a slot without
+  // a value there was not read, not missing from a file.
+  const bool readBack = std::any_of(list.entries.begin(), list.entries.end(), [](const params::DiffEntry& e) {
+    return e.state == params::DiffState::notRead;
+  });
+  m_filter->setItemText(2, readBack ? QStringLiteral(u"Не прочитано") : QStringLiteral(u"Нет в файле"));
+  const bool sorting = m_view->isSortingEnabled();
+  m_view->setSortingEnabled(false);
+  m_model->setRowCount(static_cast<int>(list.entries.size()));
+  int row = 0;
+  for (const params::DiffEntry& e : list.entries) {
+    const QString state = params::ParamDiff::StateText(e.state);
+    const QString cells[5] = {params::SlotName(e.slot), params::SlotPageTitle(m_catalogue, e.slot), e.left.trimmed(),
+                              e.right.isNull() ? QStringLiteral(u"—") : e.right.trimmed(), state};
+    for (int c = 0; c < 5; ++c) {
+      auto* item = new QStandardItem(cells[c]);
+      item->setData(e.slot, kSlotRole);
+      item->setData(e.state == params::DiffState::differs ? QStringLiteral("d") : QStringLiteral("m"), kStateRole);
+      m_model->setItem(row, c, item);
+    }
+    ++row;
+  }
+  m_view->setSortingEnabled(sorting);
+  m_view->resizeColumnsToContents();
+  SetFilter(m_filter->currentIndex());
+}
+
+void ParamDiffWindow::SetFilter(int index) {
+  if (m_filter->currentIndex() != index) m_filter->setCurrentIndex(index);
+  static const QString patterns[3] = {QString(), QStringLiteral("d"), QStringLiteral("m")};
+  m_proxy->setFilterFixedString(index >= 0 && index < 3 ? patterns[index] : QString());
+}
+
+int ParamDiffWindow::VisibleRows() const { return m_proxy->rowCount(); }
+
+int ParamDiffWindow::SlotAt(int row) const {
+  const QModelIndex index = m_proxy->index(row, 0);
+  return index.isValid() ? index.data(kSlotRole).toInt() : -1;
+}
+
+void ParamDiffWindow::Activate(const QModelIndex& index) {
+  if (index.isValid() && m_activate) m_activate(index.data(kSlotRole).toInt());
+}
+
+}  // namespace zart::ui

@@ -1,0 +1,164 @@
+// The "Сервис" aids in the parameters window: no write without a backup,
+// the differences list with its tab marks and jumps, the report files.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QMenu>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+
+#include "link/exchange_cycle.h"
+#include "params/catalogue.h"
+#include "params/controller_image.h"
+#include "settings/ini_file.h"
+#include "support/fake_link_view.h"
+#include "support/fake_serial_port.h"
+#include "support/scripted_prompter.h"
+#include "ui/file_chooser.h"
+#include "ui/param_box.h"
+#include "ui/param_diff_window.h"
+#include "ui/param_report_window.h"
+#include "ui/param_window.h"
+#include "ui/param_window_controller.h"
+
+namespace zart::ui {
+namespace {
+
+class ParamServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_port.ForceOpen(true);
+    m_controller = std::make_unique<ParamWindowController>(m_cycle, nullptr, m_view, m_prompter);
+    m_controller->SetEventPump([] {});
+    m_controller->SetStartFolder(m_dir.path());
+    m_controller->SetBlockedBanner(false);  // builds the window, hidden
+    m_controller->Service().SetBackupFolder(m_dir.filePath(QStringLiteral("copies")));
+    ASSERT_NE(Window(), nullptr);
+  }
+  void TearDown() override { m_controller.reset(); }
+
+  ParamWindow* Window() const { return m_controller->Window(); }
+  ParamService& Service() { return m_controller->Service(); }
+  /// Slots 0..9 as a read reply would have shown them.
+  void ReadSomething() {
+    std::vector<params::SlotBytes> read;
+    for (int k = 0; k < 10; ++k) read.push_back({k, {static_cast<std::uint8_t>(k)}});
+    Service().Image().Record(100, read);
+  }
+
+  QTemporaryDir m_dir;
+  testing::FakeSerialPort m_port;
+  testing::FakeLinkView m_view;
+  link::ExchangeCycle m_cycle{m_port, m_view};
+  testing::ScriptedPrompter m_prompter{settings::Answer::cancel};
+  std::unique_ptr<ParamWindowController> m_controller;
+};
+
+struct GuardCase {
+  bool readFirst;
+  bool folderBlocked;
+  int queued;  // requests after Enter
+  int asked;   // message boxes
+};
+
+class EnterGuard : public ParamServiceTest, public ::testing::WithParamInterface<GuardCase> {};
+
+TEST_P(EnterGuard, EnterWritesOnlyWithItsBackup) {
+  const GuardCase& c = GetParam();
+  if (c.folderBlocked) QFile(m_dir.filePath(QStringLiteral("copies"))).open(QIODevice::WriteOnly);
+  if (c.readFirst) ReadSomething();
+  ParamBox* box = Window()->Panels().txt_par[2];
+  box->setText(QStringLiteral("1500"));
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_EQ(m_cycle.Queue().PendingCount(), c.queued);
+  EXPECT_EQ(static_cast<int>(m_prompter.asked.size()), c.asked);
+  // The button click of write-all is held back the same way.
+  const int before = m_cycle.Queue().PendingCount();
+  Window()->cmd_writeall()->click();
+  EXPECT_EQ(m_cycle.Queue().PendingCount() - before, c.folderBlocked && c.readFirst ? 0 : 133);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EnterGuard,
+                         ::testing::Values(GuardCase{false, true, 1, 0},  // nothing read: nothing to back up
+                                           GuardCase{true, false, 1, 0}, GuardCase{true, true, 0, 1}));
+
+TEST_F(ParamServiceTest, CompareListsDifferencesMarksTabsAndJumps) {
+  settings::IniFile ini;
+  for (int k = 0; k < params::kSlotCount; ++k) {
+    if (k != 5) ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR%1").arg(k), Window()->Text(k));
+  }
+  ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR170"), QStringLiteral("42"));  // Канал 10 · РЗН, Экр2
+  ASSERT_TRUE(ini.Save(m_dir.filePath(QStringLiteral("site.ini"))));
+
+  Window()->Chooser().RefreshFiles();
+  Window()->Chooser().Text3()->setText(QStringLiteral("site.ini"));
+  Window()->cmdCompare()->click();
+  ParamDiffWindow* list = Service().DiffWindow();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->windowTitle(), QStringLiteral(u"Отличия от файла site.ini"));
+  EXPECT_EQ(list->Summary()->text(), QStringLiteral(u"Сравнение с файлом site.ini: отличий 1, нет в файле 1"));
+  EXPECT_EQ(list->VisibleRows(), 2);
+  // A look at the list by hand: ZART_DIFF_SCREENSHOT=file.png.
+  if (const QString shot = qEnvironmentVariable("ZART_DIFF_SCREENSHOT"); !shot.isEmpty()) list->grab().save(shot);
+  list->SetFilter(1);
+  ASSERT_EQ(list->VisibleRows(), 1);
+  EXPECT_EQ(list->SlotAt(0), 170);
+  QTabBar* psa = Window()->StripOf(params::PageGroup::channel);
+  EXPECT_EQ(psa->tabText(1), QStringLiteral(u"Экр2 •"));
+  EXPECT_EQ(psa->tabText(0), QStringLiteral(u"Экр1"));
+  EXPECT_EQ(Window()->StripOf(params::PageGroup::function)->tabText(0), QStringLiteral(u"Двигатель"));
+
+  // Enter on the line brings the page forward with the box in view.
+  emit list->View()->activated(list->View()->model()->index(0, 0));
+  EXPECT_EQ(psa->currentIndex(), 1);
+  EXPECT_TRUE(Window()->Panels().frm_psa[1]->isVisible());
+  ParamBox* box = Window()->Panels().txt_par[170];
+  const QRect inWindow(box->mapTo(Window(), QPoint(0, 0)), box->size());
+  EXPECT_TRUE(Window()->rect().contains(inWindow));
+
+  // The next read-all takes the marks away.
+  Window()->cmd_readall()->click();
+  EXPECT_EQ(psa->tabText(1), QStringLiteral(u"Экр2"));
+}
+
+TEST_F(ParamServiceTest, ServiceButtonSitsInTheFreeCornerAndReportSavesPdfAndHtml) {
+  QToolButton* service = Window()->ServiceButton();
+  ASSERT_NE(service, nullptr);
+  ASSERT_NE(service->menu(), nullptr);
+  QStringList items;
+  for (QAction* a : service->menu()->actions())
+    if (!a->isSeparator() && a->isEnabled()) items << a->text();
+  EXPECT_EQ(items, (QStringList{QStringLiteral(u"Список отличий"), QStringLiteral(u"Сравнить два файла…"),
+                                QStringLiteral(u"Отчёт…"), QStringLiteral(u"Папка резервных копий")}));
+  // It overlaps none of the design's controls in frm_prg.
+  for (QWidget* other : Window()->Panels().frm_prg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == service || !other->isVisibleTo(Window())) continue;
+    EXPECT_FALSE(other->geometry().intersects(service->geometry())) << other->metaObject()->className();
+  }
+
+  Service().ShowReport();
+  ParamReportWindow* report = Service().ReportWindow();
+  ASSERT_NE(report, nullptr);
+  EXPECT_TRUE(report->Preview()->toPlainText().contains(QStringLiteral(u"Стартовые обороты (об/мин)")));
+  const QString pdf = m_dir.filePath(QStringLiteral("report.pdf"));
+  ASSERT_TRUE(report->SavePdf(pdf));
+  QFile f(pdf);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.read(5) == QByteArrayLiteral("%PDF-"));
+  const QString html = m_dir.filePath(QStringLiteral("report.html"));
+  ASSERT_TRUE(report->SaveHtml(html));
+  EXPECT_FALSE(report->SavePdf(m_dir.filePath(QStringLiteral("no/such/folder/report.pdf"))));
+}
+
+}  // namespace
+}  // namespace zart::ui
