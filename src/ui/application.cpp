@@ -1,7 +1,9 @@
 #include "ui/application.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
@@ -56,6 +58,13 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   m_portState = std::make_unique<PortDialogState>();
 
   m_service = std::make_unique<ServiceTools>(*m_cycle, *m_window);
+  // "Быстрый обмен" in the Сервис menu is the port dialog's check box, at
+  // hand without opening the dialog; the menu shows the state in force.
+  QAction* fast = m_window->ServiceMenu()->addAction(QStringLiteral(u"&Быстрый обмен"));
+  fast->setObjectName(QStringLiteral("mnu_fast_exchange"));
+  fast->setCheckable(true);
+  QObject::connect(fast, &QAction::triggered, m_window.get(), [this](bool on) { SetFastExchange(on); });
+  QObject::connect(m_window->ServiceMenu(), &QMenu::aboutToShow, fast, [this, fast] { fast->setChecked(FastExchange()); });
   m_cycle->SetStatusHandler([this](const link::RxStore& rx) {
     m_logic->DecodeStatus(rx);
     m_service->OnStatusReply(rx);
