@@ -5,12 +5,12 @@
 #
 #   tools/screenshot-params.sh [BUILD_DIR]     (default: build)
 #
-# Builds nothing: BUILD_DIR/bin must hold e2e_param_window_tests.
+# Builds nothing: BUILD_DIR/bin must hold e2e_tests.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-build}
 [[ $build = /* ]] || build="$root/$build"
-test="$build/bin/e2e_param_window_tests"
+test="$build/bin/e2e_tests"
 [[ -x $test ]] || { echo "missing $test: build it first" >&2; exit 1; }
 QT_QPA_PLATFORM=offscreen ZART_PARAM_SCREENSHOT="$root/docs/param-window.png" \
   "$test" --gtest_filter='*ReadAllFillsEveryBox*'
