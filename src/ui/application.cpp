@@ -140,12 +140,13 @@ void Application::mnu_settings_Click() {
     m_portDialog->activateWindow();
     return;
   }
+  // While the user chooses a port, nothing reopens a vanished one behind
+  // the dialog's back; that starts with the probe the dialog runs as it is
+  // built, which lets timers fire between ports.
+  m_reconnector->SetEnabled(false);
   auto* dialog = new PortDialog(*m_port, *m_settings, *m_window, *m_portState, nullptr);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   m_portDialog = dialog;
-  // While the user chooses a port, nothing reopens a vanished one behind
-  // the dialog's back.
-  m_reconnector->SetEnabled(false);
   QObject::connect(dialog, &QObject::destroyed, m_window.get(), [this] { m_reconnector->SetEnabled(true); });
   QObject::connect(dialog, &QDialog::accepted, m_window.get(),
                    [this] { m_timer->SetFastExchange(m_settings->FastExchange()); });

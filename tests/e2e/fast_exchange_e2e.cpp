@@ -125,9 +125,3 @@ INSTANTIATE_TEST_SUITE_P(Faults, FastExchangeE2e,
 
 }  // namespace
 }  // namespace zart::params
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QStringList>
 
 #include "../support/fake_link_view.h"
@@ -41,18 +43,6 @@ class FakeHost : public StartUpHost {
   FakeSerialPort& m_port;
 };
 
-/// A port whose every opening is refused for lack of permission.
-class NoPermissionPort : public FakeSerialPort {
- public:
-  link::OpenResult Open() override {
-    link::OpenResult r;
-    r.status = link::OpenResult::Status::unavailable;
-    r.reason = QStringLiteral("/dev/ttyUSB0: Permission denied");
-    r.permissionDenied = true;
-    return r;
-  }
-};
-
 class MainWindowLogicTest : public ::testing::Test {
  protected:
   FakeSerialPort port;
@@ -84,9 +74,13 @@ TEST_F(MainWindowLogicTest, FreePortStartsWithoutAnyMessage) {
 struct FailureCase {
   const char* name;
   int comPort;
-  bool busy;
+  bool busy, denied;
   const char16_t* text;
+  const char* detail;  // how the details begin
+  bool dialoutHint;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class StartUpFailureTest : public MainWindowLogicTest, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -94,6 +88,7 @@ TEST_P(StartUpFailureTest, CancelEndsBeforeTheWindowShows) {
   const FailureCase& c = GetParam();
   port.openable = {};
   if (c.busy) port.busy = {c.comPort};
+  if (c.denied) port.denied = {c.comPort};
   host.comPort = c.comPort;
 
   EXPECT_FALSE(logic.StartUp());
@@ -103,7 +98,8 @@ TEST_P(StartUpFailureTest, CancelEndsBeforeTheWindowShows) {
   EXPECT_EQ(box.text, QString::fromUtf16(c.text));
   EXPECT_EQ(box.buttons, settings::Message::Buttons::ok_cancel);
   EXPECT_EQ(box.icon, settings::Message::Icon::error);
-  EXPECT_FALSE(box.detail.isEmpty());
+  EXPECT_TRUE(box.detail.startsWith(QLatin1String(c.detail))) << box.detail.toStdString();
+  EXPECT_EQ(box.detail.contains(QStringLiteral("usermod -aG dialout")), c.dialoutHint);
   EXPECT_FALSE(host.steps.contains(QStringLiteral("dialog")));
   EXPECT_FALSE(host.steps.contains(QStringLiteral("show")));
   EXPECT_FALSE(host.steps.contains(QStringLiteral("timer")));
@@ -111,29 +107,14 @@ TEST_P(StartUpFailureTest, CancelEndsBeforeTheWindowShows) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ports, StartUpFailureTest,
-    ::testing::Values(FailureCase{"Busy", 3, true, u"Порт COM3 занят другим приложением\r\nВыберите другой порт"},
-                      FailureCase{"Missing", 5, false, u"Порт COM5 не доступен\r\nВыберите другой порт"},
-                      FailureCase{"RejectedNumber", 0, false, u"Порт COM0 не доступен\r\nВыберите другой порт"}),
+    ::testing::Values(FailureCase{"Busy", 3, true, false, u"Порт COM3 занят другим приложением\r\nВыберите другой порт",
+                                  "/dev/fake3: Device or resource busy", false},
+                      FailureCase{"Missing", 5, false, false, u"Порт COM5 не доступен\r\nВыберите другой порт",
+                                  "/dev/fake5: No such file", false},
+                      FailureCase{"PermissionDeniedAddsTheDialoutHint", 5, false, true,
+                                  u"Порт COM5 не доступен\r\nВыберите другой порт", "/dev/fake5: Permission denied\n", true},
+                      FailureCase{"RejectedNumber", 0, false, false, u"Порт COM0 не доступен\r\nВыберите другой порт", "", false}),
     [](const ::testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });
-
-TEST_F(MainWindowLogicTest, BusyPortDetailCarriesTheSystemsReason) {
-  port.busy = {3};
-  host.comPort = 3;
-  logic.StartUp();
-  ASSERT_EQ(prompter.asked.size(), 1u);
-  EXPECT_EQ(prompter.asked[0].detail, QStringLiteral("/dev/fake3: Device or resource busy"));
-}
-
-TEST_F(MainWindowLogicTest, PermissionRefusedAddsTheDialoutHint) {
-  NoPermissionPort denied;
-  FakeHost deniedHost{denied};
-  link::ExchangeCycle deniedCycle{denied, linkView};
-  MainWindowLogic deniedLogic{deniedCycle, denied, prompter, deniedHost, statusView};
-  deniedLogic.StartUp();
-  ASSERT_EQ(prompter.asked.size(), 1u);
-  EXPECT_TRUE(prompter.asked[0].detail.startsWith(QStringLiteral("/dev/ttyUSB0: Permission denied\n")));
-  EXPECT_TRUE(prompter.asked[0].detail.contains(QStringLiteral("usermod -aG dialout")));
-}
 
 TEST_F(MainWindowLogicTest, OkAfterFailedOpenRunsDialogThenGoesOnInWhateverStateItLeft) {
   port.openable = {2};
@@ -190,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(Buttons, CommandTest,
                          ::testing::Values(std::pair{0, std::vector{7, 6, 1, 0x92, 0x12, 0x38, 0x24, 0xCF}},
                                            std::pair{1, std::vector{7, 6, 1, 0x92, 0x45, 0x69, 0xDB, 0x03}},
                                            std::pair{2, std::vector{7, 6, 1, 0x92, 0x78, 0x9A, 0x8B, 0xD6}},
-                                           std::pair{3, std::vector{7, 6, 1, 0x92, 0xAB, 0xC4, 0x57, 0x1E}}));
+                                           std::pair{3, std::vector{7, 6, 1, 0x92, 0xAB, 0xC4, 0x57, 0x1E}}),
+                         [](const auto& p) { return std::string(std::array{"Start", "Stop", "Acknowledge", "ProtectionOff"}[static_cast<std::size_t>(p.param.first)]); });
 
 TEST_F(MainWindowLogicTest, TwoClicksQueueTwoCommandsAheadOfIdleTraffic) {
   port.ForceOpen(true);

@@ -31,6 +31,8 @@ struct ValueCase {
   const char16_t* comma;  // and with a decimal comma
 };
 
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name; }
+
 class StatusValueTest : public StatusDecoderTest, public ::testing::WithParamInterface<ValueCase> {};
 
 TEST_P(StatusValueTest, ShowsValueInBothLocales) {
@@ -117,6 +119,8 @@ struct SignalCase {
   int litCell;
 };
 
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << "register " << c.reg << " lights cell " << c.litCell; }
+
 class SignalCellTest : public StatusDecoderTest, public ::testing::WithParamInterface<SignalCase> {};
 
 TEST_P(SignalCellTest, OneBitLightsExactlyItsCell) {
@@ -130,7 +134,8 @@ TEST_P(SignalCellTest, OneBitLightsExactlyItsCell) {
 
 INSTANTIATE_TEST_SUITE_P(Cells, SignalCellTest,
                          ::testing::Values(SignalCase{397, 0x0001, 0}, SignalCase{397, 0x0002, 1},
-                                           SignalCase{398, 0x0001, 16}, SignalCase{412, 0x8000, 255}));
+                                           SignalCase{398, 0x0001, 16}, SignalCase{412, 0x8000, 255}),
+                         [](const auto& p) { return "Cell" + std::to_string(p.param.litCell); });
 
 TEST_F(StatusDecoderTest, FaultWordsZeroAndOneFromTheLastTwoRegisters) {
   Decode(StatusBlock().Set(423, 0x1A).Set(424, 0xFFFF));

@@ -26,7 +26,8 @@ class UnderLocale : public ::testing::TestWithParam<QLocale::Language> {
   void TearDown() override { QLocale::setDefault(QLocale::c()); }
 };
 
-INSTANTIATE_TEST_SUITE_P(PointAndComma, UnderLocale, ::testing::Values(QLocale::English, QLocale::Russian));
+INSTANTIATE_TEST_SUITE_P(PointAndComma, UnderLocale, ::testing::Values(QLocale::English, QLocale::Russian),
+                         [](const auto& p) { return QLocale::languageToCode(p.param).toStdString(); });
 
 TEST_P(UnderLocale, ParseNumberReadsTheLeadingNumber) {
   struct Case {

@@ -12,11 +12,13 @@ namespace zart::testing {
 
 /// A serial port that plays scripted bytes and records what was written.
 /// Port numbers in `openable` open; those in `busy` fail as held by another
-/// program; all others fail as not available.
+/// program, those in `denied` for lack of permission; all others fail as
+/// not available.
 class FakeSerialPort : public link::SerialPort {
  public:
   std::set<int> openable{1};
   std::set<int> busy;
+  std::set<int> denied;
   std::deque<int> incoming;                      // bytes "received", oldest first
   std::vector<std::vector<std::uint8_t>> written;  // frames written, in order
   int openCalls = 0;
@@ -38,6 +40,10 @@ class FakeSerialPort : public link::SerialPort {
     } else if (busy.count(m_number)) {
       r.status = link::OpenResult::Status::busy;
       r.reason = DevicePath(m_number) + QStringLiteral(": Device or resource busy");
+    } else if (denied.count(m_number)) {
+      r.status = link::OpenResult::Status::unavailable;
+      r.reason = DevicePath(m_number) + QStringLiteral(": Permission denied");
+      r.permissionDenied = true;
     } else if (!openable.count(m_number)) {
       r.status = link::OpenResult::Status::unavailable;
       r.reason = DevicePath(m_number) + QStringLiteral(": No such file or directory");

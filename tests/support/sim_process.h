@@ -77,7 +77,7 @@ class SimProcess {
   QString Folder() const { return m_dir.path(); }
   QProcess& Process() { return m_process; }
 
- private:
+  /// The simulator's next line of output; empty on time-out.
   QString ReadLine(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_process.canReadLine() && !deadline.hasExpired()) {
@@ -86,6 +86,7 @@ class SimProcess {
     return m_process.canReadLine() ? QString::fromUtf8(m_process.readLine()) : QString();
   }
 
+ private:
   QString m_binary;
   QTemporaryDir m_dir;
   QProcess m_process;

@@ -9,21 +9,17 @@
 #include <QTest>
 #include <QTimer>
 
-#include "../support/fake_link_view.h"
-#include "../support/fake_serial_port.h"
 #include "link/exchange_cycle.h"
-#include "monitor_fakes.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
+#include "support/fake_link_view.h"
+#include "support/fake_serial_port.h"
+#include "support/scripted_prompter.h"
 #include "ui/port_dialog.h"
 #include "ui/port_dialog_state.h"
 
 namespace zart::ui {
 namespace {
-
-using testing::FakeLinkView;
-using testing::FakePrompter;
-using testing::FakeSerialPort;
 
 class PortDialogTest : public ::testing::Test {
  protected:
@@ -37,15 +33,13 @@ class PortDialogTest : public ::testing::Test {
     port.Open();
     view.statusHistory.clear();
   }
-  std::unique_ptr<PortDialog> Open() {
-    return std::make_unique<PortDialog>(port, settings, view, state);
-  }
-  QStringList Entries(const PortDialog& dialog) const {
+  std::unique_ptr<PortDialog> Open() { return std::make_unique<PortDialog>(port, settings, view, state); }
+  static QStringList Entries(const PortDialog& dialog) {
     QStringList list;
     for (int i = 0; i < dialog.PortList()->count(); ++i) list << dialog.PortList()->itemText(i);
     return list;
   }
-  void Pick(PortDialog& dialog, const QString& entry) {
+  static void Pick(PortDialog& dialog, const QString& entry) {
     const int i = dialog.PortList()->findText(entry);
     ASSERT_GE(i, 0) << entry.toStdString();
     dialog.PortList()->setCurrentIndex(i);
@@ -56,100 +50,91 @@ class PortDialogTest : public ::testing::Test {
   }
 
   QTemporaryDir folder;
-  FakeSerialPort port;
-  FakeLinkView view;
-  FakePrompter prompter;
+  testing::FakeSerialPort port;
+  testing::FakeLinkView view;
+  testing::ScriptedPrompter prompter;
   settings::SettingsFile settings{folder.path(), view, prompter};
   PortDialogState state;
 };
 
-TEST_F(PortDialogTest, NothingOpenableStoresZeroAndReportsNoPort) {
-  StartOn(1, {});
-  auto dialog = Open();
-  EXPECT_TRUE(Entries(*dialog).isEmpty());
-  EXPECT_EQ(dialog->PortList()->currentText(), QStringLiteral(u"Выберите порт"));
+enum class Finish { ok, cancel, closeBox };
 
-  dialog->OkButton()->click();
-  EXPECT_EQ(settings.ComPort(), 0);
-  EXPECT_EQ(StoredPort(), QStringLiteral("0"));
-  EXPECT_FALSE(port.IsOpen());
-  // Port 0 is refused, and the opening on the last accepted number fails too.
-  EXPECT_EQ(view.statusHistory.count(QStringLiteral(u"Порт не выбран")), 2);
+struct Situation {
+  const char* name;
+  int comPort;
+  std::set<int> openable, busy;
+  QStringList listed;  // entries of the list when it opens
+  const char* pick;    // entry the user picks, or nullptr
+  Finish finish;
+  int stored;    // COM= in the file afterwards
+  int openPort;  // the port open afterwards, 0 for none
+};
+
+std::ostream& operator<<(std::ostream& os, const Situation& s) { return os << s.name; }
+
+class PortDialogSituation : public PortDialogTest, public ::testing::WithParamInterface<Situation> {};
+
+TEST_P(PortDialogSituation, ListsPicksAndStores) {
+  const Situation& s = GetParam();
+  StartOn(s.comPort, s.openable, s.busy);
+  auto dialog = Open();
+  EXPECT_EQ(Entries(*dialog), s.listed);
+  if (s.pick) {
+    Pick(*dialog, QString::fromLatin1(s.pick));
+    EXPECT_EQ(port.PortNumber(), QString::fromLatin1(s.pick).mid(3).toInt()) << "picking switches the live port";
+    EXPECT_EQ(StoredPort(), QString::number(s.comPort)) << "only OK writes the file";
+  }
+  view.slaveAddress = 9;
+  if (s.finish == Finish::ok) dialog->OkButton()->click();
+  if (s.finish == Finish::cancel) dialog->CancelButton()->click();
+  if (s.finish == Finish::closeBox) {
+    dialog->show();
+    dialog->close();
+  }
+  EXPECT_EQ(StoredPort(), QString::number(s.stored));
+  EXPECT_EQ(settings.ComPort(), s.stored);
+  EXPECT_EQ(port.IsOpen() ? port.PortNumber() : 0, s.openPort);
+  if (s.pick) {
+    EXPECT_EQ(state.port_confirmed, s.finish == Finish::ok);
+  }
+  if (s.finish == Finish::ok && s.stored) {
+    EXPECT_EQ(settings::ReadIniKey(settings.Path(), QStringLiteral("KZR config"), QStringLiteral("MBSLAD"), {}),
+              QStringLiteral("9"));
+  }
+  if (s.finish != Finish::ok) {
+    EXPECT_TRUE(view.statusHistory.isEmpty());
+  }
   EXPECT_TRUE(prompter.asked.empty());
 }
 
-TEST_F(PortDialogTest, BusyConfiguredPortIsLeftOutAndStaysClosed) {
-  StartOn(3, {1, 2}, {3});
-  auto dialog = Open();
-  EXPECT_EQ(Entries(*dialog), (QStringList{QStringLiteral("COM1"), QStringLiteral("COM2")}));
-  EXPECT_EQ(dialog->PortList()->currentIndex(), -1);
-  EXPECT_EQ(dialog->SelectedPort(), 0);
-  EXPECT_FALSE(port.IsOpen());
+const QString C1 = QStringLiteral("COM1"), C2 = QStringLiteral("COM2"), C5 = QStringLiteral("COM5"),
+              C12 = QStringLiteral("COM12"), C16 = QStringLiteral("COM16");
 
-  Pick(*dialog, QStringLiteral("COM2"));
-  EXPECT_TRUE(port.IsOpen());
-  EXPECT_EQ(port.PortNumber(), 2);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Situations, PortDialogSituation,
+    ::testing::Values(
+        Situation{"NothingOpenableStoresZero", 1, {}, {}, {}, nullptr, Finish::ok, 0, 0},
+        Situation{"BusyPortInForceIsLeftOutAndAnotherPicked", 3, {1, 2}, {3}, {C1, C2}, "COM2", Finish::ok, 2, 2},
+        Situation{"OnlyOpenablePortsUpToSixteen", 1, {1, 5, 16, 17, 40}, {}, {C1, C5, C16}, nullptr, Finish::cancel, 1, 1},
+        Situation{"PickedPortIsStoredByOk", 1, {1, 12}, {}, {C1, C12}, "COM12", Finish::ok, 12, 12},
+        Situation{"CancelGoesBackToThePortInUse", 1, {1, 12}, {}, {C1, C12}, "COM12", Finish::cancel, 1, 1},
+        Situation{"CloseBoxGoesBackToThePortInUse", 1, {1, 12}, {}, {C1, C12}, "COM12", Finish::closeBox, 1, 1},
+        Situation{"OkUntouchedStoresThePortInUse", 2, {1, 2}, {}, {C1, C2}, nullptr, Finish::ok, 2, 2},
+        Situation{"OkWithThePortInForceUnlistedStoresZero", 3, {1, 2}, {}, {C1, C2}, nullptr, Finish::ok, 0, 0}),
+    [](const ::testing::TestParamInfo<Situation>& p) { return std::string(p.param.name); });
 
-TEST_F(PortDialogTest, ListsOnlyOpenablePortsUpToSixteenWithTheirDevices) {
-  StartOn(1, {1, 5, 16, 17, 40});
+TEST_F(PortDialogTest, NoPortStatusPreselectionAndTooltips) {
+  StartOn(1, {});
+  Open()->OkButton()->click();
+  // Port 0 is refused, and the opening on the last accepted number fails too.
+  EXPECT_EQ(view.statusHistory.count(QStringLiteral(u"Порт не выбран")), 2);
+
+  StartOn(5, {1, 5});
   auto dialog = Open();
-  EXPECT_EQ(Entries(*dialog), (QStringList{QStringLiteral("COM1"), QStringLiteral("COM5"), QStringLiteral("COM16")}));
+  EXPECT_EQ(dialog->PortList()->currentText(), QStringLiteral("COM5"));
   EXPECT_EQ(dialog->PortList()->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/fake5"));
-  // The port in force is preselected and open again after probing.
-  EXPECT_EQ(dialog->PortList()->currentText(), QStringLiteral("COM1"));
-  EXPECT_TRUE(port.IsOpen());
-  EXPECT_EQ(port.PortNumber(), 1);
-}
-
-TEST_F(PortDialogTest, PickingComTwelveSwitchesTheLivePortAndOkStoresIt) {
-  StartOn(1, {1, 12});
-  auto dialog = Open();
-  Pick(*dialog, QStringLiteral("COM12"));
-  EXPECT_TRUE(port.IsOpen());
-  EXPECT_EQ(port.PortNumber(), 12);
-  EXPECT_EQ(StoredPort(), QStringLiteral("1"));  // only OK writes the file
-
-  view.slaveAddress = 9;
-  dialog->OkButton()->click();
-  EXPECT_EQ(settings.ComPort(), 12);
-  EXPECT_EQ(StoredPort(), QStringLiteral("12"));
-  EXPECT_EQ(settings::ReadIniKey(settings.Path(), QStringLiteral("KZR config"), QStringLiteral("MBSLAD"), QString()),
-            QStringLiteral("9"));
-  EXPECT_TRUE(port.IsOpen());
-  EXPECT_EQ(port.PortNumber(), 12);
-  EXPECT_TRUE(state.port_confirmed);
-}
-
-TEST_F(PortDialogTest, CancelAndCloseBoxGoBackToThePortInUse) {
-  for (bool closeBox : {false, true}) {
-    SCOPED_TRACE(closeBox ? "close box" : "Отмена");
-    StartOn(1, {1, 12});
-    auto dialog = Open();
-    Pick(*dialog, QStringLiteral("COM12"));
-    if (closeBox) {
-      dialog->show();
-      dialog->close();
-    } else {
-      dialog->CancelButton()->click();
-    }
-    EXPECT_EQ(settings.ComPort(), 1);
-    EXPECT_EQ(StoredPort(), QStringLiteral("1"));
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.PortNumber(), 1);
-    EXPECT_FALSE(state.port_confirmed);
-    EXPECT_TRUE(view.statusHistory.isEmpty());
-  }
-}
-
-TEST_F(PortDialogTest, OkWithoutTouchingTheListStoresTheCurrentPortOrZero) {
-  StartOn(2, {1, 2});
-  Open()->OkButton()->click();
-  EXPECT_EQ(StoredPort(), QStringLiteral("2"));
-
-  StartOn(3, {1, 2});  // the port in force is not listed: nothing selected
-  Open()->OkButton()->click();
-  EXPECT_EQ(StoredPort(), QStringLiteral("0"));
+  dialog->PortList()->lineEdit()->setText(QStringLiteral("COM7"));
+  EXPECT_EQ(dialog->SelectedPort(), 0) << "typed text is no selection";
 }
 
 TEST_F(PortDialogTest, OpensWithFocusOnOkAndTabsToCancelThenTheList) {
@@ -162,16 +147,8 @@ TEST_F(PortDialogTest, OpensWithFocusOnOkAndTabsToCancelThenTheList) {
   QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(dialog->focusWidget(), dialog->CancelButton());
   QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
-  QWidget* afterCancel = dialog->focusWidget();
-  EXPECT_TRUE(afterCancel == dialog->PortList() || dialog->PortList()->isAncestorOf(afterCancel));
+  EXPECT_TRUE(dialog->focusWidget() == dialog->PortList() || dialog->PortList()->isAncestorOf(dialog->focusWidget()));
   dialog->close();
-}
-
-TEST_F(PortDialogTest, TypedTextIsNoSelection) {
-  StartOn(1, {1, 2});
-  auto dialog = Open();
-  dialog->PortList()->lineEdit()->setText(QStringLiteral("COM7"));
-  EXPECT_EQ(dialog->SelectedPort(), 0);
 }
 
 TEST_F(PortDialogTest, ConfirmationOutlivesTheDialog) {
@@ -180,14 +157,11 @@ TEST_F(PortDialogTest, ConfirmationOutlivesTheDialog) {
   Pick(*first, QStringLiteral("COM2"));
   first->OkButton()->click();
   first.reset();
-
-  // Opened again and closed by its box: the confirmed port stays.
-  auto second = Open();
+  auto second = Open();  // opened again and closed by its box: the confirmed port stays
   EXPECT_EQ(second->PortList()->currentText(), QStringLiteral("COM2"));
   second->show();
   second->close();
   EXPECT_TRUE(state.port_confirmed);
-  EXPECT_EQ(settings.ComPort(), 2);
   EXPECT_EQ(port.PortNumber(), 2);
 }
 

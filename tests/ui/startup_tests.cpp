@@ -26,16 +26,6 @@ TEST(StartUpTest, NoSettingsFileCreatesItAndOpensPortOne) {
   EXPECT_TRUE(fx.app->Window().isVisible());
 }
 
-TEST(StartUpTest, CancelInThePortBoxEndsBeforeTheWindowShows) {
-  AppFixture fx(3, {1}, {3});
-  EXPECT_FALSE(fx.app->Start());
-  ASSERT_EQ(fx.prompter->asked.size(), 1u);
-  EXPECT_EQ(fx.prompter->asked[0].text, QStringLiteral(u"Порт COM3 занят другим приложением\r\nВыберите другой порт"));
-  EXPECT_FALSE(fx.app->Window().isVisible());
-  EXPECT_FALSE(fx.app->Timer().IsActive());
-  EXPECT_EQ(fx.app->OpenPortDialog(), nullptr);
-}
-
 TEST(StartUpTest, OkOpensThePortDialogModallyAndStartUpGoesOn) {
   AppFixture fx(5, {1, 2});
   fx.prompter->answers = {Answer::ok};

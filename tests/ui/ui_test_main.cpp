@@ -3,8 +3,10 @@
 #include <QStandardPaths>
 #include <QApplication>
 
+// One QApplication for all window tests, on the offscreen platform so that
+// they run without a display (test discovery runs without the test's
+// environment).
 int main(int argc, char** argv) {
-  // Test discovery runs the binary without the test's environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   // Backups taken before writes go to a test folder, not the user's documents.

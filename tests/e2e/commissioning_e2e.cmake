@@ -1,6 +1,0 @@
-add_executable(e2e_commissioning_tests ${CMAKE_CURRENT_LIST_DIR}/commissioning_e2e.cpp)
-target_include_directories(e2e_commissioning_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(e2e_commissioning_tests PRIVATE zart::ui_param zart::serial GTest::gtest zart::warnings)
-target_compile_definitions(e2e_commissioning_tests PRIVATE ZART_SIM_PATH="$<TARGET_FILE:zart-sim>")
-add_dependencies(e2e_commissioning_tests zart-sim)
-gtest_discover_tests(e2e_commissioning_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -1,0 +1,727 @@
+// End to end: the real program over a real QSerialPort against zart-sim on
+// a pseudo-terminal. Every scenario is a row: the simulator's options, how
+// much of the program runs, and a short script of steps and checks. The
+// fault scenarios (line noise, the device pulled out, start-up failures,
+// hostile files, refused and killed saves) each keep a row.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTest>
+
+#include "e2e_rig.h"
+#include "params/box_colors.h"
+#include "params/conversions.h"
+#include "params/fake_param_boxes.h"
+#include "params/param_files.h"
+#include "settings/ini_file.h"
+#include "settings/windows1251.h"
+#include "support/unprivileged_run.h"
+#include "ui/file_chooser.h"
+#include "ui/param_box.h"
+#include "ui/port_dialog.h"
+
+namespace zart::ui {
+namespace {
+
+using namespace params;  // box colours and the catalogue
+using testing::Rig;
+using Bytes = std::vector<std::uint8_t>;
+constexpr int kReadAll = 131;
+
+struct Scenario {
+  const char* name;
+  Rig::Mode mode;
+  std::function<void(Rig&)> script;
+  QStringList simArgs = {};
+};
+
+std::ostream& operator<<(std::ostream& os, const Scenario& s) { return os << s.name; }
+
+class E2e : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(E2e, Runs) {
+  Rig rig;
+  ASSERT_TRUE(rig.Start(GetParam().simArgs, GetParam().mode)) << "the simulator or the port did not come up";
+  GetParam().script(rig);
+}
+
+std::string Name(const ::testing::TestParamInfo<Scenario>& p) { return p.param.name; }
+
+// ---- The link and the live display ----------------------------------------
+
+const Scenario kLink[] = {
+    {"StatusReadAndHeartbeatAlternateWithExactFrames", Rig::Mode::core,
+     [](Rig& r) {
+       ASSERT_TRUE(r.RunUntil([&] { return r.port.written.size() >= 6; }, 3000));
+       EXPECT_EQ(r.port.written[0], (Bytes{0x07, 0x04, 0x01, 0x2C, 0x00, 0x7D, 0xF0, 0x78}));
+       EXPECT_EQ(r.port.written[1], (Bytes{0x07, 0x10, 0x01, 0x90, 0x00, 0x02, 0x04, 0x00, 0x01, 0x00, 0x00, 0xB8, 0x1B}));
+       for (std::size_t i = 2; i < r.port.written.size(); ++i) EXPECT_EQ(r.port.written[i][1], i % 2 ? 0x10 : 0x04) << i;
+       EXPECT_TRUE(r.LinkUp());
+     },
+     {QStringLiteral("--wire-timing")}},
+    {"SilentStretchRepeatsTheRequestThenResumes", Rig::Mode::core,
+     [](Rig& r) {
+       ASSERT_TRUE(r.RunUntil([&] { return r.statusReplies >= 1; }, 3000));
+       r.Control("fault silent on");
+       r.port.written.clear();
+       r.Wait(1000);
+       EXPECT_EQ(r.view.status, link::ExchangeCycle::NoAnswerMessage());
+       ASSERT_GE(r.port.written.size(), 5u);
+       for (std::size_t i = 2; i < r.port.written.size(); ++i) EXPECT_EQ(r.port.written[i], r.port.written[1]);
+       r.Control("fault silent off");
+       const int before = r.statusReplies;
+       ASSERT_TRUE(r.RunUntil([&] { return r.statusReplies >= before + 2; }, 3000));
+       EXPECT_TRUE(r.LinkUp());
+     }},
+    {"RefusedCommandIsReportedAndDropped", Rig::Mode::core,
+     [](Rig& r) {
+       ASSERT_TRUE(r.RunUntil([&] { return r.statusReplies >= 1; }, 3000));
+       ASSERT_TRUE(r.cycle.EnqueueRequest(link::FC_WRITE_SINGLE_REGISTER, {0x01, 0x92, 0x00, 0x01}));
+       const auto exceptions = r.cycle.Counters().exceptionReplies;
+       ASSERT_TRUE(r.RunUntil([&] { return r.cycle.Counters().exceptionReplies > exceptions; }, 3000));
+       EXPECT_TRUE(r.view.statusHistory.contains(link::ExchangeCycle::LinkUpMessage() +
+                                                 QStringLiteral(u" Нарушение протокола, код: 3")));
+       const int before = r.statusReplies;
+       ASSERT_TRUE(r.RunUntil([&] { return r.statusReplies > before; }, 3000));
+     }},
+    {"StartRaisesTheEngineSpeedShownAndABlockGreysTheParametersMenu", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       MainWindow& w = r.app->Window();
+       const auto label = [&w](const char* name) { return w.findChild<QLabel*>(QLatin1String(name)); };
+       const auto speed = [&] { return label("lbl_eng_rpm")->text().trimmed().toInt(); };
+       ASSERT_TRUE(r.RunUntil([&] { return label("lbl_object")->text() != QStringLiteral("-"); }, 5000));
+       EXPECT_EQ(label("lbl_object")->text(), QStringLiteral(u"ДГУ"));
+       EXPECT_TRUE(w.LampLit(3)) << "Готов";
+       QTest::mouseClick(w.CommandButton(0), Qt::LeftButton);
+       ASSERT_TRUE(r.RunUntil([&] { return speed() > 200 && w.LampLit(2); }, 8000)) << "engine speed " << speed();
+       EXPECT_NE(label("lbl_tr_id")->text(), QStringLiteral("-"));
+
+       r.Control("block on");
+       EXPECT_TRUE(r.RunUntil([&] { return !w.ParamMenu()->isEnabled(); }, 3000));
+       EXPECT_TRUE(label("lbl_modbus_off")->isVisible());
+       r.Control("block off");
+       EXPECT_TRUE(r.RunUntil([&] { return w.ParamMenu()->isEnabled(); }, 3000));
+       EXPECT_TRUE(r.LinkUp());
+     }},
+};
+INSTANTIATE_TEST_SUITE_P(Link, E2e, ::testing::ValuesIn(kLink), Name);
+
+// ---- Parameter transfers through the parameters window --------------------
+
+/// What box k must show for the image's bytes.
+QString Expected(const ParamCatalogue& cat, const QByteArray& image, int k) {
+  const auto s = static_cast<std::size_t>(k);
+  const int a = cat.par_addr[s];
+  const int n = cat.par_size[s];
+  if (cat.IsText(k)) return settings::DecodeWindows1251(image.mid(a, n).split('\0').front());
+  std::int64_t u = 0;
+  for (int i = 0; i < n; ++i) u = u * 256 + static_cast<std::uint8_t>(image[a + i]);
+  const double scale = cat.par_scale[s];
+  if (scale < 0 && u >= (std::int64_t{1} << (8 * n - 1))) u -= std::int64_t{1} << (8 * n);
+  return FormatParamValue(static_cast<std::int32_t>(u), scale < 0 ? -scale : scale);
+}
+
+const Scenario kParams[] = {
+    {"ReadAllShowsTheImageAndWriteAllChangesExactlyTheEditedBytesAndMovesTheController", Rig::Mode::core,
+     [](Rig& r) {
+       QLocale::setDefault(QLocale(QLocale::Russian));  // the user's comma must survive the round trip
+       const QByteArray before = r.SimImage();
+       ASSERT_EQ(before.size(), 4096);
+       r.Params().OpenParamWindow();
+       ASSERT_TRUE(r.RunTransfer());
+       EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
+       for (int k = 0; k < kSlotCount; ++k) ASSERT_EQ(r.Window().Text(k), Expected(r.Params().Catalogue(), before, k)) << k;
+
+       struct Edit {
+         int slot;
+         const char16_t* text;
+         Bytes bytes;  // what the EEPROM must then hold
+       };
+       const Edit edits[] = {
+           {2, u"1500", {75}},                            // ×20
+           {41, u"12,5", {125}},                          // ×0.1, comma
+           {37, u"-5", {0xFB}},                           // signed byte
+           {10, u"70000", {0xFF, 0xFF}},                  // clamped to 65535
+           {305, u"-12.3", {0xFF, 0x85}},                 // signed 16 bits ×0.1
+           {89, u"Тест", {0xD2, 0xE5, 0xF1, 0xF2, 0, 0, 0, 0, 0, 0, 0, 0}},
+           {93, u"Длинное", {0xC4, 0xEB, 0xE8, 0xED}},    // cut to the 4-byte slot
+           {1207, u"abc", {0}},                           // no number: 0
+           {23, u"9", {9}},                               // the controller's own address
+       };
+       QByteArray expected = before;
+       for (const Edit& e : edits) {
+         r.Window().SetText(e.slot, QString::fromUtf16(e.text));
+         const int a = r.Params().Catalogue().par_addr[static_cast<std::size_t>(e.slot)];
+         for (std::size_t i = 0; i < e.bytes.size(); ++i) expected[a + static_cast<qsizetype>(i)] = static_cast<char>(e.bytes[i]);
+       }
+       r.Window().cmd_writeall()->click();
+       EXPECT_EQ(r.Editor().Progress().total, kReadAll + 2);
+       ASSERT_TRUE(r.RunTransfer());
+       const QByteArray after = r.SimImage();
+       ASSERT_EQ(after.size(), 4096);
+       for (int a = 0; a < 4096; ++a) ASSERT_EQ(after[a], expected[a]) << "EEPROM byte " << a;
+       EXPECT_EQ(r.Window().Text(10), QStringLiteral("65535 "));  // the echoes show what was stored
+       EXPECT_EQ(r.Window().Text(41), QStringLiteral("12,5 "));
+       EXPECT_EQ(r.Window().Text(93), QStringLiteral(u"Длин"));
+       EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
+       // The tool follows the controller to its new address.
+       EXPECT_EQ(r.view.slaveAddress, 9);
+       const int replies = r.statusReplies;
+       ASSERT_TRUE(r.RunUntil([&] { return r.statusReplies >= replies + 2; }, 3000));
+       EXPECT_TRUE(r.LinkUp());
+       QLocale::setDefault(QLocale::c());
+     }},
+    {"ReadAllFillsEveryBoxThenEnterWritesOneSlotAndFilesRoundTrip", Rig::Mode::core,
+     [](Rig& r) {
+       r.Params().OpenParamWindow();
+       ASSERT_TRUE(r.Window().isVisible());
+       ASSERT_TRUE(r.RunTransfer());
+       EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
+       // For the documentation (tools/screenshot-params.sh): the window after a read-all.
+       const QString shot = qEnvironmentVariable("ZART_PARAM_SCREENSHOT");
+       if (!shot.isEmpty()) {
+         r.Window().resize(r.Window().Twips().Px(27500), r.Window().Twips().Px(10300));
+         QCoreApplication::processEvents();
+         EXPECT_TRUE(r.Window().grab().save(shot));
+       }
+       ParamBox* box = r.Window().Panels().txt_par[2];  // "Стартовые обороты", scale 20
+       box->setText(QStringLiteral(u"1500"));
+       QTest::keyClick(box, Qt::Key_Return);
+       ASSERT_TRUE(r.RunUntil([&] { return r.Window().Color(2) == COLOR_FROM_EEPROM; }, 5000));
+       EXPECT_EQ(r.Window().Text(2), QStringLiteral(u"1500 "));
+       EXPECT_EQ(r.SimByte(258), 75);
+
+       const QString saved = r.Window().Text(89);
+       r.Window().Chooser().Text3()->setText(QStringLiteral(u"set.ini"));
+       r.Window().cmdSaveFile()->click();
+       ASSERT_TRUE(QFileInfo::exists(r.files.filePath(QStringLiteral(u"set.ini"))));
+       r.Window().SetText(89, QStringLiteral(u"другое"));
+       r.Window().cmdCompare()->click();
+       EXPECT_EQ(r.Window().Color(89), COLOR_DIFFERS_FROM_FILE);
+       EXPECT_EQ(r.Window().Color(90), COLOR_MATCHES_FILE);
+       r.Window().cmdReadFile()->click();
+       EXPECT_EQ(r.Window().Text(89), saved.trimmed());
+       EXPECT_TRUE(r.prompter.asked.empty());
+     }},
+};
+INSTANTIATE_TEST_SUITE_P(Params, E2e, ::testing::ValuesIn(kParams), Name);
+
+// ---- Line noise against a read-all ----------------------------------------
+
+/// Whatever the noise, no request is lost or asked twice out of turn, and
+/// once it stops the read-all ends with every box green.
+/// `completes`: the read-all gets through while the fault lasts;
+/// `rejects`: replies fail the CRC test meanwhile; `timingBound`: a late
+/// tick may let a reply through now and then.
+std::function<void(Rig&)> Noise(const char* fault, bool completes, bool rejects, bool timingBound = false) {
+  return [=](Rig& r) {
+    ASSERT_TRUE(r.RunUntil([&] { return r.statusReplies >= 1; }, 5000)) << "no link to the simulator";
+    r.Control(fault);
+    // Let the fault take hold of the idle traffic first: a status read stuck
+    // at the head of the queue must hold the read-all back, not be lost.
+    const auto mismatches = r.cycle.Counters().crcMismatches;
+    r.Wait(500);
+    r.Params().OpenParamWindow();
+    ASSERT_EQ(r.Editor().Progress().total, kReadAll);
+    if (!completes) {
+      r.Wait(1500);
+      EXPECT_GT(r.cycle.Counters().crcMismatches, mismatches);
+      if (!timingBound) {
+        EXPECT_EQ(r.Editor().Progress().answered, 0);
+        EXPECT_EQ(r.CountColor(COLOR_CHANGED), kSlotCount) << "nothing answered: every box still white";
+      }
+      r.Control("fault none");
+    }
+    ASSERT_TRUE(r.RunTransfer()) << r.Editor().Progress().answered << " of " << r.Editor().Progress().total;
+    EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
+    EXPECT_EQ(r.port.DistinctRuns(link::FC_EEPROM_READ).size(), static_cast<std::size_t>(kReadAll));
+    EXPECT_TRUE(r.port.RunsAreUnique(link::FC_EEPROM_READ)) << "a read was asked again after the queue had moved on";
+    EXPECT_LE(r.maxRxCount, link::RxStore::kMaxStored);
+    if (rejects) {
+      EXPECT_GT(r.cycle.Counters().crcMismatches, mismatches);
+    }
+    // The link never follows the address a reply claims to come from.
+    EXPECT_EQ(r.view.slaveAddress, 7);
+    for (const auto& frame : r.port.written) ASSERT_EQ(frame[0], 7);
+    const int before = r.statusReplies;
+    ASSERT_TRUE(r.RunUntil([&] { return r.statusReplies >= before + 2; }, 3000)) << "the live display stopped";
+  };
+}
+
+const QStringList kSeed{QStringLiteral("--seed"), QStringLiteral("5")};
+const Scenario kNoise[] = {
+    {"GarbageBeforeTheReply", Rig::Mode::core, Noise("fault garbage 7", false, true), kSeed},
+    // The second half arrives 50 ms after the tick that judges the first;
+    // only a tick late by more than that sees the whole reply.
+    {"ReplySplitAcrossTwoTicks", Rig::Mode::core, Noise("fault split 150", false, true, true), kSeed},
+    // The link does not check the slave address of a reply.
+    {"ReplyFromAnotherAddress", Rig::Mode::core, Noise("fault answer-as 9", true, false), kSeed},
+    // Only status replies are padded; the one at the head of the queue is
+    // cut to 256 bytes, fails and is repeated.
+    {"StatusReplyOf300Bytes", Rig::Mode::core, Noise("fault long 300", false, true), kSeed},
+    {"BadCrcEveryThirdReply", Rig::Mode::core, Noise("fault bad-crc-every 3", true, true), kSeed},
+};
+INSTANTIATE_TEST_SUITE_P(Noise, E2e, ::testing::ValuesIn(kNoise), Name);
+
+// ---- The device pulled out in the middle of a read-all ---------------------
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+/// Opens the parameters window (its read-all starts), lets part of it
+/// through, pulls the device and checks the quiet, steady state that follows.
+void ReadAllThenUnplug(Rig& r) {
+  r.Params().OpenParamWindow();
+  ASSERT_TRUE(r.RunUntil([&] { return r.Params().Window() != nullptr; }, 20000));
+  ASSERT_TRUE(r.RunUntil([&] { return r.Editor().Progress().answered >= 40; }, 20000));
+  r.Control("unplug");
+  r.Wait(400);  // the reply in flight may still land; after that nothing moves
+  const int answered = r.Editor().Progress().answered;
+  std::vector<std::uint32_t> colors;
+  for (int k = 0; k < kSlotCount; ++k) colors.push_back(r.Window().Color(k));
+  r.statusAtTicks.clear();
+  const auto ticks = r.Cycle().Counters().ticks;
+  const double cpu = CpuSeconds();
+  r.Wait(3000);
+  EXPECT_LT(CpuSeconds() - cpu, 1.5) << "CPU seconds used in 3 s with the device away";
+  EXPECT_GE(r.Cycle().Counters().ticks - ticks, 20u) << "the timer keeps its 10 Hz";
+  EXPECT_LE(r.Cycle().Counters().ticks - ticks, 36u);
+  EXPECT_FALSE(r.app->Port().IsOpen());
+  ASSERT_FALSE(r.statusAtTicks.isEmpty());
+  for (const QString& text : r.statusAtTicks) ASSERT_EQ(text, link::ExchangeCycle::NoAnswerMessage());
+  EXPECT_EQ(r.Editor().Progress().answered, answered);
+  for (int k = 0; k < kSlotCount; ++k) ASSERT_EQ(r.Window().Color(k), colors[static_cast<std::size_t>(k)]) << k;
+  EXPECT_GT(r.CountColor(COLOR_CHANGED), 0) << "boxes not yet answered stay white";
+  EXPECT_EQ(r.CountColor(COLOR_CHANGED) + r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
+  EXPECT_TRUE(r.Prompts().asked.empty()) << "a message box for a vanished device";
+}
+
+/// The read-all ends after the device came back, every request asked in
+/// turn, no box left white, only COM5 ever opened again.
+void ExpectReadAllResumesToTheEnd(Rig& r) {
+  ASSERT_TRUE(r.RunTransfer()) << r.Editor().Progress().answered << " of " << r.Editor().Progress().total;
+  EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
+  EXPECT_EQ(r.Port().DistinctRuns(link::FC_EEPROM_READ).size(), static_cast<std::size_t>(kReadAll));
+  EXPECT_TRUE(r.Port().RunsAreUnique(link::FC_EEPROM_READ));
+  ASSERT_TRUE(r.RunUntil([&] { return r.LinkUp(); }, 3000));
+  EXPECT_FALSE(r.statusAtTicks.contains(QStringLiteral(u"Порт не выбран")));
+  EXPECT_TRUE(r.Prompts().asked.empty());
+}
+
+const Scenario kUnplug[] = {
+    {"ReconnectorReopensTheSamePortAndTheReadAllResumes", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       ReadAllThenUnplug(r);
+       if (::testing::Test::HasFatalFailure()) return;
+       r.Port().openedPorts.clear();
+       r.Control("replug");
+       ASSERT_TRUE(r.RunUntil([&] { return r.app->Port().IsOpen(); }, 3000)) << "not reopened within about a second";
+       ExpectReadAllResumesToTheEnd(r);
+       EXPECT_FALSE(r.Port().openedPorts.empty());
+       for (int n : r.Port().openedPorts) EXPECT_EQ(n, 5) << "only COM5 is ever opened again";
+       EXPECT_EQ(r.app->OpenPortDialog(), nullptr);
+     }},
+    {"PortDialogReopensTheReturnedDeviceAndTheReadAllResumes", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       ReadAllThenUnplug(r);
+       if (::testing::Test::HasFatalFailure()) return;
+       r.Control("replug");
+       r.app->mnu_settings_Click();  // the user opens the port dialog at once: its probe finds COM5
+       PortDialog* dialog = r.app->OpenPortDialog();
+       ASSERT_NE(dialog, nullptr);
+       EXPECT_EQ(dialog->SelectedPort(), 5);
+       dialog->OkButton()->click();
+       ASSERT_TRUE(r.RunUntil([&] { return r.app->OpenPortDialog() == nullptr; }, 3000));
+       EXPECT_TRUE(r.app->Port().IsOpen());
+       ExpectReadAllResumesToTheEnd(r);
+     }},
+    {"PortDialogCancelledWhileTheDeviceIsAwayLeavesTheReconnectorTrying", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       ReadAllThenUnplug(r);
+       if (::testing::Test::HasFatalFailure()) return;
+       // The probe opens COM6 and finds no COM5; the user cancels.
+       r.app->mnu_settings_Click();
+       PortDialog* dialog = r.app->OpenPortDialog();
+       ASSERT_NE(dialog, nullptr);
+       EXPECT_LT(dialog->PortList()->findText(QStringLiteral("COM5")), 0);
+       EXPECT_GE(dialog->PortList()->findText(QStringLiteral("COM6")), 0);
+       dialog->CancelButton()->click();
+       ASSERT_TRUE(r.RunUntil([&] { return r.app->OpenPortDialog() == nullptr; }, 3000));
+       EXPECT_EQ(r.app->Port().PortNumber(), 5);
+       EXPECT_FALSE(r.app->Port().IsOpen());
+       r.Wait(1500);
+       r.Port().openedPorts.clear();
+       r.Control("replug");
+       ASSERT_TRUE(r.RunUntil([&] { return r.app->Port().IsOpen(); }, 5000)) << "not reopened";
+       ExpectReadAllResumesToTheEnd(r);
+       for (int n : r.Port().openedPorts) EXPECT_EQ(n, 5);
+     }},
+};
+INSTANTIATE_TEST_SUITE_P(Unplug, E2e, ::testing::ValuesIn(kUnplug), Name);
+
+// ---- The port failing at start-up ------------------------------------------
+
+constexpr char kStartUpChild[] = "--start-up-as-child";
+
+/// Starts the whole program on "тп.ini" in `folder`; the message boxes it
+/// asked for (all answered Cancel, so the start ends).
+std::vector<settings::Message> StartUp(const QString& folder, bool& started) {
+  Application::Setup setup;
+  setup.settingsFolder = folder;
+  auto prompter = std::make_unique<testing::ScriptedPrompter>();
+  testing::ScriptedPrompter* prompts = prompter.get();
+  setup.prompter = std::move(prompter);
+  Application app(std::move(setup));
+  started = app.Start();
+  return prompts->asked;
+}
+
+/// Writes "тп.ini" selecting COM5 on `device` into the rig's folder.
+QString SettingsFor(Rig& r, const QString& device) {
+  QFile ini(r.files.filePath(QStringLiteral(u"тп.ini")));
+  EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write("[PC config]\r\nCOM=5\r\n[Ports]\r\nCOM5=" + QFile::encodeName(device) + "\r\n");
+  return r.files.path();
+}
+
+void ExpectPortBox(const std::vector<settings::Message>& asked, const char16_t* text, const QString& detailStart,
+                   bool dialoutHint) {
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].title, QStringLiteral(u"Ошибка открытия порта"));
+  EXPECT_EQ(asked[0].text, QString::fromUtf16(text));
+  EXPECT_EQ(asked[0].buttons, settings::Message::Buttons::ok_cancel);
+  EXPECT_TRUE(asked[0].detail.startsWith(detailStart)) << asked[0].detail.toStdString();
+  EXPECT_EQ(asked[0].detail.contains(QStringLiteral("dialout")), dialoutHint);
+}
+
+const char16_t kBusy[] = u"Порт COM5 занят другим приложением\r\nВыберите другой порт";
+const char16_t kUnavailable[] = u"Порт COM5 не доступен\r\nВыберите другой порт";
+
+const Scenario kStartUp[] = {
+    {"PortHeldByAnotherProgram", Rig::Mode::simOnly,
+     [](Rig& r) {
+       QSerialPort other;  // takes the lock file and the exclusive mode, as any serial program would
+       other.setPortName(r.sim.Device());
+       ASSERT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+       bool started = true;
+       const auto asked = StartUp(SettingsFor(r, r.sim.Device()), started);
+       EXPECT_FALSE(started);
+       ExpectPortBox(asked, kBusy, r.sim.Device(), false);
+     }},
+    {"MissingDevice", Rig::Mode::simOnly,
+     [](Rig& r) {
+       const QString device = r.files.filePath(QStringLiteral("ttyUSB-gone"));
+       bool started = true;
+       const auto asked = StartUp(SettingsFor(r, device), started);
+       EXPECT_FALSE(started);
+       ExpectPortBox(asked, kUnavailable, device + QStringLiteral(u": нет такого файла или устройства ("), false);
+     }},
+    // Root is never refused a device: this binary runs again as "nobody" and
+    // opens the simulator's pty, owned by root with mode 0600 or 0620.
+    {"DeviceWithoutPermission", Rig::Mode::simOnly,
+     [](Rig& r) {
+       ASSERT_FALSE(QFileInfo(r.sim.Device()).permissions() & QFileDevice::WriteOther) << "the pty is open to everybody";
+       const QString folder = SettingsFor(r, r.sim.Device());
+       const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther;
+       ASSERT_TRUE(QFile::setPermissions(folder, readable | QFileDevice::ExeOwner | QFileDevice::ExeOther));
+       QFile::setPermissions(folder + QStringLiteral(u"/тп.ini"), readable);
+       QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+       env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+       env.insert(QStringLiteral("HOME"), folder);
+       env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+       const auto run = testing::UnprivilegedRun::Start({QString::fromLatin1(kStartUpChild), folder}, env);
+       if (!run.skipReason.isEmpty()) GTEST_SKIP() << run.skipReason.toStdString();
+       ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+       const QList<QByteArray> lines = run.out.split('\n');
+       ASSERT_GE(lines.size(), 3) << run.err.toStdString();
+       settings::Message box;
+       box.title = QString::fromUtf8(QByteArray::fromBase64(lines[0]));
+       box.text = QString::fromUtf8(QByteArray::fromBase64(lines[1]));
+       box.detail = QString::fromUtf8(QByteArray::fromBase64(lines[2]));
+       box.buttons = settings::Message::Buttons::ok_cancel;
+       ExpectPortBox({box}, kUnavailable, r.sim.Device() + QStringLiteral(u": доступ запрещён ("), true);
+     }},
+};
+INSTANTIATE_TEST_SUITE_P(StartUp, E2e, ::testing::ValuesIn(kStartUp), Name);
+
+/// The unprivileged side of DeviceWithoutPermission: the one box, base64.
+int RunStartUpChild(const QString& folder) {
+  bool started = true;
+  const auto asked = StartUp(folder, started);
+  if (started || asked.size() != 1) return 1;
+  for (const QString& field : {asked[0].title, asked[0].text, asked[0].detail})
+    std::printf("%s\n", field.toUtf8().toBase64().constData());
+  return 0;
+}
+
+// ---- Hostile parameter files -------------------------------------------------
+
+/// A hostile file loaded and compared through the window's own buttons
+/// while its read-all runs: nothing may crash, and nothing reaches the
+/// controller; only the user's Enter queues a write.
+std::function<void(Rig&)> HostileFile(QByteArray contents, std::function<void(ParamWindow&, const std::vector<QString>&)> check) {
+  return [=](Rig& r) {
+    QFile file(r.files.filePath(QStringLiteral("hostile.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+    file.close();
+    const auto queuedWrites = [&r] {
+      const link::RequestQueue& q = r.cycle.Queue();
+      int n = 0;
+      for (int i = 0; i < q.PendingCount(); ++i) n += q.Slot(q.ReadIndex() + i).slot_bytes[1] == link::FC_EEPROM_WRITE;
+      return n;
+    };
+    r.Params().OpenParamWindow();
+    r.Wait(300);
+    const int pending = r.cycle.Queue().PendingCount();
+    ASSERT_GT(pending, kReadAll - 10);
+    std::vector<QString> before;
+    for (int k = 0; k < kSlotCount; ++k) before.push_back(r.Window().Text(k));
+
+    r.Window().Chooser().Text3()->setText(QStringLiteral("hostile.ini"));
+    r.Window().cmdReadFile()->click();
+    for (int k = 0; k < kSlotCount; ++k) {
+      const std::uint32_t c = r.Window().Color(k);
+      ASSERT_TRUE(c == COLOR_FROM_FILE || c == COLOR_MISSING_IN_FILE) << "slot " << k << ": " << c;
+    }
+    check(r.Window(), before);
+    r.Window().cmdCompare()->click();
+    for (int k = 0; k < kSlotCount; ++k) {
+      const std::uint32_t c = r.Window().Color(k);
+      ASSERT_TRUE(c == COLOR_MATCHES_FILE || c == COLOR_DIFFERS_FROM_FILE || c == COLOR_MISSING_IN_FILE) << k;
+    }
+    EXPECT_TRUE(r.prompter.asked.empty());
+    EXPECT_EQ(r.cycle.Queue().PendingCount(), pending);
+    EXPECT_EQ(queuedWrites(), 0);
+    r.Wait(800);
+    EXPECT_TRUE(r.port.FramesOf(link::FC_EEPROM_WRITE).empty());
+    EXPECT_FALSE(r.port.FramesOf(link::FC_EEPROM_READ).empty()) << "the exchange did not run";
+    r.Editor().txt_par_KeyPress(2, ParamEditor::kKeyEnter);
+    EXPECT_EQ(queuedWrites(), 1);
+  };
+}
+
+QByteArray Binary() {
+  std::mt19937 rng(42);
+  QByteArray junk(64 * 1024, '\0');
+  for (char& c : junk) c = static_cast<char>(rng() & 0xFF);
+  junk.replace(1000, 24, "\n[Parameters]\nPAR3=17\n\0\0\0");  // some of it is taken as a file
+  return junk;
+}
+
+const auto kShows = [](std::vector<std::pair<int, QString>> texts) {
+  return [texts](ParamWindow& w, const std::vector<QString>&) {
+    for (const auto& [slot, text] : texts) EXPECT_EQ(w.Text(slot), text) << slot;
+  };
+};
+
+const Scenario kFiles[] = {
+    {"BinaryData", Rig::Mode::core, HostileFile(Binary(), kShows({{3, QStringLiteral("17")}}))},
+    {"QuarterMegabyteLines", Rig::Mode::core,
+     HostileFile("[Parameters]\r\nPAR0=" + QByteArray(1 << 18, '7') + "\r\nPAR1=5\r\nPAR" + QByteArray(1 << 18, '9') + "=1\r\n",
+                 // A value is cut to 254 characters, as the profile functions do.
+                 kShows({{0, QString(254, QLatin1Char('7'))}, {1, QStringLiteral("5")}}))},
+    {"DuplicateKeys", Rig::Mode::core,
+     HostileFile("[Parameters]\r\nPAR5=1\r\nPAR5=2\r\n[Parameters]\r\nPAR5=3\r\n", kShows({{5, QStringLiteral("1")}}))},
+    {"KeysInOtherLetterCase", Rig::Mode::core,
+     HostileFile("[PARAMETERS]\r\npar7=42\r\nPaR8=43\r\n", kShows({{7, QStringLiteral("42")}, {8, QStringLiteral("43")}}))},
+    {"MissingKeys", Rig::Mode::core,
+     HostileFile("[Parameters]\r\nPAR0=1\r\nPAR1207=2\r\n",
+                 [](ParamWindow& w, const std::vector<QString>& before) {
+                   for (int k = 1; k < kSlotCount - 1; ++k) {
+                     ASSERT_EQ(w.Color(k), COLOR_MISSING_IN_FILE) << k;
+                     ASSERT_EQ(w.Text(k), before[static_cast<std::size_t>(k)]) << k;
+                   }
+                 })},
+    // Taken as they stand; they are clamped only when written.
+    {"ValuesOutOfRange", Rig::Mode::core,
+     HostileFile("[Parameters]\r\nPAR2=99999999999999999999999\r\nPAR10=-1e308\r\nPAR37=nan\r\nPAR23=300\r\n",
+                 kShows({{2, QStringLiteral("99999999999999999999999")}, {23, QStringLiteral("300")}}))},
+    // 0x98 has no character in Windows-1251; the rest is UTF-8 of Japanese
+    // and an emoji, read byte by byte as Cyrillic.
+    {"TextTheCodePageCannotHold", Rig::Mode::core,
+     HostileFile("[Parameters]\r\nPAR89=\x98\x98\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80\r\nPAR90=\x98\r\n",
+                 [](ParamWindow& w, const std::vector<QString>&) {
+                   EXPECT_FALSE(w.Text(89).isEmpty());
+                   EXPECT_EQ(w.Color(89), COLOR_FROM_FILE);
+                 })},
+};
+INSTANTIATE_TEST_SUITE_P(HostileFiles, E2e, ::testing::ValuesIn(kFiles), Name);
+
+// ---- Interrupted saves -------------------------------------------------------
+// A save refused by the folder, or killed in the middle: the file on disk is
+// the old one byte for byte or the new one whole. Both run this binary again
+// as a child: as "nobody" for the refusal (root writes anywhere), and as a
+// save loop killed with SIGKILL at random moments.
+
+constexpr char kRefusedChild[] = "--save-into-read-only-folder";
+constexpr char kLoopChild[] = "--save-in-a-loop";
+const QString kFileName = QStringLiteral("set.ini");
+
+/// Confirms replacing the file and cancels a failed write.
+class SavePrompter : public settings::Prompter {
+ public:
+  settings::Answer Ask(const settings::Message& message) override {
+    last = message;
+    return message.buttons == settings::Message::Buttons::ok_cancel ? settings::Answer::ok : settings::Answer::cancel;
+  }
+  settings::Message last;
+};
+
+/// Generation `gen` of all 1208 boxes (about 300 KB, so a kill often finds
+/// the bytes still being written), saved into folder/set.ini.
+bool SaveGeneration(const QString& folder, int gen, SavePrompter& prompter, testing::FakeParamBoxes& boxes) {
+  ParamCatalogue cat;
+  cat.InitParamTables();
+  for (int k = 0; k < kSlotCount; ++k) boxes.SetText(k, QStringLiteral("G%1-%2-").arg(gen).arg(k) + QString(230, u'x'));
+  testing::FakeLinkView view;
+  return ParamFiles(cat, boxes, view, prompter).cmdSaveFile_Click(folder, kFileName);
+}
+
+/// The generation a whole file holds, or -1 when any key is missing or of another one.
+int GenerationOf(const QString& path) {
+  settings::IniFile ini;
+  if (!ini.Load(path)) return -1;
+  const QString first = ini.Read(QStringLiteral("Parameters"), QStringLiteral("PAR0"), QString());
+  bool ok = false;
+  const int gen = first.section(QLatin1Char('-'), 0, 0).mid(1).toInt(&ok);
+  for (int k = 0; ok && k < kSlotCount; ++k)
+    ok = ini.Read(QStringLiteral("Parameters"), ParamFiles::ParamFileKey(k), QString()) ==
+         QStringLiteral("G%1-%2-").arg(gen).arg(k) + QString(230, u'x');
+  return ok ? gen : -1;
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct RefusedSave {
+  const char* name;
+  QFileDevice::Permissions folder;
+};
+
+std::ostream& operator<<(std::ostream& os, const RefusedSave& c) { return os << c.name; }
+
+class RefusedSaveE2e : public ::testing::TestWithParam<RefusedSave> {};
+
+TEST_P(RefusedSaveE2e, KeepsTheOldFileByteForByte) {
+  QTemporaryDir dir;
+  SavePrompter prompter;
+  testing::FakeParamBoxes boxes;
+  ASSERT_TRUE(SaveGeneration(dir.path(), 1, prompter, boxes));
+  const QByteArray old = FileBytes(dir.filePath(kFileName));
+  // The file is readable by everybody and writable by root only.
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), GetParam().folder));
+  QFile::setPermissions(dir.filePath(kFileName), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+  const auto run = testing::UnprivilegedRun::Start({QString::fromLatin1(kRefusedChild), dir.path()},
+                                                   QProcessEnvironment::systemEnvironment());
+  if (!run.skipReason.isEmpty()) GTEST_SKIP() << run.skipReason.toStdString();
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const QList<QByteArray> lines = run.out.split('\n');
+  ASSERT_GE(lines.size(), 3) << run.err.toStdString();
+  EXPECT_EQ(lines[0], "not saved, colours kept");
+  EXPECT_EQ(QString::fromUtf8(QByteArray::fromBase64(lines[1])), QStringLiteral(u"Невозможно открыть файл set.ini для записи"));
+  EXPECT_FALSE(lines[2].isEmpty()) << "no reason given";
+  EXPECT_EQ(FileBytes(dir.filePath(kFileName)), old);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{kFileName});
+}
+
+constexpr QFileDevice::Permissions kFolderOthersEnter = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                        QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther;
+INSTANTIATE_TEST_SUITE_P(
+    Save, RefusedSaveE2e,
+    // A rename would replace the file; a file marked read-only must stay all the same.
+    ::testing::Values(RefusedSave{"ReadOnlyFolder", kFolderOthersEnter},
+                      RefusedSave{"ReadOnlyFileInAWritableFolder", kFolderOthersEnter | QFileDevice::WriteOther}),
+    [](const ::testing::TestParamInfo<RefusedSave>& p) { return std::string(p.param.name); });
+
+TEST(SaveE2e, KilledDuringSavesLeavesTheOldFileOrTheNewOneWhole) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(kFileName);
+  std::mt19937 rng(20261206);
+  for (int round = 0; round < 24; ++round) {
+    const int first = (round + 1) * 1000;
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kLoopChild), dir.path(), QString::number(first)});
+    // The child's first save is the old file and prints how long it took;
+    // the child then saves newer generations until it is killed at a
+    // random moment within about two saves.
+    const QDeadlineTimer deadline(20000);
+    while (!child.canReadLine() && child.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) {
+    }
+    ASSERT_TRUE(child.canReadLine()) << "the saving child did not save";
+    const qint64 saveUs = std::max<qint64>(1, child.readLine().trimmed().toLongLong());
+    const QByteArray old = FileBytes(path);
+    ASSERT_EQ(GenerationOf(path), first);
+    child.write("go\n");
+    child.waitForBytesWritten(1000);
+    QThread::usleep(std::uniform_int_distribution<unsigned long>(0, static_cast<unsigned long>(2 * saveUs))(rng));
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished(5000));
+    ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the child ended before it was killed";
+    if (FileBytes(path) != old) {
+      ASSERT_GT(GenerationOf(path), first) << "round " << round << ": a torn file";
+    }
+  }
+  // No check for stray files here: a kill between QSaveFile's link of its
+  // temporary file and the rename leaves that file behind (seen under load).
+}
+
+int RunRefusedChild(const QString& folder) {
+  SavePrompter prompter;
+  testing::FakeParamBoxes boxes;
+  const bool saved = SaveGeneration(folder, 2, prompter, boxes);
+  const bool coloured = boxes.CountColor(COLOR_FROM_FILE) > 0;
+  std::printf("%s\n%s\n%s\n", saved ? "saved" : coloured ? "not saved, but coloured" : "not saved, colours kept",
+              prompter.last.text.toUtf8().toBase64().constData(), prompter.last.detail.toUtf8().constData());
+  return 0;
+}
+
+int RunLoopChild(const QString& folder, int first) {
+  SavePrompter prompter;
+  testing::FakeParamBoxes boxes;
+  QElapsedTimer clock;
+  clock.start();
+  if (!SaveGeneration(folder, first, prompter, boxes)) return 3;
+  std::printf("%lld\n", static_cast<long long>(clock.nsecsElapsed() / 1000));
+  std::fflush(stdout);
+  char go[8];
+  if (!std::fgets(go, sizeof go, stdin)) return 4;
+  for (int gen = first + 1;; ++gen)
+    if (!SaveGeneration(folder, gen, prompter, boxes)) return 3;
+}
+
+}  // namespace
+}  // namespace zart::ui
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  // Backups taken before writes go to a test folder, not the user's documents.
+  QStandardPaths::setTestModeEnabled(true);
+  const QString folder = argc == 3 || argc == 4 ? QString::fromLocal8Bit(argv[2]) : QString();
+  if (argc == 3 && std::strcmp(argv[1], zart::ui::kStartUpChild) == 0) return zart::ui::RunStartUpChild(folder);
+  if (argc == 3 && std::strcmp(argv[1], zart::ui::kRefusedChild) == 0) return zart::ui::RunRefusedChild(folder);
+  if (argc == 4 && std::strcmp(argv[1], zart::ui::kLoopChild) == 0) return zart::ui::RunLoopChild(folder, std::atoi(argv[3]));
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

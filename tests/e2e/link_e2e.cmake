@@ -1,6 +1,0 @@
-add_executable(e2e_link_tests ${CMAKE_CURRENT_LIST_DIR}/link_e2e.cpp)
-target_include_directories(e2e_link_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(e2e_link_tests PRIVATE zart::serial GTest::gtest zart::warnings)
-target_compile_definitions(e2e_link_tests PRIVATE ZART_SIM_PATH="$<TARGET_FILE:zart-sim>")
-add_dependencies(e2e_link_tests zart-sim)
-gtest_discover_tests(e2e_link_tests PROPERTIES TIMEOUT 120)

@@ -1,7 +1,0 @@
-find_package(Qt6 REQUIRED COMPONENTS Test)
-add_executable(e2e_param_window_tests ${CMAKE_CURRENT_LIST_DIR}/param_window_e2e.cpp)
-target_include_directories(e2e_param_window_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(e2e_param_window_tests PRIVATE zart::ui_param zart::serial Qt6::Test GTest::gtest zart::warnings)
-target_compile_definitions(e2e_param_window_tests PRIVATE ZART_SIM_PATH="$<TARGET_FILE:zart-sim>")
-add_dependencies(e2e_param_window_tests zart-sim)
-gtest_discover_tests(e2e_param_window_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
