@@ -126,6 +126,16 @@ INSTANTIATE_TEST_SUITE_P(
                  ExchangeCycle::LinkUpMessage(), false, 0}),
     [](const ::testing::TestParamInfo<BadReply>& p) { return std::string(p.param.name); });
 
+// Bytes left on the line from before the tool started make a whole frame at
+// the first tick; it answers nothing, and the queue must not be moved past
+// empty (it then looked 511 deep and 3-byte frames went out for good).
+TEST_F(ExchangeCycleTest, WholeFrameBeforeTheFirstRequestAnswersNothing) {
+  TickWith(StatusReply());
+  EXPECT_EQ(statusReplies, 0);
+  EXPECT_EQ(port.written, std::vector<Bytes>{kStatusRequest});
+  EXPECT_EQ(cycle.Queue().PendingCount(), 1);
+}
+
 TEST_F(ExchangeCycleTest, ShortStatusReplyLeavesEarlierBytesInTheStore) {
   cycle.ExchangeTick();
   TickWith(StatusReply(7, 0x5A));
