@@ -2,29 +2,17 @@
 
 #include <cerrno>
 
+#include "link/system_reason.h"
+
 namespace zart::monitor {
 namespace {
 
-// The reasons a user meets on site, in the user's language; anything else
-// keeps the system's own words.
+// Why a write failed, from the table of causes the serial port and the file
+// layer share, in lower case after the colon of the message.
 QString Reason(int error, const QString& system) {
-  switch (error) {
-    case ENOSPC:
-      return QStringLiteral(u"на диске нет места");
-    case EDQUOT:
-      return QStringLiteral(u"исчерпана квота диска");
-    case EROFS:
-      return QStringLiteral(u"диск доступен только для чтения");
-    case EACCES:
-    case EPERM:
-      return QStringLiteral(u"нет прав на запись");
-    case ENOENT:
-      return QStringLiteral(u"нет такой папки");
-    case EIO:
-      return QStringLiteral(u"ошибка ввода-вывода (носитель извлечён или неисправен)");
-    default:
-      return system.isEmpty() ? QStringLiteral(u"ошибка записи") : QStringLiteral(u"ошибка записи (%1)").arg(system);
-  }
+  QString text = link::DescribeReason(QString(), link::CauseOfErrno(error), system);
+  if (!text.isEmpty()) text[0] = text[0].toLower();
+  return text;
 }
 
 }  // namespace

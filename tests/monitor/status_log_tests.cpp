@@ -73,14 +73,15 @@ TEST(CsvStatusLogTest, FailuresAreReportedInRussian) {
   CsvStatusLog log;
   EXPECT_FALSE(log.Open(QStringLiteral(u"/nonexistent-folder/журнал.csv")));
   EXPECT_EQ(log.Error().toStdString(),
-            "Не удалось создать файл журнала «/nonexistent-folder/журнал.csv»: нет такой папки");
+            "Не удалось создать файл журнала «/nonexistent-folder/журнал.csv»: "
+            "нет такого файла или устройства (No such file or directory)");
 
   // /dev/full accepts the open and refuses every write, as a full disk does.
   if (!QFile::exists(QStringLiteral(u"/dev/full"))) GTEST_SKIP() << "no /dev/full";
   CsvStatusLog full;
   EXPECT_FALSE(full.Open(QStringLiteral(u"/dev/full")));
   EXPECT_FALSE(full.IsOpen());
-  EXPECT_EQ(full.Error().toStdString(), "Журнал «/dev/full» остановлен: на диске нет места");
+  EXPECT_EQ(full.Error().toStdString(), "Журнал «/dev/full» остановлен: нет места на диске (No space left on device)");
   EXPECT_FALSE(full.Append(QDateTime::currentDateTime(), 5000, StatusSample{}, 0));
 }
 

@@ -133,7 +133,7 @@ TEST_F(ServiceToolsTest, CsvLogWritesALinePerStatusReplyAndReportsAFullDisk) {
   EXPECT_FALSE(fx.app->Window().CsvLogAction()->isChecked());
   auto* box = fx.app->Window().findChild<QMessageBox*>(QStringLiteral("msg_csv_log"));
   ASSERT_NE(box, nullptr);
-  EXPECT_TRUE(box->text().contains(QStringLiteral(u"на диске нет места")));
+  EXPECT_TRUE(box->text().contains(QStringLiteral(u"нет места на диске")));
 }
 
 }  // namespace
