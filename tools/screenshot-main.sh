@@ -21,6 +21,7 @@
 # the simulator's pseudo-terminal for the time of the picture; a settings file
 # that was there before is put back afterwards.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/screenshot-lib.sh"
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 size=1400x900
@@ -52,49 +53,19 @@ done
 [[ $build = /* ]] || build="$root/$build"
 [[ $out = /* ]] || out="$PWD/$out"
 bin="$build/bin"
-for exe in zart-tool zart-sim; do
-  [[ -x "$bin/$exe" ]] || { echo "missing $bin/$exe: build it first" >&2; exit 1; }
-done
 tools=(Xvfb xwininfo import convert)
 ((wm)) && tools+=(openbox)
 ((details)) && tools+=(xdotool)
-for tool in "${tools[@]}"; do
-  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
+shot_need "${tools[@]}"
 
-work=$(mktemp -d)
-link="$work/zart-sim.pty"
-ini="$bin/тп.ini"
-saved_ini=""
-sim_pid="" tool_pid="" xvfb_pid="" wm_pid=""
+shot_begin "$bin"
 
-cleanup() {
-  set +e
-  exec 3>&- 2>/dev/null
-  for pid in "$tool_pid" "$wm_pid" "$sim_pid" "$xvfb_pid"; do
-    if [[ -n $pid ]]; then
-      kill "$pid" 2>/dev/null
-      wait "$pid" 2>/dev/null
-    fi
-  done
-  if [[ -n $saved_ini ]]; then mv -f "$saved_ini" "$ini"; else rm -f "$ini"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# The simulator; its control channel is a FIFO kept open by this script.
-mkfifo "$work/sim.in"
-"$bin/zart-sim" --link "$link" --type dgu <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-exec 3>"$work/sim.in"
-for _ in $(seq 50); do [[ -e $link ]] && break; sleep 0.1; done
-[[ -e $link ]] || { echo "zart-sim did not come up" >&2; cat "$work/sim.err" >&2; exit 1; }
+shot_start_sim dgu
 ((blocked)) && echo "block on" >&3
 
 device=$link
 ((port_error)) && device="$work/no-such-device"
-if [[ -e $ini ]]; then saved_ini="$work/saved.ini"; cp -p "$ini" "$saved_ini"; fi
-printf '[PC config]\r\nCOM=5\r\n[KZR config]\r\nMBSLAD=7\r\n[Ports]\r\nCOM5=%s\r\n' "$device" >"$ini"
+shot_settings "$device"
 
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 "${size}x24" -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &

@@ -20,6 +20,7 @@
 # the simulator's pseudo-terminal for the time of the picture; a settings
 # file that was there before is put back afterwards.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/screenshot-lib.sh"
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 size="" dpi=96 wm=0 full=0 out="" wait_s=20
@@ -49,44 +50,14 @@ fi
 [[ -n $out ]] || out="$root/docs/param-window-$size-${dpi}dpi.png"
 
 bin="$build/bin"
-for exe in zart-tool zart-sim; do
-  [[ -x "$bin/$exe" ]] || { echo "missing $bin/$exe: build it first" >&2; exit 1; }
-done
-for tool in Xvfb xwininfo xdotool import convert; do
-  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
-((wm == 0)) || command -v openbox >/dev/null || { echo "missing openbox" >&2; exit 1; }
+shot_need Xvfb xwininfo xdotool import convert
+((wm == 0)) || shot_need openbox
 
-work=$(mktemp -d)
-link="$work/zart-sim.pty"
-ini="$bin/тп.ini"
-saved_ini=""
-sim_pid="" tool_pid="" xvfb_pid="" wm_pid=""
+shot_begin "$bin"
 
-cleanup() {
-  set +e
-  exec 3>&- 2>/dev/null
-  for pid in "$tool_pid" "$wm_pid" "$sim_pid" "$xvfb_pid"; do
-    if [[ -n $pid ]]; then
-      kill "$pid" 2>/dev/null
-      wait "$pid" 2>/dev/null
-    fi
-  done
-  if [[ -n $saved_ini ]]; then mv -f "$saved_ini" "$ini"; else rm -f "$ini"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+shot_start_sim dgu
 
-# The simulator; its control channel is a FIFO kept open by this script.
-mkfifo "$work/sim.in"
-"$bin/zart-sim" --link "$link" --type dgu <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-exec 3>"$work/sim.in"
-for _ in $(seq 50); do [[ -e $link ]] && break; sleep 0.1; done
-[[ -e $link ]] || { echo "zart-sim did not come up" >&2; cat "$work/sim.err" >&2; exit 1; }
-
-if [[ -e $ini ]]; then saved_ini="$work/saved.ini"; cp -p "$ini" "$saved_ini"; fi
-printf '[PC config]\r\nCOM=5\r\n[KZR config]\r\nMBSLAD=7\r\n[Ports]\r\nCOM5=%s\r\n' "$link" >"$ini"
+shot_settings "$link"
 
 display=":$((100 + RANDOM % 400))"
 Xvfb "$display" -screen 0 "${size}x24" -dpi "$dpi" -nolisten tcp >"$work/xvfb.log" 2>&1 &

@@ -10,48 +10,20 @@
 # show, and photographs the two windows. As in screenshot-main.sh the
 # settings file beside zart-tool is replaced for the time of the pictures.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/screenshot-lib.sh"
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-build}
 [[ $build = /* ]] || build="$root/$build"
 bin="$build/bin"
-for exe in zart-tool zart-sim; do
-  [[ -x "$bin/$exe" ]] || { echo "missing $bin/$exe: build it first" >&2; exit 1; }
-done
-for tool in Xvfb openbox xdotool xwininfo import convert; do
-  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
+shot_need Xvfb openbox xdotool xwininfo import convert
 
-work=$(mktemp -d)
-link="$work/zart-sim.pty"
-ini="$bin/тп.ini"
-saved_ini=""
-sim_pid="" tool_pid="" xvfb_pid="" wm_pid=""
+shot_begin "$bin"
 
-cleanup() {
-  set +e
-  exec 3>&- 2>/dev/null
-  for pid in "$tool_pid" "$wm_pid" "$sim_pid" "$xvfb_pid"; do
-    if [[ -n $pid ]]; then
-      kill "$pid" 2>/dev/null
-      wait "$pid" 2>/dev/null
-    fi
-  done
-  if [[ -n $saved_ini ]]; then mv -f "$saved_ini" "$ini"; else rm -f "$ini"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkfifo "$work/sim.in"
-"$bin/zart-sim" --link "$link" --type dra <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-exec 3>"$work/sim.in"
+shot_start_sim dra
 sim() { echo "$*" >&3; }
-for _ in $(seq 50); do [[ -e $link ]] && break; sleep 0.1; done
-[[ -e $link ]] || { echo "zart-sim did not come up" >&2; cat "$work/sim.err" >&2; exit 1; }
 
-if [[ -e $ini ]]; then saved_ini="$work/saved.ini"; cp -p "$ini" "$saved_ini"; fi
-printf '[PC config]\r\nCOM=5\r\n[KZR config]\r\nMBSLAD=7\r\n[Ports]\r\nCOM5=%s\r\n' "$link" >"$ini"
+shot_settings "$link"
 
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1400x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
