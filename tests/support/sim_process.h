@@ -53,15 +53,6 @@ class SimProcess {
     return {};
   }
 
-  /// Lets the event loop run for `ms` milliseconds (the tool's timers tick).
-  static void Pump(int ms) {
-    const QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-      QThread::msleep(1);
-    }
-  }
-
   void Stop() {
     if (m_process.state() == QProcess::NotRunning) return;
     m_process.write("quit\n");

@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
@@ -153,41 +152,6 @@ TEST_F(MainWindowTest, BlockedFlagDisablesParamMenuAndShowsBanner) {
   EXPECT_TRUE(window().ParamMenu()->isEnabled());
   window().ParamMenu()->trigger();
   EXPECT_EQ(hook.opened, 1);
-}
-
-/// A parameters window whose construction lets events run, as its panel
-/// builders do, while the exchange timer keeps firing.
-class EventPumpingHook : public FakeParamHook {
- public:
-  void SetBlockedBanner(bool visible) override {
-    FakeParamHook::SetBlockedBanner(visible);
-    for (int i = 0; i < 20; ++i) {
-      QTest::qWait(2);
-      QCoreApplication::processEvents();
-    }
-  }
-};
-
-TEST_F(MainWindowTest, TicksArrivingWhileAReplyIsHandledAreSkipped) {
-  EventPumpingHook hook;
-  fx.app->SetParamWindowHook(&hook);
-  QTimer fast;
-  fast.setInterval(0);
-  QObject::connect(&fast, &QTimer::timeout, [this] { cycle().ExchangeTick(); });
-
-  cycle().ExchangeTick();  // status request out
-  fx.port->Receive(StatusBlock().Frame());
-  const std::size_t sentBefore = fx.port->written.size();
-  fast.start();
-  cycle().ExchangeTick();  // judges the reply and pumps events inside
-  fast.stop();
-
-  EXPECT_GT(cycle().Counters().nestedTicksSkipped, 0u);
-  EXPECT_EQ(cycle().Counters().validReplies, 1u);
-  EXPECT_EQ(hook.banners.size(), 1);
-  // The reply moved the queue on exactly once: the tick sent the heartbeat.
-  ASSERT_EQ(fx.port->written.size(), sentBefore + 1);
-  EXPECT_EQ(fx.port->written.back()[1], 0x10);
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowStopsTheExchange) {

@@ -208,9 +208,7 @@ TEST(ParamFormResizePx, BarsArePlacedAtEveryScreenAndScale) {
     EXPECT_EQ(out.size, c.size) << c.name;
     EXPECT_EQ(out.vVisible, c.v) << c.name;
     EXPECT_EQ(out.hVisible, c.h) << c.name;
-    if (out.vVisible) {
-      EXPECT_EQ(out.vBar, QRect(c.inner.width() - bar, 0, bar, c.inner.height())) << c.name;
-    }
+    if (out.vVisible) { EXPECT_EQ(out.vBar, QRect(c.inner.width() - bar, 0, bar, c.inner.height())) << c.name; }
     if (out.hVisible) {
       EXPECT_EQ(out.hBar, QRect(0, c.inner.height() - bar, c.inner.width() - (c.v ? bar : 0), bar)) << c.name;
     }

@@ -43,13 +43,9 @@ TEST_P(FormResizeTest, ClampsAndPlacesBars) {
   EXPECT_EQ(out.outerWidth, c.outWidth);
   EXPECT_EQ(out.outerHeight, c.outHeight);
   EXPECT_EQ(out.vVisible, c.vVisible);
-  if (c.vVisible) {
-    EXPECT_EQ(out.vMaximum, c.vMaximum);
-  }
+  if (c.vVisible) { EXPECT_EQ(out.vMaximum, c.vMaximum); }
   EXPECT_EQ(out.hVisible, c.hVisible);
-  if (c.hVisible) {
-    EXPECT_EQ(out.hMaximum, c.hMaximum);
-  }
+  if (c.hVisible) { EXPECT_EQ(out.hMaximum, c.hMaximum); }
 }
 
 INSTANTIATE_TEST_SUITE_P(

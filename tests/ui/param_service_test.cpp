@@ -65,11 +65,14 @@ class ParamServiceTest : public ::testing::Test {
 };
 
 struct GuardCase {
+  const char* name;
   bool readFirst;
   bool folderBlocked;
   int queued;  // requests after Enter
   int asked;   // message boxes
 };
+
+void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
 
 class EnterGuard : public ParamServiceTest, public ::testing::WithParamInterface<GuardCase> {};
 
@@ -89,8 +92,10 @@ TEST_P(EnterGuard, EnterWritesOnlyWithItsBackup) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EnterGuard,
-                         ::testing::Values(GuardCase{false, true, 1, 0},  // nothing read: nothing to back up
-                                           GuardCase{true, false, 1, 0}, GuardCase{true, true, 0, 1}));
+                         ::testing::Values(GuardCase{"NothingReadNothingToBackUp", false, true, 1, 0},
+                                           GuardCase{"BackedUpThenWritten", true, false, 1, 0},
+                                           GuardCase{"BackupRefusedNothingWritten", true, true, 0, 1}),
+                         [](const ::testing::TestParamInfo<GuardCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ParamServiceTest, CompareListsDifferencesMarksTabsAndJumps) {
   settings::IniFile ini;

@@ -94,16 +94,12 @@ TEST_P(PortDialogSituation, ListsPicksAndStores) {
   EXPECT_EQ(StoredPort(), QString::number(s.stored));
   EXPECT_EQ(settings.ComPort(), s.stored);
   EXPECT_EQ(port.IsOpen() ? port.PortNumber() : 0, s.openPort);
-  if (s.pick) {
-    EXPECT_EQ(state.port_confirmed, s.finish == Finish::ok);
-  }
+  if (s.pick) { EXPECT_EQ(state.port_confirmed, s.finish == Finish::ok); }
   if (s.finish == Finish::ok && s.stored) {
     EXPECT_EQ(settings::ReadIniKey(settings.Path(), QStringLiteral("KZR config"), QStringLiteral("MBSLAD"), {}),
               QStringLiteral("9"));
   }
-  if (s.finish != Finish::ok) {
-    EXPECT_TRUE(view.statusHistory.isEmpty());
-  }
+  if (s.finish != Finish::ok) { EXPECT_TRUE(view.statusHistory.isEmpty()); }
   EXPECT_TRUE(prompter.asked.empty());
 }
 
