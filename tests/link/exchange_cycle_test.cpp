@@ -204,14 +204,6 @@ TEST_F(ExchangeCycleTest, CommandsQueuedWhileClosedGoOutInOrderOnceOpen) {
   EXPECT_EQ(LastWritten()[4], 0x45);
 }
 
-TEST_F(ExchangeCycleTest, QueueOverflowIsRefusedAndReported) {
-  for (int i = 0; i < 511; ++i) ASSERT_TRUE(cycle.EnqueueRequest(6, {0x01, 0x92, 0x00, 0x01}));
-  EXPECT_FALSE(cycle.EnqueueRequest(6, {0x01, 0x92, 0x00, 0x02}));
-  EXPECT_EQ(view.status, ExchangeCycle::QueueFullMessage());
-  EXPECT_EQ(cycle.Queue().PendingCount(), 511);
-  EXPECT_EQ(cycle.Counters().refusedRequests, 1u);
-}
-
 TEST_F(ExchangeCycleTest, TickStartedInsideATickDoesNothing) {
   // The parameters window lets events run while it is built; a timer tick
   // delivered then must not judge the same reply again.

@@ -18,6 +18,7 @@ namespace zart::link {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Pieces = std::vector<std::pair<std::int64_t, Bytes>>;  // (arrival after the write, bytes)
 constexpr std::int64_t kMs = 1'000'000;
 
 /// The fake port on a fake clock: frames written are timed, and a scripted
@@ -26,9 +27,8 @@ class TimedLine : public testing::FakeSerialPort {
  public:
   explicit TimedLine(std::int64_t& now) : m_now(now) {}
 
-  /// Called with each frame written; returns the reply pieces (arrival
-  /// delay after the write, bytes).
-  std::function<std::vector<std::pair<std::int64_t, Bytes>>(const Bytes&)> controller;
+  /// Called with each frame written; returns the reply pieces.
+  std::function<Pieces(const Bytes&)> controller;
   std::vector<std::int64_t> writeTimes;
   /// For frame i: when the exchange first looked for its reply.
   std::vector<std::int64_t> lookTimes;
@@ -66,10 +66,12 @@ Bytes StatusReply() {
   return testing::WithCrc(body);
 }
 
+Pieces WholeAt(std::int64_t ms, const Bytes& r) { return {{ms * kMs, r}}; }
+
 /// Answers status reads and heartbeats whole, `turnaroundMs` after the request.
-std::vector<std::pair<std::int64_t, Bytes>> Answer(const Bytes& request, std::int64_t turnaroundMs) {
-  if (request[1] == 0x04) return {{turnaroundMs * kMs, StatusReply()}};
-  if (request[1] == 0x10) return {{turnaroundMs * kMs, testing::WithCrc({7, 0x10, 0x01, 0x90, 0x00, 0x02})}};
+Pieces Answer(const Bytes& request, std::int64_t turnaroundMs) {
+  if (request[1] == 0x04) return WholeAt(turnaroundMs, StatusReply());
+  if (request[1] == 0x10) return WholeAt(turnaroundMs, testing::WithCrc({7, 0x10, 0x01, 0x90, 0x00, 0x02}));
   return {};
 }
 
@@ -161,7 +163,7 @@ Bytes EepromReply(const Bytes& request) {
 struct FastRow {
   const char* name;
   /// The answer to the first read: pieces arriving `ms` after the request.
-  std::function<std::vector<std::pair<std::int64_t, Bytes>>(const Bytes& reply)> firstAnswer;
+  std::function<Pieces(const Bytes& reply)> firstAnswer;
   std::int64_t judgedFromMs, judgedToMs;  // first judgement after the write
   QString firstMessage;
   std::size_t sendsOfFirstRead;
@@ -180,10 +182,9 @@ TEST_P(FastPacerTest, JudgesAReplyWhenItIsCompleteAndRepeatsAsBefore) {
   std::vector<int> handled;  // start address of each read reply taken
   cycle.SetParamHandler([&](const RxStore& rx) { handled.push_back(rx[2] * 256 + rx[3]); });
   int reads = 0;
-  line.controller = [&](const Bytes& request) -> std::vector<std::pair<std::int64_t, Bytes>> {
+  line.controller = [&](const Bytes& request) {
     if (request[1] != 100) return Answer(request, 3);
-    if (reads++ == 0) return row.firstAnswer(EepromReply(request));
-    return {{3 * kMs, EepromReply(request)}};
+    return reads++ == 0 ? row.firstAnswer(EepromReply(request)) : WholeAt(3, EepromReply(request));
   };
   ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x10, 4}));
   ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x20, 8}));
@@ -218,48 +219,32 @@ TEST_P(FastPacerTest, JudgesAReplyWhenItIsCompleteAndRepeatsAsBefore) {
   for (std::size_t i = 1; i < line.writeTimes.size(); ++i) EXPECT_GT(line.writeTimes[i], line.writeTimes[i - 1]);
 }
 
-Bytes Exception() { return testing::WithCrc({7, 0xE4, 2}); }
+void PrintTo(const FastRow& row, std::ostream* os) { *os << row.name; }
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, FastPacerTest,
-    ::testing::Values(FastRow{"whole",
-                              [](const Bytes& r) {
-                                return std::vector<std::pair<std::int64_t, Bytes>>{{3 * kMs, r}};
-                              },
-                              3, 5, ExchangeCycle::LinkUpMessage(), 1, 2},
-                      FastRow{"split",
-                              [](const Bytes& r) {
-                                return std::vector<std::pair<std::int64_t, Bytes>>{
-                                    {3 * kMs, Bytes(r.begin(), r.begin() + 6)},
-                                    {40 * kMs, Bytes(r.begin() + 6, r.end())}};
-                              },
-                              40, 42, ExchangeCycle::LinkUpMessage(), 1, 2},
-                      FastRow{"late",
-                              [](const Bytes& r) {
-                                return std::vector<std::pair<std::int64_t, Bytes>>{{99 * kMs, r}};
-                              },
-                              99, 101, ExchangeCycle::LinkUpMessage(), 1, 2},
-                      // Too late: judged missing at 100 ms and sent again. The late reply
-                      // answers the repeat; the repeat's own reply, coming in while the
-                      // next read waits, is not taken for that read's answer.
-                      FastRow{"after_timeout",
-                              [](const Bytes& r) {
-                                return std::vector<std::pair<std::int64_t, Bytes>>{{101 * kMs, r}};
-                              },
-                              100, 101, ExchangeCycle::NoAnswerMessage(), 2, 3},
-                      FastRow{"exception",
-                              [](const Bytes&) {
-                                return std::vector<std::pair<std::int64_t, Bytes>>{{3 * kMs, Exception()}};
-                              },
-                              3, 5, ExchangeCycle::LinkUpMessage() + QStringLiteral(u" Нарушение протокола, код: 2"), 1,
-                              2},
-                      FastRow{"garbage_before",
-                              [](const Bytes& r) {
-                                Bytes noisy{0x55, 0xAA, 0x13};
-                                noisy.insert(noisy.end(), r.begin(), r.end());
-                                return std::vector<std::pair<std::int64_t, Bytes>>{{3 * kMs, noisy}};
-                              },
-                              4, 6, ExchangeCycle::CrcMismatchMessage(), 2, 3}),
+    ::testing::Values(
+        FastRow{"whole", [](const Bytes& r) { return WholeAt(3, r); }, 3, 5, ExchangeCycle::LinkUpMessage(), 1, 2},
+        FastRow{"split",
+                [](const Bytes& r) {
+                  return Pieces{{3 * kMs, Bytes(r.begin(), r.begin() + 6)}, {40 * kMs, Bytes(r.begin() + 6, r.end())}};
+                },
+                40, 42, ExchangeCycle::LinkUpMessage(), 1, 2},
+        FastRow{"late", [](const Bytes& r) { return WholeAt(99, r); }, 99, 101, ExchangeCycle::LinkUpMessage(), 1, 2},
+        // Too late: judged missing at 100 ms and sent again. The late reply
+        // answers the repeat; the repeat's own reply, coming in while the
+        // next read waits, is not taken for that read's answer.
+        FastRow{"after_timeout", [](const Bytes& r) { return WholeAt(101, r); }, 100, 101,
+                ExchangeCycle::NoAnswerMessage(), 2, 3},
+        FastRow{"exception", [](const Bytes&) { return WholeAt(3, testing::WithCrc({7, 0xE4, 2})); }, 3, 5,
+                ExchangeCycle::LinkUpMessage() + QStringLiteral(u" Нарушение протокола, код: 2"), 1, 2},
+        FastRow{"garbage_before",
+                [](const Bytes& r) {
+                  Bytes noisy{0x55, 0xAA, 0x13};
+                  noisy.insert(noisy.end(), r.begin(), r.end());
+                  return WholeAt(3, noisy);
+                },
+                4, 6, ExchangeCycle::CrcMismatchMessage(), 2, 3}),
     [](const ::testing::TestParamInfo<FastRow>& row) { return std::string(row.param.name); });
 
 TEST_F(PacerTest, FastExchangeKeepsTheIdlePaceAndRunsQueuedWorkBackToBack) {
@@ -270,10 +255,7 @@ TEST_F(PacerTest, FastExchangeKeepsTheIdlePaceAndRunsQueuedWorkBackToBack) {
   for (std::size_t i = 1; i < line.writeTimes.size(); ++i)
     EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs);
 
-  line.controller = [](const Bytes& request) -> std::vector<std::pair<std::int64_t, Bytes>> {
-    if (request[1] == 100) return {{3 * kMs, EepromReply(request)}};
-    return Answer(request, 3);
-  };
+  line.controller = [](const Bytes& request) { return request[1] == 100 ? WholeAt(3, EepromReply(request)) : Answer(request, 3); };
   int completed = 0;
   cycle.SetCompletionHandler([&](int) { ++completed; });
   for (int i = 0; i < 131; ++i) ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, static_cast<std::uint8_t>(i), 8}));

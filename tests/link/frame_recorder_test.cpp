@@ -101,12 +101,15 @@ TEST_F(FrameRecorderTest, ClearingStartsTheCountersAndTheMinuteAfresh) {
   EXPECT_EQ(recorder.GoodShareLastMinute(), -1.0);
 }
 
-TEST_F(FrameRecorderTest, RefusedRequestsAreCounted) {
-  const Bytes data{0x01, 0x00, 0x01};
+// A full queue keeps its backlog: the request is refused, said so and counted.
+TEST_F(FrameRecorderTest, RefusedRequestsAreReportedAndCounted) {
   int refused = 0;
-  for (int i = 0; i < RequestQueue::kSlots + 3; ++i) refused += cycle.EnqueueRequest(FC_EEPROM_READ, data) ? 0 : 1;
-  EXPECT_EQ(recorder.SinceStart().refused, static_cast<std::uint64_t>(refused));
+  for (int i = 0; i < RequestQueue::kSlots + 3; ++i) refused += cycle.EnqueueRequest(FC_EEPROM_READ, {0x01, 0x00, 0x01}) ? 0 : 1;
   EXPECT_GT(refused, 0);
+  EXPECT_EQ(cycle.Queue().PendingCount(), RequestQueue::kSlots - 1);
+  EXPECT_EQ(view.status, ExchangeCycle::QueueFullMessage());
+  EXPECT_EQ(cycle.Counters().refusedRequests, static_cast<std::uint64_t>(refused));
+  EXPECT_EQ(recorder.SinceStart().refused, static_cast<std::uint64_t>(refused));
 }
 
 TEST_F(FrameRecorderTest, TheRingKeepsTheNewestExchangesOnly) {

@@ -34,6 +34,8 @@ struct FrameCase {
   Bytes wire;
 };
 
+void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
+
 class BuildFrameTest : public ::testing::TestWithParam<FrameCase> {};
 
 TEST_P(BuildFrameTest, MatchesPublishedFrame) {

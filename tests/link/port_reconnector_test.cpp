@@ -6,13 +6,19 @@
 namespace zart::link {
 namespace {
 
-TEST(PortReconnector, ReopensOnlyTheLostPort) {
+/// COM5 open, with its reconnector; COM6 could be opened too.
+class PortReconnectorTest : public ::testing::Test {
+ protected:
+  PortReconnectorTest() {
+    port.openable = {5, 6};
+    EXPECT_TRUE(port.SetPortNumber(5));
+    EXPECT_TRUE(port.Open().ok());
+  }
   testing::FakeSerialPort port;
-  port.openable = {5};
-  ASSERT_TRUE(port.SetPortNumber(5));
-  ASSERT_TRUE(port.Open().ok());
-  PortReconnector reconnector(port);
+  PortReconnector reconnector{port};
+};
 
+TEST_F(PortReconnectorTest, ReopensOnlyTheLostPort) {
   reconnector.Attempt();  // nothing lost: nothing to do
   EXPECT_EQ(reconnector.Attempts(), 0);
 
@@ -29,12 +35,7 @@ TEST(PortReconnector, ReopensOnlyTheLostPort) {
   EXPECT_EQ(port.PortNumber(), 5);
 }
 
-TEST(PortReconnector, StandsAsideWhileAnotherPortIsChosen) {
-  testing::FakeSerialPort port;
-  port.openable = {5, 6};
-  ASSERT_TRUE(port.SetPortNumber(5));
-  ASSERT_TRUE(port.Open().ok());
-  PortReconnector reconnector(port);
+TEST_F(PortReconnectorTest, StandsAsideWhileAnotherPortIsChosen) {
   port.Vanish();
   reconnector.Attempt();  // the adapter is back at once
   EXPECT_TRUE(port.IsOpen());
@@ -49,12 +50,7 @@ TEST(PortReconnector, StandsAsideWhileAnotherPortIsChosen) {
   EXPECT_FALSE(port.IsOpen());  // never opens another port on its own
 }
 
-TEST(PortReconnector, KeepsTryingTheLostPortAfterADialogThatProbedOthers) {
-  testing::FakeSerialPort port;
-  port.openable = {5, 6};
-  ASSERT_TRUE(port.SetPortNumber(5));
-  ASSERT_TRUE(port.Open().ok());
-  PortReconnector reconnector(port);
+TEST_F(PortReconnectorTest, KeepsTryingTheLostPortAfterADialogThatProbedOthers) {
   port.Vanish();
   port.openable = {6};
 

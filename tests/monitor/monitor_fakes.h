@@ -7,12 +7,12 @@
 #include <QString>
 #include <QStringList>
 
-#include "link/crc.h"
 #include "link/rx_store.h"
 #include "monitor/param_window_hook.h"
 #include "monitor/start_up_host.h"
 #include "monitor/status_view.h"
 #include "settings/prompter.h"
+#include "support/frames.h"
 #include "support/scripted_prompter.h"
 
 namespace zart::testing {
@@ -39,7 +39,6 @@ class FakeStatusView : public monitor::StatusView {
   void SetBlockedBannerVisible(bool visible) override { bannerVisible = visible; }
 };
 
-/// Answers message boxes from a script and keeps what was asked.
 /// Message boxes answered from a script (Cancel once it runs out).
 using FakePrompter = ScriptedPrompter;
 
@@ -68,10 +67,7 @@ class StatusBlock {
       f.push_back(static_cast<std::uint8_t>(r >> 8));
       f.push_back(static_cast<std::uint8_t>(r & 0xFF));
     }
-    const std::uint16_t crc = link::Crc16Modbus(f, static_cast<int>(f.size()) - 1);
-    f.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    f.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return f;
+    return WithCrc(f);
   }
   link::RxStore Store() const {
     link::RxStore rx;

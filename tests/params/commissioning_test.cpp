@@ -54,15 +54,17 @@ class Bench : public ::testing::Test {
     });
   }
 
-  /// Ticks until the queue is empty, the simulated controller answering.
+  /// One tick, the simulated controller answering (its worn cell, if any, striking).
+  void Tick() {
+    cycle.ExchangeTick();
+    const Bytes frame = port.written.back();
+    const auto reply = sim.HandleRequest(frame);
+    faults.CorruptStoredByte(frame, sim.Eeprom());
+    if (reply) port.Receive(*reply);
+  }
+  /// Ticks until the queue is empty.
   void Run() {
-    for (int guard = 0; guard < 2000 && (cycle.Queue().PendingCount() > 0 || guard < 2); ++guard) {
-      cycle.ExchangeTick();
-      const Bytes frame = port.written.back();
-      const auto reply = sim.HandleRequest(frame);
-      faults.CorruptStoredByte(frame, sim.Eeprom());
-      if (reply) port.Receive(*reply);
-    }
+    for (int guard = 0; guard < 2000 && (cycle.Queue().PendingCount() > 0 || guard < 2); ++guard) Tick();
     cycle.ExchangeTick();
     cycle.ExchangeTick();
   }
@@ -96,6 +98,10 @@ struct VerifyCase {
   std::vector<int> mismatched;
 };
 
+void PrintTo(const VerifyCase& c, std::ostream* os) {
+  *os << (c.corruptAt < 0 ? std::string("no worn byte") : "worn byte " + std::to_string(c.corruptAt));
+}
+
 class WriteCheck : public Bench, public ::testing::WithParamInterface<VerifyCase> {};
 
 TEST_P(WriteCheck, ReadBackFindsExactlyTheSlotsStoredWrong) {
@@ -106,20 +112,9 @@ TEST_P(WriteCheck, ReadBackFindsExactlyTheSlotsStoredWrong) {
   boxes.texts[89] = QStringLiteral("Дизель");
   if (GetParam().corruptAt >= 0) faults.Settings().corruptByte = GetParam().corruptAt;
   WriteAll();
-  int textsSetAtLastEcho = -1;
-  verifier.SetFinishedHandler([&](const DiffList& list, int n) {
-    result = list;
-    compared = n;
-  });
   // Run up to the end of the writes, note how many texts were set, then the read-back.
-  while (verifier.CurrentPhase() == WriteVerifier::Phase::writing) {
-    cycle.ExchangeTick();
-    const Bytes frame = port.written.back();
-    const auto reply = sim.HandleRequest(frame);
-    faults.CorruptStoredByte(frame, sim.Eeprom());
-    if (reply) port.Receive(*reply);
-    textsSetAtLastEcho = boxes.setTextCalls;
-  }
+  while (verifier.CurrentPhase() == WriteVerifier::Phase::writing) Tick();
+  const int textsSetAtLastEcho = boxes.setTextCalls;
   Run();
   ASSERT_TRUE(result.has_value());
   EXPECT_EQ(compared, kSlotCount);
@@ -209,10 +204,13 @@ TEST_F(Bench, BackupIsAParameterFileOfTheReadSlotsOnly) {
 }
 
 struct RefusalCase {
+  const char* name;
   std::vector<Answer> answers;
   bool written;
   int asked;
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
 class BackupRefused : public Bench, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -241,9 +239,10 @@ TEST_P(BackupRefused, NoWriteWithoutItsBackup) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, BackupRefused,
-                         ::testing::Values(RefusalCase{{Answer::cancel}, false, 1},
-                                           RefusalCase{{Answer::retry, Answer::cancel}, false, 2},
-                                           RefusalCase{{Answer::retry, Answer::retry}, true, 2}));
+                         ::testing::Values(RefusalCase{"Cancel", {Answer::cancel}, false, 1},
+                                           RefusalCase{"RetryThenCancel", {Answer::retry, Answer::cancel}, false, 2},
+                                           RefusalCase{"RetryOnceCleared", {Answer::retry, Answer::retry}, true, 2}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // --- differences ---
 
@@ -253,6 +252,11 @@ struct DiffCase {
   const char16_t* file;  // nullptr: key absent
   std::optional<DiffState> state;
 };
+
+void PrintTo(const DiffCase& c, std::ostream* os) {
+  *os << "slot " << c.slot << " box \"" << QString::fromUtf16(c.box).toStdString() << "\" file "
+      << (c.file != nullptr ? "\"" + QString::fromUtf16(c.file).toStdString() + "\"" : std::string("absent"));
+}
 
 class Differences : public ::testing::TestWithParam<DiffCase> {};
 
@@ -315,6 +319,8 @@ struct UnitCase {
   const char16_t* caption;
   const char16_t* unit;
 };
+
+void PrintTo(const UnitCase& c, std::ostream* os) { *os << QString::fromUtf16(c.caption).toStdString(); }
 
 class Units : public ::testing::TestWithParam<UnitCase> {};
 

@@ -19,12 +19,14 @@ class FrameDescriptionTest : public ::testing::Test {
   FrameDescription description;
 };
 
+struct Row {
+  Bytes request;  // of a reply row: the request it answers, if it matters
+  Bytes body;     // without the CRC
+  QString text;
+};
+
 TEST_F(FrameDescriptionTest, Requests) {
-  struct Row {
-    Bytes body;  // without the CRC
-    QString text;
-  };
-  const std::vector<Row> rows{
+  const std::vector<std::pair<Bytes, QString>> rows{
       {{0x07, 0x04, 0x01, 0x2C, 0x00, 0x7D}, QStringLiteral(u"Чтение состояния")},
       {{0x07, 0x04, 0x00, 0x00, 0x00, 0x02}, QStringLiteral(u"Чтение регистров 0..1")},
       {{0x07, 0x10, 0x01, 0x90, 0x00, 0x02, 0x04, 0x00, 0x7B, 0x00, 0x00}, QStringLiteral(u"Пульс №123, защиты вкл.")},
@@ -46,9 +48,9 @@ TEST_F(FrameDescriptionTest, Requests) {
       {{0x07, 0x2B, 0x0E, 0x01}, QStringLiteral(u"Функция 43")},
       {{0x07, 0x04}, QStringLiteral(u"Обрывок кадра")},
   };
-  for (const Row& row : rows) {
-    const Bytes frame = row.body.size() < 3 ? row.body : testing::WithCrc(row.body);
-    EXPECT_EQ(description.DescribeRequest(frame).toStdString(), row.text.toStdString()) << FrameDescription::Hex(frame).toStdString();
+  for (const auto& [body, text] : rows) {
+    const Bytes frame = body.size() < 3 ? body : testing::WithCrc(body);
+    EXPECT_EQ(description.DescribeRequest(frame).toStdString(), text.toStdString()) << FrameDescription::Hex(frame).toStdString();
   }
 }
 
@@ -60,11 +62,6 @@ TEST_F(FrameDescriptionTest, Replies) {
   dgu[8] = 0;
   dgu[14] = 0xF6;  // 24.6 V
   dgu[13] = 0x00;
-  struct Row {
-    Bytes request;
-    Bytes body;
-    QString text;
-  };
   const std::vector<Row> rows{
       {status, dra, QStringLiteral(u"Состояние: ДРА, двиг. 1500 об/мин, вал 100 об/мин, АКБ -0.5 В")},
       {status, dgu, QStringLiteral(u"Состояние: ДГУ, двиг. 1500 об/мин, АКБ 24.6 В")},

@@ -118,18 +118,25 @@ TEST_F(ParamEditorTest, WriteAllSendsTheAddressAndControlSlotsLastAndFollowsTheA
 
 TEST_F(ParamEditorTest, ReadAllThenWriteAllLeavesTheEepromUnchanged) {
   QLocale::setDefault(QLocale(QLocale::Russian));
-  // An image the tool can show exactly: names of Cyrillic and Latin letters
-  // padded with zeros, numbers anywhere in their range, slot 23 a valid
-  // slave address.
+  // An image the tool can show exactly: the first names full of the bytes
+  // 1..255 in turn (0x98, unassigned in Windows-1251, among them), the
+  // rest Cyrillic and Latin letters padded with zeros, numbers anywhere in
+  // their range, slot 23 a valid slave address.
   sim::EepromImage& image = port.controller.Eeprom();
   for (int a = 256; a < 4096; ++a) image.Set(a, static_cast<std::uint8_t>(a * 37 + 11));
+  int next = 1;
   for (int k = 0; k < kSlotCount; ++k) {
     if (!cat.IsText(k)) continue;
     const int a = cat.par_addr[static_cast<std::size_t>(k)];
     const int n = cat.par_size[static_cast<std::size_t>(k)];
-    for (int i = 0; i < n; ++i) image.Set(a + i, i < n - 2 ? static_cast<std::uint8_t>(0xC0 + (k + i) % 64) : 0);
-    image.Set(a, static_cast<std::uint8_t>('A' + k % 26));
+    const bool allBytes = next <= 255;
+    for (int i = 0; i < n; ++i) {
+      const int letter = i < n - 2 ? 0xC0 + (k + i) % 64 : 0;
+      image.Set(a + i, static_cast<std::uint8_t>(allBytes ? (next <= 255 ? next++ : 0) : letter));
+    }
+    if (!allBytes) image.Set(a, static_cast<std::uint8_t>('A' + k % 26));
   }
+  ASSERT_GT(next, 255);
   image.Set(279, 9);
   const sim::EepromImage before = image;
 

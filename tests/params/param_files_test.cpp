@@ -10,6 +10,7 @@
 #include "params/fake_param_boxes.h"
 #include "params/param_files.h"
 #include "support/scripted_prompter.h"
+#include "settings/ini_file.h"
 #include "settings/windows1251.h"
 #include "support/fake_link_view.h"
 
@@ -21,10 +22,13 @@ using settings::Message;
 
 class ParamFilesTest : public ::testing::Test {
  protected:
-  ParamFilesTest() : files(cat, boxes, view, prompter) { cat.InitParamTables(); }
+  ParamFilesTest() : files(cat, boxes, view, prompter) {
+    cat.InitParamTables();
+    QDir(dir.path()).mkpath(QStringLiteral("in/sub"));
+  }
 
-  QString Folder() const { return dir.path(); }
-  QString PathOf(const QString& name) const { return dir.filePath(name); }
+  QString Folder() const { return dir.filePath(QStringLiteral("in")); }
+  QString PathOf(const QString& name) const { return Folder() + QLatin1Char('/') + name; }
   void WriteRaw(const QString& name, const QByteArray& bytes) {
     QFile f(PathOf(name));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -35,12 +39,16 @@ class ParamFilesTest : public ::testing::Test {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
   /// Boxes with a recognisable value each: numbers as a reply shows them,
-  /// Cyrillic names.
+  /// Cyrillic names, each with one of the bytes 0x80..0xBF (0x98,
+  /// unassigned, among them).
   void FillBoxes() {
+    int n = 0;
     for (int k = 0; k < kSlotCount; ++k)
       boxes.texts[static_cast<std::size_t>(k)] =
-          cat.IsText(k) ? QStringLiteral(u"Дат№%1 ё").arg(k) : QStringLiteral("%1,5 ").arg(k);
+          cat.IsText(k) ? QStringLiteral(u"Дат№%1%2ё").arg(k).arg(settings::DecodeWindows1251(static_cast<unsigned char>(0x80 + n++ % 64)))
+                        : QStringLiteral("%1,5 ").arg(k);
     boxes.colors.assign(kSlotCount, COLOR_FROM_EEPROM);
+    ASSERT_GT(n, 0x18);
   }
 
   QTemporaryDir dir;
@@ -61,7 +69,7 @@ TEST_F(ParamFilesTest, SaveLoadCompareRoundTripOfAllBoxes) {
   const QByteArray bytes = ReadRaw(QStringLiteral("all.ini"));
   EXPECT_TRUE(bytes.startsWith("[Parameters]\r\nPAR0=0,5 \r\nPAR1=1,5 \r\n")) << bytes.left(40).toStdString();
   EXPECT_TRUE(bytes.endsWith("PAR1207=1207,5 \r\n"));
-  EXPECT_TRUE(bytes.contains(settings::EncodeWindows1251(QStringLiteral(u"PAR89=Дат№89 ё"))));
+  EXPECT_TRUE(bytes.contains(settings::EncodeWindows1251(QStringLiteral(u"PAR89=Дат№89"))));
 
   boxes.texts.assign(kSlotCount, QStringLiteral("x"));
   files.cmdReadFile_Click(Folder(), QStringLiteral("all.ini"));
@@ -189,36 +197,17 @@ TEST_F(ParamFilesTest, CompareColoursByNumberOrExactText) {
   EXPECT_EQ(boxes.texts, before);
 }
 
-TEST_F(ParamFilesTest, LoadOrCompareWithoutAFileOnlyComplains) {
-  WriteRaw(QStringLiteral("Set.ini"), "[Parameters]\r\nPAR0=1\r\n");
-  QDir(Folder()).mkdir(QStringLiteral("folder.ini"));
-  for (const QString& name : {QString(), QStringLiteral("none.ini"), QStringLiteral("set.ini"), QStringLiteral("folder.ini")}) {
-    for (int op = 0; op < 2; ++op) {
-      prompter.asked.clear();
-      view.statusHistory.clear();
-      if (op == 0)
-        files.cmdReadFile_Click(Folder(), name);
-      else
-        files.cmdCompare_Click(Folder(), name);
-      ASSERT_EQ(prompter.asked.size(), 1u) << name.toStdString();
-      EXPECT_EQ(prompter.asked[0].text, QStringLiteral(u"Невозможно открыть файл ") + name + QStringLiteral(u" для чтения"));
-      EXPECT_EQ(prompter.asked[0].buttons, Message::Buttons::ok);
-      EXPECT_EQ(view.statusHistory, QStringList{QString()});
-      EXPECT_EQ(boxes.setTextCalls, 0);
-    }
-  }
-}
-
 TEST_F(ParamFilesTest, AnUnreadableFileOffersRetryAndCancelKeepsTheStatus) {
   // Larger than any parameter file can be: the INI layer refuses to read it.
   {
     QFile big(PathOf(QStringLiteral("big.ini")));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(big.resize(65 * 1024 * 1024));
+    ASSERT_TRUE(big.resize(settings::IniFile::kMaxFileBytes + 1));
   }
   files.cmdReadFile_Click(Folder(), QStringLiteral("big.ini"));
   ASSERT_EQ(prompter.asked.size(), 1u);
   EXPECT_EQ(prompter.asked[0].text, QStringLiteral(u"Невозможно открыть файл big.ini для чтения\r\n"));
+  EXPECT_TRUE(prompter.asked[0].detail.contains(QStringLiteral(u"велик"))) << prompter.asked[0].detail.toStdString();
   EXPECT_EQ(prompter.asked[0].buttons, Message::Buttons::retry_cancel);
   EXPECT_EQ(view.status, QStringLiteral(u"Чтение файла ") + PathOf(QStringLiteral("big.ini")));
   EXPECT_EQ(boxes.setTextCalls, 0);
@@ -238,6 +227,63 @@ TEST_F(ParamFilesTest, AnUnreadableFileOffersRetryAndCancelKeepsTheStatus) {
   EXPECT_EQ(boxes.Text(7), QStringLiteral("42"));
   EXPECT_EQ(boxes.Color(7), COLOR_FROM_FILE);
   EXPECT_EQ(view.status, QString());
+}
+
+// A name is taken only as the folder lists it: no name, another letter
+// case, a folder, a path leaving the folder, a trailing dot or blank open
+// nothing, for reading or (the names after the first four) for writing.
+TEST_F(ParamFilesTest, NamesTheFolderDoesNotListOnlyComplain) {
+  const QByteArray file = "[Parameters]\r\nPAR0=1\r\n";
+  for (const char* name : {"Set.ini", "sub/x.ini", "x.ini", "../c.ini"}) WriteRaw(QString::fromLatin1(name), file);
+  QDir(Folder()).mkdir(QStringLiteral("folder.ini"));
+  int n = 0;
+  for (const char* latin : {"", "none.ini", "set.ini", "folder.ini", "sub/x.ini", "../c.ini", "..\\c.ini", "C:x.ini",
+                            "C:\\x.ini", "..", ".", "x.ini.", "x.ini "}) {
+    const QString name = QString::fromLatin1(latin);
+    SCOPED_TRACE(latin);
+    for (int op = 0; op < 3; ++op) {
+      if (op == 2 && n < 4) break;
+      prompter.asked.clear();
+      view.statusHistory.clear();
+      if (op == 0) files.cmdReadFile_Click(Folder(), name);
+      if (op == 1) files.cmdCompare_Click(Folder(), name);
+      if (op == 2) {
+        EXPECT_FALSE(files.cmdSaveFile_Click(Folder(), name));
+      }
+      ASSERT_EQ(prompter.asked.size(), 1u);
+      EXPECT_EQ(prompter.asked[0].text, QStringLiteral(u"Невозможно открыть файл ") + name +
+                                            (op < 2 ? QStringLiteral(u" для чтения") : QStringLiteral(u" для записи")));
+      EXPECT_EQ(prompter.asked[0].buttons, Message::Buttons::ok);
+      if (op < 2) {
+        EXPECT_EQ(view.statusHistory, QStringList{QString()});
+      }
+      EXPECT_EQ(boxes.setTextCalls, 0);
+      EXPECT_EQ(boxes.CountColor(testing::FakeParamBoxes::kDefaultBackground), kSlotCount);
+    }
+    ++n;
+  }
+  for (const char* name : {"Set.ini", "sub/x.ini", "x.ini", "../c.ini"}) EXPECT_EQ(ReadRaw(QString::fromLatin1(name)), file) << name;
+}
+
+TEST_F(ParamFilesTest, CompareRightAfterSaveMatchesTextsTheFileKeepsTrimmed) {
+  // Text slots as a reply or a user may leave them; the file keeps each
+  // trimmed, line breaks as blanks. A real difference still shows, letter
+  // case included.
+  const QString texts[] = {QStringLiteral(u"  Дизель "), QStringLiteral(u"a\r\nb"), QStringLiteral(u"\tМасло\n"),
+                           QStringLiteral(u"ABC"),       QStringLiteral(u" "),      QStringLiteral(u"ü")};
+  std::vector<int> textSlots;
+  for (int k = 0; k < kSlotCount && textSlots.size() < std::size(texts); ++k)
+    if (cat.IsText(k)) textSlots.push_back(k);
+  for (std::size_t i = 0; i < textSlots.size(); ++i) boxes.texts[static_cast<std::size_t>(textSlots[i])] = texts[i];
+  ASSERT_TRUE(files.cmdSaveFile_Click(Folder(), QStringLiteral("set.ini")));
+  files.cmdCompare_Click(Folder(), QStringLiteral("set.ini"));
+  EXPECT_EQ(boxes.CountColor(COLOR_MATCHES_FILE), kSlotCount);
+  boxes.texts[static_cast<std::size_t>(textSlots[3])] = QStringLiteral(u"abc");
+  boxes.texts[static_cast<std::size_t>(textSlots[1])] = QStringLiteral(u"a b");
+  files.cmdCompare_Click(Folder(), QStringLiteral("set.ini"));
+  EXPECT_EQ(boxes.Color(textSlots[3]), COLOR_DIFFERS_FROM_FILE);
+  EXPECT_EQ(boxes.Color(textSlots[1]), COLOR_DIFFERS_FROM_FILE);
+  EXPECT_EQ(boxes.CountColor(COLOR_MATCHES_FILE), kSlotCount - 2);
 }
 
 }  // namespace

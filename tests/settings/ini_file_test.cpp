@@ -65,6 +65,14 @@ TEST(IniFileRead, FollowsTheProfileRules) {
       {"line without equals sign ignored", "[A]\njunk\nx=1\n", u"A"_s, u"x"_s, u"1"_s},
       {"NUL byte inside a value", QByteArray("[A]\nx=1\0" "2\ny=3\n", 14), u"A"_s, u"y"_s, u"3"_s},
       {"Cyrillic value", EncodeWindows1251(u"[A]\nx=Привет, мир\n"_s), u"A"_s, u"x"_s, u"Привет, мир"_s},
+      // Names fold alike in the file and in the call, over all of Windows-1251's letters.
+      {"Ё folds", EncodeWindows1251(u"[Ёлка]\nЁлка=1\n"_s), u"ёЛКА"_s, u"ёЛКА"_s, u"1"_s},
+      {"Ukrainian letters fold", EncodeWindows1251(u"[ҐЇЄІЎЈ]\nҐЇЄІЎЈ=1\n"_s), u"ґїєіўј"_s, u"ґїєіўј"_s, u"1"_s},
+      {"Serbian letters fold", EncodeWindows1251(u"[ЂЃЉЊЌЋЏЅ]\nЂЃЉЊЌЋЏЅ=1\n"_s), u"ђѓљњќћџѕ"_s, u"ђѓљњќћџѕ"_s, u"1"_s},
+      {"unassigned byte in a name", "[x\x98]\nx\x98=1\n", u"X\u0098"_s, u"X\u0098"_s, u"1"_s},
+      {"Е is not Ё", EncodeWindows1251(u"[А]\nЕ=1\n"_s), u"А"_s, u"Ё"_s, def},
+      {"inner blanks count", "[A]\na b=1\n", u"A"_s, u"a  b"_s, def},
+      {"no prefix match", "[A]\nPAR1=1\n", u"A"_s, u"PAR10"_s, def},
   };
   for (const ReadCase& c : cases) {
     EXPECT_EQ(parsed(c.file).Read(c.section, c.key, def), c.expected) << c.name;
@@ -106,6 +114,11 @@ TEST(IniFileWrite, KeepsTheFileAndAppendsInOrder) {
       {"section appended after a file without final newline", "[A]\nx=1", {{u"B"_s, u"y"_s, u"2"_s}},
        "[A]\r\nx=1\r\n[B]\r\ny=2\r\n"},
       {"empty key name writes nothing", "", {{u"A"_s, u" "_s, u"1"_s}}, ""},
+      {"a name in other letter case finds the same line", EncodeWindows1251(u"[Ёлка]\nЁлка=1\n"_s),
+       {{u"ёЛКА"_s, u"ёЛКА"_s, u"2"_s}}, EncodeWindows1251(u"[Ёлка]\r\nЁлка=2\r\n"_s)},
+      {"keys go to the first of duplicate sections", "[A]\r\nx=1\r\nx=dup\r\n\r\n[B]\r\n[a]\r\nz=9\r\n",
+       {{u"a"_s, u"y"_s, u"2"_s}, {u"A"_s, u"w"_s, u"3"_s}, {u"a"_s, u"Y"_s, u" 4 "_s}, {u"C"_s, u"v"_s, u"5"_s}},
+       "[A]\r\nx=1\r\nx=dup\r\ny= 4 \r\nw=3\r\n\r\n[B]\r\n[a]\r\nz=9\r\n[C]\r\nv=5\r\n"},
       {"Cyrillic and unencodable characters", "", {{u"Параметры"_s, u"PAR0"_s, u"Дизель ü"_s}},
        "[\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xFB]\r\nPAR0=\xC4\xE8\xE7\xE5\xEB\xFC ?\r\n"},
   };
@@ -118,15 +131,18 @@ TEST(IniFileWrite, KeepsTheFileAndAppendsInOrder) {
   }
 }
 
-TEST(IniFileWrite, WrittenValuesReadBack) {
-  IniFile ini = parsed("[A]\nx=1\n\n[B]\n");
+TEST(IniFileWrite, WrittenValuesReadBackAtOnceAndAfterSaving) {
+  IniFile ini = parsed("[A]\nx=1\n\n[B]\n[a]\nz=9\n");
   ini.Write(u"A"_s, u"y"_s, u"  padded  "_s);
   ini.Write(u"B"_s, u"z"_s, QString(300, u'z'));
   ini.Write(u"A"_s, u"x"_s, u"two"_s);
-  const IniFile again = parsed(ini.Serialize());
-  EXPECT_EQ(again.Read(u"a"_s, u"Y"_s, {}), u"padded"_s);
-  EXPECT_EQ(again.Read(u"b"_s, u"z"_s, {}), QString(254, u'z'));
-  EXPECT_EQ(again.Read(u"A"_s, u"x"_s, {}), u"two"_s);
+  for (const IniFile& i : {ini, parsed(ini.Serialize())}) {
+    EXPECT_EQ(i.Read(u"a"_s, u"Y"_s, {}), u"padded"_s);
+    EXPECT_EQ(i.Read(u"b"_s, u"z"_s, {}), QString(254, u'z'));
+    EXPECT_EQ(i.Read(u"A"_s, u"x"_s, {}), u"two"_s);
+    EXPECT_EQ(i.Read(u"A"_s, u"z"_s, u"-"_s), u"-"_s);  // in the later [a], not reached
+    EXPECT_EQ(i.Keys(u"A"_s), (QStringList{u"x"_s, u"y"_s}));
+  }
 }
 
 TEST(IniFileKeys, ListsEachKeyOnceInFileOrder) {
@@ -171,6 +187,20 @@ TEST_F(IniFileDisk, MissingFileLoadsEmptyAndIsCreatedBySave) {
   EXPECT_EQ(readAll(path(u"new.ini"_s)), EncodeWindows1251(u"[Параметры]\r\nPAR1=Дизель\r\n"_s));
   EXPECT_EQ(ReadIniKey(path(u"new.ini"_s), u"ПАРАМЕТРЫ"_s, u"par1"_s, {}), u"Дизель"_s);
   EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files) == QStringList{u"new.ini"_s});  // no temp file left
+}
+
+TEST_F(IniFileDisk, FileAtTheCapLoadsOneByteMoreIsRefusedAsTooLarge) {
+  for (const qint64 extra : {0, 1}) {
+    SCOPED_TRACE(extra);
+    const QByteArray head = "[A]\r\n;";
+    const QByteArray tail = "\r\nx=5\r\n";
+    writeAll(path(u"big.ini"_s), head + QByteArray(IniFile::kMaxFileBytes + extra - head.size() - tail.size(), 'c') + tail);
+    IniFile ini;
+    QString error;
+    EXPECT_EQ(ini.Load(path(u"big.ini"_s), &error), extra == 0);
+    EXPECT_EQ(ini.Read(u"A"_s, u"x"_s, u"DEF"_s), extra == 0 ? u"5"_s : u"DEF"_s);
+    EXPECT_EQ(error.contains(u"велик"_s), extra == 1) << error.toStdString();  // the user's reason, in Russian
+  }
 }
 
 TEST_F(IniFileDisk, FolderOrDeviceIsRefusedOnLoad) {
