@@ -50,24 +50,7 @@ QString ServiceReport::UnitOf(const QString& caption) {
   return kUnits.contains(inside) ? inside : QString();
 }
 
-QString ServiceReport::StateOf(std::uint32_t colour) {
-  switch (colour & 0xFFFFFF) {
-    case COLOR_FROM_EEPROM:
-      return QStringLiteral(u"Значение из ЭСППЗУ");
-    case COLOR_FROM_FILE:
-      return QStringLiteral(u"Значение из файла");
-    case COLOR_MISSING_IN_FILE:
-      return QStringLiteral(u"Значение отсутствует в файле");
-    case COLOR_MATCHES_FILE:
-      return QStringLiteral(u"Значение соответствует данному в файле");
-    case COLOR_DIFFERS_FROM_FILE:
-      return QStringLiteral(u"Значение не соответствует данному в файле");
-    case COLOR_CHANGED:
-      return QStringLiteral(u"Значение изменено");
-    default:
-      return QStringLiteral(u"Значение не прочитано из ЭСППЗУ");
-  }
-}
+QString ServiceReport::StateOf(std::uint32_t colour) { return QString::fromUtf16(ColorCaption(colour)); }
 
 ServiceReport ServiceReport::Build(const ParamCatalogue& catalogue, const ParamBoxes& boxes,
                                    const ReportIdentity& identity, const DiffList* differences) {

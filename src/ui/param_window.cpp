@@ -37,21 +37,21 @@ constexpr int kFrameHeight = 9975;
 // Linux sans font needs a little less to fit the same twips.
 constexpr double kFontPoints = 7.5;
 
-// The legend, top to bottom: swatch, colour and caption.
+// The legend, top to bottom: where each swatch stands and its colour; the
+// captions are the colours' own (params::ColorCaption).
 struct LegendRow {
   int top;
   int shape;  // Shape1..Shape7
   std::uint32_t colour;
-  const char16_t* caption;
 };
 constexpr std::array<LegendRow, 7> kLegend{{
-    {840, 1, params::COLOR_FROM_EEPROM, u"Значение из ЭСППЗУ"},
-    {1200, 7, params::COLOR_NOT_READ, u"Значение не прочитано из ЭСППЗУ"},
-    {1800, 2, params::COLOR_FROM_FILE, u"Значение из файла"},
-    {2160, 6, params::COLOR_MISSING_IN_FILE, u"Значение отсутствует в файле"},
-    {2760, 4, params::COLOR_MATCHES_FILE, u"Значение соответствует данному в файле"},
-    {3240, 5, params::COLOR_DIFFERS_FROM_FILE, u"Значение не соответствует данному в файле"},
-    {3840, 3, params::COLOR_CHANGED, u"Значение изменено"},
+    {840, 1, params::COLOR_FROM_EEPROM},
+    {1200, 7, params::COLOR_NOT_READ},
+    {1800, 2, params::COLOR_FROM_FILE},
+    {2160, 6, params::COLOR_MISSING_IN_FILE},
+    {2760, 4, params::COLOR_MATCHES_FILE},
+    {3240, 5, params::COLOR_DIFFERS_FROM_FILE},
+    {3840, 3, params::COLOR_CHANGED},
 }};
 
 constexpr std::array<const char16_t*, 18> kSensorTypes{
@@ -188,7 +188,7 @@ void ParamWindow::BuildStaticControls() {
     // A caption may wrap down to the next row.
     const int width = row.top >= 3840 ? 840 : 2100;
     const int height = k + 1 < kLegend.size() ? kLegend[k + 1].top - row.top : 480;
-    QLabel* caption = AddLabel(QString::fromUtf16(row.caption), 22560, row.top, width, height);
+    QLabel* caption = AddLabel(QString::fromUtf16(params::ColorCaption(row.colour)), 22560, row.top, width, height);
     caption->setWordWrap(true);
     caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ParamTextFit::FitLabels(std::span<QLabel* const>(&caption, 1));
