@@ -3,20 +3,19 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QChart>
-#include <QChartView>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QLocale>
-#include <QValueAxis>
-#include <QVBoxLayout>
-
-#include "monitor/trend_buffer.h"
+#include <QPainter>
+#include <QPainterPath>
 
 namespace zart::ui {
 namespace {
 
 constexpr double kAxisStepSeconds = 30;
+constexpr int kValueDivisions = 5;
+
+const QColor kEngineColor(0x1F, 0x4E, 0xB4);
+const QColor kShaftColor(0x2E, 0x8B, 0x2E);
+const QColor kBatteryColor(0xC0, 0x60, 0x00);
 
 // A rounded top for an axis holding values up to `top`.
 double NiceTop(double top, double least) {
@@ -25,116 +24,160 @@ double NiceTop(double top, double least) {
   return std::ceil(top * 1.1 / step) * step;
 }
 
+// Axis numbers in the user's notation, as on the main window, without
+// thousands separators.
+QString Number(double value, int decimals) {
+  QLocale numbers;
+  numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+  return numbers.toString(value, 'f', decimals);
+}
+
 }  // namespace
 
 TrendsWindow::TrendsWindow(const monitor::TrendBuffer& trends, QWidget* parent)
     : QWidget(parent, Qt::Window), m_trends(trends) {
   setObjectName(QStringLiteral("frm_trends"));
   setWindowTitle(QStringLiteral(u"Графики"));
-  m_chart = new QChart;
-  // Axis numbers in the user's notation, as on the main window, without
-  // thousands separators.
-  QLocale numbers;
-  numbers.setNumberOptions(QLocale::OmitGroupSeparator);
-  m_chart->setLocale(numbers);
-  m_chart->setLocalizeNumbers(true);
-  m_chart->legend()->setAlignment(Qt::AlignBottom);
-  m_timeAxis = new QValueAxis;
-  m_timeAxis->setTitleText(QStringLiteral(u"Время от запуска, с"));
-  m_timeAxis->setLabelFormat(QStringLiteral(u"%.0f"));
-  m_rpmAxis = new QValueAxis;
-  m_rpmAxis->setTitleText(QStringLiteral(u"Обороты, об/мин"));
-  m_rpmAxis->setLabelFormat(QStringLiteral(u"%.0f"));
-  m_voltAxis = new QValueAxis;
-  m_voltAxis->setTitleText(QStringLiteral(u"Напряжение АКБ, В"));
-  m_voltAxis->setLabelFormat(QStringLiteral(u"%.1f"));
-  m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
-  m_chart->addAxis(m_rpmAxis, Qt::AlignLeft);
-  m_chart->addAxis(m_voltAxis, Qt::AlignRight);
-
-  m_engine = Quantity{{}, QColor(0x1F, 0x4E, 0xB4), QStringLiteral(u"Обороты двигателя, об/мин"), m_rpmAxis};
-  m_shaft = Quantity{{}, QColor(0x2E, 0x8B, 0x2E), QStringLiteral(u"Обороты вала (ДРА), об/мин"), m_rpmAxis};
-  m_battery = Quantity{{}, QColor(0xC0, 0x60, 0x00), QStringLiteral(u"Напряжение АКБ, В"), m_voltAxis};
-  // The first line of each quantity exists from the start, so the legend
-  // names all three before the first reply.
-  RunSeries(m_engine, 0);
-  RunSeries(m_shaft, 0);
-  RunSeries(m_battery, 0);
-
-  m_view = new QChartView(m_chart, this);
-  m_view->setRenderHint(QPainter::Antialiasing);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(m_view);
+  setAttribute(Qt::WA_OpaquePaintEvent);
   resize(900, 520);
-
   m_timer.setInterval(kRedrawMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { Redraw(); });
-  SetShaftShown(false);
   Redraw();
-}
-
-QLineSeries* TrendsWindow::RunSeries(Quantity& q, std::size_t run) {
-  while (q.runs.size() <= run) {
-    auto* series = new QLineSeries;
-    series->setName(q.name);
-    QPen pen(q.color);
-    pen.setWidthF(1.5);
-    series->setPen(pen);
-    m_chart->addSeries(series);
-    series->attachAxis(m_timeAxis);
-    series->attachAxis(q.axis);
-    // One legend entry per quantity, however many runs it has.
-    if (!q.runs.empty()) {
-      for (QLegendMarker* marker : m_chart->legend()->markers(series)) marker->setVisible(false);
-      series->setVisible(q.runs.front()->isVisible());
-    }
-    q.runs.push_back(series);
-  }
-  return q.runs[run];
 }
 
 void TrendsWindow::SetShaftShown(bool shown) {
   if (shown == m_shaftShown) return;
   m_shaftShown = shown;
-  for (QLineSeries* series : m_shaft.runs) series->setVisible(shown);
-  if (!m_shaft.runs.empty()) {
-    for (QLegendMarker* marker : m_chart->legend()->markers(m_shaft.runs.front())) marker->setVisible(shown);
-  }
+  Redraw();
 }
 
 void TrendsWindow::Redraw() {
-  const auto runs = m_trends.Runs();
+  m_runs = m_trends.Runs();
   double rpmTop = 0;
   double voltTop = 0;
-  QList<QPointF> engine;
-  QList<QPointF> shaft;
-  QList<QPointF> battery;
-  for (std::size_t r = 0; r < std::max(runs.size(), m_engine.runs.size()); ++r) {
-    engine.clear();
-    shaft.clear();
-    battery.clear();
-    if (r < runs.size()) {
-      for (const monitor::TrendPoint& p : runs[r]) {
-        engine.append(QPointF(p.seconds, p.engineRpm));
-        shaft.append(QPointF(p.seconds, p.shaftRpm));
-        battery.append(QPointF(p.seconds, p.batteryVolts));
-        rpmTop = std::max(rpmTop, p.engineRpm);
-        if (m_shaftShown) rpmTop = std::max(rpmTop, p.shaftRpm);
-        voltTop = std::max(voltTop, p.batteryVolts);
-      }
+  for (const auto& run : m_runs) {
+    for (const monitor::TrendPoint& p : run) {
+      rpmTop = std::max(rpmTop, p.engineRpm);
+      if (m_shaftShown) rpmTop = std::max(rpmTop, p.shaftRpm);
+      voltTop = std::max(voltTop, p.batteryVolts);
     }
-    RunSeries(m_engine, r)->replace(engine);
-    RunSeries(m_shaft, r)->replace(shaft);
-    RunSeries(m_battery, r)->replace(battery);
   }
   // The time axis grows with the run in steps of half a minute until it
   // spans the ten minutes held, then moves along with them.
   const double newest = m_trends.NewestSeconds();
-  const double right = std::max(kAxisStepSeconds, std::ceil(newest / kAxisStepSeconds) * kAxisStepSeconds);
-  m_timeAxis->setRange(std::max(0.0, right - monitor::TrendBuffer::kWindowSeconds), right);
-  m_rpmAxis->setRange(0, NiceTop(rpmTop, 100));
-  m_voltAxis->setRange(0, NiceTop(voltTop, 10));
+  m_timeTo = std::max(kAxisStepSeconds, std::ceil(newest / kAxisStepSeconds) * kAxisStepSeconds);
+  m_timeFrom = std::max(0.0, m_timeTo - monitor::TrendBuffer::kWindowSeconds);
+  m_rpmTop = NiceTop(rpmTop, 100);
+  m_voltTop = NiceTop(voltTop, 10);
+  update();
+}
+
+void TrendsWindow::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), palette().color(QPalette::Base));
+  p.setRenderHint(QPainter::Antialiasing);
+  const QFontMetrics fm(font());
+  const int line = fm.height();
+  const int gap = fm.averageCharWidth();
+
+  struct Series {
+    QColor color;
+    QString name;
+    double monitor::TrendPoint::*value;
+    bool onRpmAxis;
+  };
+  std::vector<Series> series = {
+      {kEngineColor, QStringLiteral(u"Обороты двигателя, об/мин"), &monitor::TrendPoint::engineRpm, true}};
+  if (m_shaftShown) {
+    series.push_back({kShaftColor, QStringLiteral(u"Обороты вала (ДРА), об/мин"), &monitor::TrendPoint::shaftRpm, true});
+  }
+  series.push_back({kBatteryColor, QStringLiteral(u"Напряжение АКБ, В"), &monitor::TrendPoint::batteryVolts, false});
+
+  // Room for the numbers and titles around the plot.
+  const int leftNumbers = fm.horizontalAdvance(Number(m_rpmTop, 0)) + gap;
+  const int rightNumbers = fm.horizontalAdvance(Number(m_voltTop, 1)) + gap;
+  const QRect plot(QPoint(gap + line + leftNumbers + gap, line),
+                   QPoint(width() - 1 - (gap + line + rightNumbers + gap), height() - 1 - (4 * line + gap)));
+  if (plot.width() < 20 || plot.height() < 20) return;
+
+  const QColor text = palette().color(QPalette::Text);
+  const QColor grid = palette().color(QPalette::Mid);
+  auto x = [&](double seconds) {
+    return plot.left() + (seconds - m_timeFrom) / (m_timeTo - m_timeFrom) * plot.width();
+  };
+  auto y = [&](double value, double top) { return plot.bottom() - value / top * plot.height(); };
+
+  // Grid and numbers: five divisions up, a line every 30 or 60 seconds.
+  p.setPen(QPen(grid, 0, Qt::DotLine));
+  for (int i = 0; i <= kValueDivisions; ++i) {
+    const double yy = plot.bottom() - double(i) * plot.height() / kValueDivisions;
+    p.setPen(QPen(grid, 0, Qt::DotLine));
+    p.drawLine(QPointF(plot.left(), yy), QPointF(plot.right(), yy));
+    p.setPen(text);
+    const QString rpm = Number(m_rpmTop * i / kValueDivisions, 0);
+    const QString volt = Number(m_voltTop * i / kValueDivisions, 1);
+    p.drawText(QRectF(plot.left() - gap - leftNumbers, yy - line / 2.0, leftNumbers, line),
+               Qt::AlignRight | Qt::AlignVCenter, rpm);
+    p.drawText(QRectF(plot.right() + gap, yy - line / 2.0, rightNumbers, line), Qt::AlignLeft | Qt::AlignVCenter, volt);
+  }
+  const double step = (m_timeTo - m_timeFrom) > 300 ? 60 : kAxisStepSeconds;
+  for (double t = std::ceil(m_timeFrom / step) * step; t <= m_timeTo + 1e-9; t += step) {
+    const double xx = x(t);
+    p.setPen(QPen(grid, 0, Qt::DotLine));
+    p.drawLine(QPointF(xx, plot.top()), QPointF(xx, plot.bottom()));
+    p.setPen(text);
+    p.drawText(QRectF(xx - 40, plot.bottom() + gap / 2.0, 80, line), Qt::AlignHCenter | Qt::AlignTop, Number(t, 0));
+  }
+  p.setPen(text);
+  p.drawRect(plot);
+
+  // Axis titles: time below, speeds turned up the left, voltage the right.
+  p.drawText(QRect(plot.left(), plot.bottom() + line + gap / 2, plot.width(), line), Qt::AlignCenter,
+             QStringLiteral(u"Время от запуска, с"));
+  auto verticalTitle = [&](double cx, double angle, const QString& title) {
+    p.save();
+    p.translate(cx, plot.center().y());
+    p.rotate(angle);
+    p.drawText(QRectF(-plot.height() / 2.0, -line / 2.0, plot.height(), line), Qt::AlignCenter, title);
+    p.restore();
+  };
+  verticalTitle(gap + line / 2.0, -90, QStringLiteral(u"Обороты, об/мин"));
+  verticalTitle(width() - gap - line / 2.0, 90, QStringLiteral(u"Напряжение АКБ, В"));
+
+  // The lines, one per run, clipped to the plot.
+  p.save();
+  p.setClipRect(plot.adjusted(0, -1, 1, 1));
+  for (const Series& s : series) {
+    QPen pen(s.color);
+    pen.setWidthF(1.5);
+    p.setPen(pen);
+    const double top = s.onRpmAxis ? m_rpmTop : m_voltTop;
+    for (const auto& run : m_runs) {
+      QPolygonF points;
+      points.reserve(static_cast<qsizetype>(run.size()));
+      for (const monitor::TrendPoint& point : run) points.append(QPointF(x(point.seconds), y(point.*s.value, top)));
+      if (points.size() == 1) p.drawPoint(points.front());
+      p.drawPolyline(points);
+    }
+  }
+  p.restore();
+
+  // The legend, centred under the time title.
+  const int swatch = 2 * line;
+  int legendWidth = 0;
+  for (const Series& s : series) legendWidth += swatch + gap + fm.horizontalAdvance(s.name) + 2 * line;
+  int lx = std::max(plot.left(), plot.center().x() - legendWidth / 2);
+  const int ly = plot.bottom() + 2 * line + gap + line / 2;
+  for (const Series& s : series) {
+    QPen pen(s.color);
+    pen.setWidthF(2.5);
+    p.setPen(pen);
+    p.drawLine(QPointF(lx, ly + line / 2.0), QPointF(lx + swatch, ly + line / 2.0));
+    p.setPen(text);
+    const int w = fm.horizontalAdvance(s.name);
+    p.drawText(QRect(lx + swatch + gap, ly, w + gap, line), Qt::AlignLeft | Qt::AlignVCenter, s.name);
+    lx += swatch + gap + w + 2 * line;
+  }
 }
 
 void TrendsWindow::showEvent(QShowEvent* event) {

@@ -2,24 +2,19 @@
 
 #include <vector>
 
+#include <QColor>
 #include <QTimer>
 #include <QWidget>
 
-class QChart;
-class QChartView;
-class QLineSeries;
-class QValueAxis;
-
-namespace zart::monitor {
-class TrendBuffer;
-}
+#include "monitor/trend_buffer.h"
 
 namespace zart::ui {
 
 /// "Графики": engine speed, propeller shaft speed (ДРА only) and battery
 /// voltage over the last ten minutes, redrawn twice a second while shown.
 /// A pause in the status replies is drawn as a gap: each run of replies
-/// without a pause is a line of its own.
+/// without a pause is a line of its own. Speeds read on the left axis,
+/// the voltage on the right one.
 class TrendsWindow : public QWidget {
   Q_OBJECT
 
@@ -30,32 +25,30 @@ class TrendsWindow : public QWidget {
 
   /// The object type of the newest reply: the shaft speed shows for ДРА.
   void SetShaftShown(bool shown);
-  /// Redraws from the buffer now.
+  bool ShaftShown() const { return m_shaftShown; }
+  /// Takes the buffer's points and scales now, and repaints.
   void Redraw();
 
+  /// The axes' spans after the last Redraw: time from..to in seconds since
+  /// start, speeds and voltage from 0 to their tops.
+  double TimeFrom() const { return m_timeFrom; }
+  double TimeTo() const { return m_timeTo; }
+  double RpmTop() const { return m_rpmTop; }
+  double VoltTop() const { return m_voltTop; }
+
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
  private:
-  struct Quantity {
-    std::vector<QLineSeries*> runs;  // one line per run; spare ones are empty
-    QColor color;
-    QString name;
-    QValueAxis* axis = nullptr;
-  };
-  QLineSeries* RunSeries(Quantity& q, std::size_t run);
-
   const monitor::TrendBuffer& m_trends;
-  QChart* m_chart = nullptr;
-  QChartView* m_view = nullptr;
-  QValueAxis* m_timeAxis = nullptr;
-  QValueAxis* m_rpmAxis = nullptr;
-  QValueAxis* m_voltAxis = nullptr;
-  Quantity m_engine;
-  Quantity m_shaft;
-  Quantity m_battery;
-  bool m_shaftShown = true;  // the constructor hides the shaft until a ДРА reply
+  std::vector<std::vector<monitor::TrendPoint>> m_runs;
+  double m_timeFrom = 0;
+  double m_timeTo = 30;
+  double m_rpmTop = 100;
+  double m_voltTop = 10;
+  bool m_shaftShown = false;
   QTimer m_timer;
 };
 

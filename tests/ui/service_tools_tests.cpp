@@ -10,6 +10,7 @@
 #include "support/frames.h"
 #include "ui/main_window.h"
 #include "ui/service_tools.h"
+#include "ui/trends_window.h"
 #include "ui/traffic_model.h"
 #include "ui/traffic_window.h"
 #include "ui/trends_window.h"
@@ -111,7 +112,14 @@ TEST_F(ServiceToolsTest, TrendsFollowStatusRepliesAndPausesSplitTheLines) {
   EXPECT_EQ(tools().Trends().Runs().back().back().batteryVolts, 25.0);
   tools().ShowTrends();
   ASSERT_NE(tools().TrendsView(), nullptr);
-  tools().TrendsView()->Redraw();
+  TrendsWindow* view = tools().TrendsView();
+  view->Redraw();
+  EXPECT_EQ(view->TimeFrom(), 0.0);
+  EXPECT_EQ(view->TimeTo(), 30.0);
+  EXPECT_EQ(view->RpmTop(), 1000.0);  // 900 rounded up with room above
+  EXPECT_EQ(view->VoltTop(), 30.0);   // 25 V
+  EXPECT_FALSE(view->ShaftShown());
+  EXPECT_FALSE(view->grab().isNull());
 }
 
 TEST_F(ServiceToolsTest, CsvLogWritesALinePerStatusReplyAndReportsAFullDisk) {
