@@ -1,12 +1,16 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <set>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -15,7 +19,6 @@
 #include "link/qt_serial_port.h"
 #include "params/catalogue.h"
 #include "support/fake_link_view.h"
-#include "support/recording_port.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_process.h"
 #include "ui/application.h"
@@ -24,6 +27,89 @@
 #include "ui/param_window_controller.h"
 
 namespace zart::testing {
+
+inline QByteArray FileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+/// Passes everything on to the real port and records each frame written and
+/// each successful open: what reached the controller.
+class RecordingPort : public link::SerialPort {
+ public:
+  using Bytes = std::vector<std::uint8_t>;
+
+  explicit RecordingPort(link::SerialPort& inner) : m_inner(inner) {}
+  bool SetPortNumber(int n) override { return m_inner.SetPortNumber(n); }
+  int PortNumber() const override { return m_inner.PortNumber(); }
+  QString DevicePath(int n) const override { return m_inner.DevicePath(n); }
+  link::OpenResult Open() override {
+    link::OpenResult r = m_inner.Open();
+    if (r.ok()) openedPorts.push_back(m_inner.PortNumber());
+    return r;
+  }
+  void Close() override { m_inner.Close(); }
+  bool IsOpen() const override { return m_inner.IsOpen(); }
+  int BytesWaiting() override { return m_inner.BytesWaiting(); }
+  int ReadByte() override { return m_inner.ReadByte(); }
+  void Write(std::span<const std::uint8_t> frame) override {
+    written.emplace_back(frame.begin(), frame.end());
+    m_inner.Write(frame);
+  }
+  bool DeviceLost() const override { return m_inner.DeviceLost(); }
+
+  /// The function-`fc` frames with repeats of the same request collapsed:
+  /// what the controller was asked, in order.
+  std::vector<Bytes> DistinctRuns(int fc) const {
+    std::vector<Bytes> runs;
+    for (const Bytes& f : written)
+      if (f.size() > 1 && f[1] == fc && (runs.empty() || runs.back() != f)) runs.push_back(f);
+    return runs;
+  }
+  /// True when no request of function `fc` was asked again after another
+  /// request of that function had followed it (a lost or doubled request).
+  bool RunsAreUnique(int fc) const {
+    const std::vector<Bytes> runs = DistinctRuns(fc);
+    return std::set<Bytes>(runs.begin(), runs.end()).size() == runs.size();
+  }
+
+  std::vector<Bytes> written;
+  std::vector<int> openedPorts;
+
+ private:
+  link::SerialPort& m_inner;
+};
+
+/// This test binary run again as the user "nobody" (setpriv), for checks that
+/// root passes whatever the permissions. `skipReason` says why it could not
+/// run (not root, no setpriv, no such user); every wait is bounded.
+struct UnprivilegedRun {
+  QString skipReason;
+  int exitCode = -1;
+  QList<QByteArray> lines;  // its standard output
+  QString err;
+
+  static UnprivilegedRun Start(const QStringList& args, const QProcessEnvironment& env) {
+    UnprivilegedRun run;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty()) {
+      run.skipReason = QStringLiteral("needs root and setpriv to run a check as an unprivileged user");
+      return run;
+    }
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(setpriv, QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                     QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath()} +
+                             args);
+    if (!child.waitForFinished(30000)) child.kill();
+    child.waitForFinished(2000);
+    run.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    run.lines = child.readAllStandardOutput().split('\n');
+    run.err = QString::fromLocal8Bit(child.readAllStandardError());
+    if (run.err.startsWith(QStringLiteral("setpriv:"))) run.skipReason = run.err.trimmed();
+    return run;
+  }
+};
 
 /// One end-to-end run: zart-sim on a pty (its EEPROM image in
 /// `ImagePath()`), the real QSerialPort with COM5 on the simulator and COM6
@@ -50,10 +136,7 @@ class Rig {
     cycle.SetStatusHandler([this](const link::RxStore&) { ++statusReplies; });
     if (mode == Mode::simOnly) return true;
     if (mode == Mode::core) return serial.SetPortNumber(5) && serial.Open().ok();
-    QFile ini(sim.Folder() + QStringLiteral(u"/тп.ini"));
-    if (!ini.open(QIODevice::WriteOnly)) return false;
-    ini.write("[PC config]\r\nCOM=5\r\n");
-    ini.close();
+    if (!WriteSettings(sim.Folder(), "")) return false;
     ui::Application::Setup setup;
     setup.settingsFolder = sim.Folder();
     auto prompts = std::make_unique<ScriptedPrompter>();
@@ -75,7 +158,6 @@ class Rig {
   ui::ParamWindow& Window() { return *Params().Window(); }
   QString Status() { return app ? app->Window().StatusText() : view.status; }
   bool LinkUp() { return Status() == link::ExchangeCycle::LinkUpMessage(); }
-  bool TransferDone() { return Editor().Progress().total == 0; }
 
   /// Runs the event loop (and the core's 100 ms timer) until `done` holds
   /// or `ms` pass. Collects the status text at every tick and the most
@@ -98,25 +180,25 @@ class Rig {
     return done();
   }
   void Wait(int ms) { RunUntil([] { return false; }, ms); }
-  bool RunTransfer() { return RunUntil([this] { return TransferDone(); }, 60000); }
+  bool RunTransfer() { return RunUntil([this] { return Editor().Progress().total == 0; }, 60000); }
+  /// True once `n` more status replies reach the core within `ms`.
+  bool MoreStatusReplies(int n, int ms = 3000) {
+    const int target = statusReplies + n;
+    return RunUntil([&] { return statusReplies >= target; }, ms);
+  }
 
   /// Sends a control line to the simulator; fails the test unless "ok".
   void Control(const char* line) {
     const QString answer = sim.Command(QString::fromLatin1(line));
     ASSERT_TRUE(answer.startsWith(QStringLiteral("ok"))) << line << ": " << answer.toStdString();
   }
-  /// One byte of the simulator's EEPROM; -1 when it does not say.
-  int SimByte(int address) {
-    bool ok = false;
-    const int value = sim.Command(QStringLiteral("dump %1 1").arg(address)).section(QLatin1Char(' '), -1).toInt(&ok, 16);
-    return ok ? value : -1;
+  /// Writes "тп.ini" into `folder`: COM5, then `more` lines.
+  static bool WriteSettings(const QString& folder, const QByteArray& more) {
+    QFile ini(folder + QStringLiteral(u"/тп.ini"));
+    return ini.open(QIODevice::WriteOnly) && ini.write("[PC config]\r\nCOM=5\r\n" + more) > 0;
   }
   /// The simulator's whole EEPROM image, as it saves it.
-  QByteArray SimImage() {
-    if (!sim.Command(QStringLiteral("save")).startsWith(QStringLiteral("ok"))) return {};
-    QFile f(ImagePath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
+  QByteArray SimImage() { return sim.Command(QStringLiteral("save")).startsWith(QStringLiteral("ok")) ? FileBytes(ImagePath()) : QByteArray(); }
   QString ImagePath() const { return sim.Folder() + QStringLiteral("/eeprom.bin"); }
   int CountColor(std::uint32_t rgb) {
     int n = 0;
@@ -131,7 +213,7 @@ class Rig {
   FakeLinkView view;
   link::ExchangeCycle cycle{port, view};
   link::ExchangeTimer timer{cycle};
-  ScriptedPrompter prompter{settings::Answer::cancel};
+  ScriptedPrompter prompter;
   ui::ParamWindowController controller{cycle, nullptr, view, prompter};
   std::unique_ptr<ui::Application> app;
   int statusReplies = 0;

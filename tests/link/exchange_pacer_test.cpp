@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controller.h"
 #include "link/exchange_cycle.h"
 #include "support/fake_link_view.h"
 #include "support/fake_serial_port.h"
@@ -60,19 +61,12 @@ class TimedLine : public testing::FakeSerialPort {
   std::deque<std::pair<std::int64_t, Bytes>> m_due;
 };
 
-Bytes StatusReply() {
-  Bytes body{7, 0x04, 250};
-  body.resize(253, 0);
-  return testing::WithCrc(body);
-}
-
 Pieces WholeAt(std::int64_t ms, const Bytes& r) { return {{ms * kMs, r}}; }
 
-/// Answers status reads and heartbeats whole, `turnaroundMs` after the request.
-Pieces Answer(const Bytes& request, std::int64_t turnaroundMs) {
-  if (request[1] == 0x04) return WholeAt(turnaroundMs, StatusReply());
-  if (request[1] == 0x10) return WholeAt(turnaroundMs, testing::WithCrc({7, 0x10, 0x01, 0x90, 0x00, 0x02}));
-  return {};
+/// The simulator's controller core answers, whole, `turnaroundMs` after the request.
+Pieces Answer(sim::Controller& controller, const Bytes& request, std::int64_t turnaroundMs = 3) {
+  const auto reply = controller.HandleRequest(request);
+  return reply ? WholeAt(turnaroundMs, *reply) : Pieces{};
 }
 
 /// The link view, with the fake time of every status text.
@@ -93,7 +87,7 @@ class PacerTest : public ::testing::Test {
  protected:
   PacerTest() : line(now), view(now), cycle(line, view), pacer(cycle, [this] { return now; }) {
     EXPECT_TRUE(line.Open().ok());
-    line.controller = [](const Bytes& request) { return Answer(request, 3); };
+    line.controller = [this](const Bytes& request) { return Answer(sim, request); };
     pacer.Start();
   }
 
@@ -107,6 +101,7 @@ class PacerTest : public ::testing::Test {
   }
 
   std::int64_t now = 5 * kMs;
+  sim::Controller sim{sim::EepromImage::Defaults(0), 7};
   TimedLine line;
   TimedView view;
   ExchangeCycle cycle;
@@ -153,13 +148,6 @@ TEST_F(PacerTest, EveryRequestGetsItsWholeIntervalHoweverLongTheTickTook) {
 
 // ---- Fast exchange -------------------------------------------------------
 
-/// Reply of the simulated controller to an EEPROM read: the bytes asked for.
-Bytes EepromReply(const Bytes& request) {
-  Bytes body{request[0], 100, request[2], request[3], request[4]};
-  for (int i = 0; i < request[4]; ++i) body.push_back(static_cast<std::uint8_t>(request[3] + i));
-  return testing::WithCrc(body);
-}
-
 struct FastRow {
   const char* name;
   /// The answer to the first read: pieces arriving `ms` after the request.
@@ -183,8 +171,8 @@ TEST_P(FastPacerTest, JudgesAReplyWhenItIsCompleteAndRepeatsAsBefore) {
   cycle.SetParamHandler([&](const RxStore& rx) { handled.push_back(rx[2] * 256 + rx[3]); });
   int reads = 0;
   line.controller = [&](const Bytes& request) {
-    if (request[1] != 100) return Answer(request, 3);
-    return reads++ == 0 ? row.firstAnswer(EepromReply(request)) : WholeAt(3, EepromReply(request));
+    if (request[1] != 100 || reads++ > 0) return Answer(sim, request);
+    return row.firstAnswer(*sim.HandleRequest(request));
   };
   ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x10, 4}));
   ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x20, 8}));
@@ -247,34 +235,36 @@ INSTANTIATE_TEST_SUITE_P(
                 4, 6, ExchangeCycle::CrcMismatchMessage(), 2, 3}),
     [](const ::testing::TestParamInfo<FastRow>& row) { return std::string(row.param.name); });
 
-TEST_F(PacerTest, FastExchangeKeepsTheIdlePaceAndRunsQueuedWorkBackToBack) {
+// Idle, fast exchange keeps a status read or heartbeat every 100 ms; queued
+// work runs back to back; switched off with a request under way, the
+// exchange goes back to the tick without judging that request missing.
+TEST_F(PacerTest, FastExchangeKeepsTheIdlePaceRunsQueuedWorkBackToBackAndSwitchesOffCleanly) {
+  const auto expectTickPace = [this](std::size_t from) {
+    for (std::size_t i = from + 1; i < line.writeTimes.size(); ++i)
+      EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs) << i;
+  };
   pacer.SetFastExchange(true);
   RunFor(1000);
-  // Idle: a status read or heartbeat every 100 ms, no more.
   ASSERT_GE(line.writeTimes.size(), 8u);
-  for (std::size_t i = 1; i < line.writeTimes.size(); ++i)
-    EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs);
+  expectTickPace(0);
 
-  line.controller = [](const Bytes& request) { return request[1] == 100 ? WholeAt(3, EepromReply(request)) : Answer(request, 3); };
   int completed = 0;
   cycle.SetCompletionHandler([&](int) { ++completed; });
   for (int i = 0; i < 131; ++i) ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, static_cast<std::uint8_t>(i), 8}));
   RunFor(131 * 6);
   // The idle request under way, then 3 ms on the line plus a poll for each.
   EXPECT_GE(completed, 131);
-}
 
-TEST_F(PacerTest, SwitchingFastExchangeOffInTheMiddleGoesBackToTheTick) {
-  pacer.SetFastExchange(true);
-  RunFor(1050);  // a status read judged early, the next one not yet due
+  RunFor(300);
+  for (const std::size_t n = line.writeTimes.size(); line.writeTimes.size() == n;) RunFor(1);
+  RunFor(50);  // a status read judged early, the next one not yet due
   pacer.SetFastExchange(false);
   const std::size_t sent = line.writeTimes.size();
   const std::uint64_t noAnswers = cycle.Counters().noAnswers;
   RunFor(1000);
   EXPECT_EQ(line.writeTimes.size(), sent + 10);
   EXPECT_EQ(cycle.Counters().noAnswers, noAnswers);
-  for (std::size_t i = sent + 1; i < line.writeTimes.size(); ++i)
-    EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs);
+  expectTickPace(sent);
 }
 
 }  // namespace

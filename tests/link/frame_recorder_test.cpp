@@ -25,20 +25,10 @@ class FrameRecorderTest : public ::testing::Test {
   }
 
   void Tick(Line line) {
+    const Bytes answers[] = {testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}), {},
+                             {0x07, 0x10, 0x01, 0x90, 0x00, 0x02, 0x00, 0x00}, testing::WithCrc({0x07, 0x84, 0x02})};
     nowMs += 100;
-    switch (line) {
-      case Line::reply:
-        port.Receive(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
-        break;
-      case Line::silent:
-        break;
-      case Line::garbled:
-        port.Receive({0x07, 0x10, 0x01, 0x90, 0x00, 0x02, 0x00, 0x00});
-        break;
-      case Line::exception:
-        port.Receive(testing::WithCrc({0x07, 0x84, 0x02}));
-        break;
-    }
+    port.Receive(answers[static_cast<int>(line)]);
     cycle.ExchangeTick();
   }
 
@@ -73,8 +63,7 @@ TEST_F(FrameRecorderTest, EachExchangeKeepsItsFramesVerdictAndRepeatFlag) {
     EXPECT_EQ(recorder.Find(number + 1)->repeat, rows[i].nextIsRepeat);
     EXPECT_EQ(recorder.Find(number + 1)->verdict, ExchangeVerdict::pending);
   }
-  const RecordedExchange* garbled = recorder.Find(3);
-  EXPECT_EQ(garbled->replyLength, 8);
+  EXPECT_EQ(recorder.Find(3)->replyLength, 8) << "the garbled reply";
 
   const TrafficCounters& c = recorder.SinceStart();
   EXPECT_EQ(c.requests, 6u);
@@ -104,9 +93,12 @@ TEST_F(FrameRecorderTest, ClearingStartsTheCountersAndTheMinuteAfresh) {
 // A full queue keeps its backlog: the request is refused, said so and counted.
 TEST_F(FrameRecorderTest, RefusedRequestsAreReportedAndCounted) {
   int refused = 0;
-  for (int i = 0; i < RequestQueue::kSlots + 3; ++i) refused += cycle.EnqueueRequest(FC_EEPROM_READ, {0x01, 0x00, 0x01}) ? 0 : 1;
+  for (int i = 0; i < RequestQueue::kSlots + 3; ++i)
+    refused += cycle.EnqueueRequest(FC_EEPROM_READ, {0x01, static_cast<std::uint8_t>(i), 0x01}) ? 0 : 1;
   EXPECT_GT(refused, 0);
   EXPECT_EQ(cycle.Queue().PendingCount(), RequestQueue::kSlots - 1);
+  EXPECT_EQ(cycle.Queue().Head().slot_bytes[1], 4) << "the status read sent first is still at the head";
+  EXPECT_EQ(cycle.Queue().Slot(cycle.Queue().ReadIndex() + 1).slot_bytes[3], 0) << "the backlog was not overwritten";
   EXPECT_EQ(view.status, ExchangeCycle::QueueFullMessage());
   EXPECT_EQ(cycle.Counters().refusedRequests, static_cast<std::uint64_t>(refused));
   EXPECT_EQ(recorder.SinceStart().refused, static_cast<std::uint64_t>(refused));
@@ -130,7 +122,7 @@ TEST_F(FrameRecorderTest, ClosedPortRecordsNothingButNoiseGetsALine) {
   Tick(Line::silent);
   EXPECT_EQ(recorder.NewestNumber(), before);
   port.ForceOpen(true);
-  port.Receive({0x55, 0xAA, 0x55});
+  port.Receive(Bytes{0x55, 0xAA, 0x55});
   nowMs += 100;
   cycle.ExchangeTick();
   const RecordedExchange* noise = recorder.Find(before + 1);

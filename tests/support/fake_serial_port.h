@@ -21,7 +21,6 @@ class FakeSerialPort : public link::SerialPort {
   std::set<int> denied;
   std::deque<int> incoming;                      // bytes "received", oldest first
   std::vector<std::vector<std::uint8_t>> written;  // frames written, in order
-  int openCalls = 0;
 
   bool SetPortNumber(int n) override {
     if (n < 1 || n > 255 || m_open) return false;
@@ -32,7 +31,6 @@ class FakeSerialPort : public link::SerialPort {
   QString DevicePath(int n) const override { return QStringLiteral("/dev/fake%1").arg(n); }
 
   link::OpenResult Open() override {
-    ++openCalls;
     link::OpenResult r;
     if (m_open) {
       r.status = link::OpenResult::Status::unavailable;
@@ -79,7 +77,6 @@ class FakeSerialPort : public link::SerialPort {
 
   /// Queues bytes as if the controller had sent them.
   void Receive(std::span<const std::uint8_t> bytes) { incoming.insert(incoming.end(), bytes.begin(), bytes.end()); }
-  void Receive(std::initializer_list<std::uint8_t> bytes) { incoming.insert(incoming.end(), bytes.begin(), bytes.end()); }
   void ForceOpen(bool open) { m_open = open; }
 
  private:

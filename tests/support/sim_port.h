@@ -13,7 +13,6 @@ namespace zart::testing {
 /// unit tests; its EEPROM and address are the simulator's.
 class SimPort : public FakeSerialPort {
  public:
-  SimPort() { openable = {1}; }
   sim::Controller controller{sim::EepromImage::Defaults(0), 7};
   bool silent = false;  // the controller does not answer
 

@@ -18,8 +18,6 @@ class SimProcess {
  public:
   explicit SimProcess(QString binary) : m_binary(std::move(binary)) {}
   ~SimProcess() { Stop(); }
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
 
   /// Starts the simulator with a --link symlink in a temporary folder and
   /// waits for it to print its device. False when it does not come up.
@@ -29,7 +27,6 @@ class SimProcess {
     args << extraArgs;
     m_process.setProgram(m_binary);
     m_process.setArguments(args);
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();
     if (!m_process.waitForStarted(timeoutMs)) return false;
     const QString first = ReadLine(timeoutMs);
