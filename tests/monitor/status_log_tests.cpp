@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "link/rx_store.h"
+#include "monitor_fakes.h"
 #include "monitor/csv_status_log.h"
 #include "monitor/status_sample.h"
 #include "monitor/trend_buffer.h"
@@ -12,24 +13,12 @@
 namespace zart::monitor {
 namespace {
 
-void SetRegister(link::RxStore& rx, int reg, int value) {
-  const int k = link::RxStore::RegOffset(reg - 300);
-  rx.Store(k, (value >> 8) & 0xFF);
-  rx.Store(k + 1, value & 0xFF);
-}
-
 TEST(StatusSampleTest, ReadsTheRegistersTheLogAndTrendsFollow) {
-  link::RxStore rx;
-  SetRegister(rx, 302, 1);
-  SetRegister(rx, 303, 1500);
-  SetRegister(rx, 304, 480);
-  SetRegister(rx, 305, 0xFFFB);  // -0.5 V
-  SetRegister(rx, 392, 0xFC05);  // bits 11..15 are no lamps
-  SetRegister(rx, 394, 0xFFA6);  // -90 min
-  SetRegister(rx, 395, 1);
-  SetRegister(rx, 396, 2);
-  SetRegister(rx, 397, 0x0002);
-  SetRegister(rx, 412, 0x8000);
+  // Battery -0.5 V, lamp bits 11..15 no lamps, service -90 min.
+  const link::RxStore rx = testing::StatusBlock()
+                               .Set(302, 1).Set(303, 1500).Set(304, 480).Set(305, 0xFFFB).Set(392, 0xFC05)
+                               .Set(394, 0xFFA6).Set(395, 1).Set(396, 2).Set(397, 0x0002).Set(412, 0x8000)
+                               .Store();
   const StatusSample s = StatusSample::FromStatusReply(rx);
   EXPECT_EQ(s.objectType, 1);
   EXPECT_EQ(s.engineRpm, 1500);

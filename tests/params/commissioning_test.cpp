@@ -1,6 +1,7 @@
 // Backups, differences, the write check and the service report, headless.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -23,7 +24,7 @@
 #include "params/write_verifier.h"
 #include "settings/ini_file.h"
 #include "support/fake_link_view.h"
-#include "support/fake_serial_port.h"
+#include "support/sim_port.h"
 #include "support/scripted_prompter.h"
 
 namespace zart::params {
@@ -54,17 +55,9 @@ class Bench : public ::testing::Test {
     });
   }
 
-  /// One tick, the simulated controller answering (its worn cell, if any, striking).
-  void Tick() {
-    cycle.ExchangeTick();
-    const Bytes frame = port.written.back();
-    const auto reply = sim.HandleRequest(frame);
-    faults.CorruptStoredByte(frame, sim.Eeprom());
-    if (reply) port.Receive(*reply);
-  }
   /// Ticks until the queue is empty.
   void Run() {
-    for (int guard = 0; guard < 2000 && (cycle.Queue().PendingCount() > 0 || guard < 2); ++guard) Tick();
+    for (int guard = 0; guard < 2000 && (cycle.Queue().PendingCount() > 0 || guard < 2); ++guard) cycle.ExchangeTick();
     cycle.ExchangeTick();
     cycle.ExchangeTick();
   }
@@ -79,7 +72,16 @@ class Bench : public ::testing::Test {
     verifier.Begin(std::move(written), (after - 1 + link::RequestQueue::kSlots) % link::RequestQueue::kSlots);
   }
 
-  testing::FakeSerialPort port;
+  /// The simulated controller, its worn cell (if any) striking on writes.
+  struct WornPort : testing::SimPort {
+    void Write(std::span<const std::uint8_t> frame) override {
+      SimPort::Write(frame);
+      faults.CorruptStoredByte(frame, controller.Eeprom());
+    }
+    sim::FaultInjector faults;
+  };
+
+  WornPort port;
   testing::FakeLinkView view;
   link::ExchangeCycle cycle;
   ParamCatalogue cat;
@@ -87,8 +89,6 @@ class Bench : public ::testing::Test {
   WriteVerifier verifier;
   ControllerImage image;
   testing::FakeParamBoxes boxes;
-  sim::Controller sim{sim::EepromImage::Defaults(0), 7};
-  sim::FaultInjector faults;
   std::optional<DiffList> result;
   int compared = 0;
 };
@@ -110,10 +110,10 @@ TEST_P(WriteCheck, ReadBackFindsExactlyTheSlotsStoredWrong) {
   boxes.texts[2] = QStringLiteral("1600");
   boxes.texts[305] = QStringLiteral("-12,3");
   boxes.texts[89] = QStringLiteral("Дизель");
-  if (GetParam().corruptAt >= 0) faults.Settings().corruptByte = GetParam().corruptAt;
+  if (GetParam().corruptAt >= 0) port.faults.Settings().corruptByte = GetParam().corruptAt;
   WriteAll();
   // Run up to the end of the writes, note how many texts were set, then the read-back.
-  while (verifier.CurrentPhase() == WriteVerifier::Phase::writing) Tick();
+  while (verifier.CurrentPhase() == WriteVerifier::Phase::writing) cycle.ExchangeTick();
   const int textsSetAtLastEcho = boxes.setTextCalls;
   Run();
   ASSERT_TRUE(result.has_value());
@@ -246,53 +246,39 @@ INSTANTIATE_TEST_SUITE_P(Answers, BackupRefused,
 
 // --- differences ---
 
-struct DiffCase {
-  int slot;
-  const char16_t* box;
-  const char16_t* file;  // nullptr: key absent
-  std::optional<DiffState> state;
-};
-
-void PrintTo(const DiffCase& c, std::ostream* os) {
-  *os << "slot " << c.slot << " box \"" << QString::fromUtf16(c.box).toStdString() << "\" file "
-      << (c.file != nullptr ? "\"" + QString::fromUtf16(c.file).toStdString() + "\"" : std::string("absent"));
-}
-
-class Differences : public ::testing::TestWithParam<DiffCase> {};
-
-TEST_P(Differences, ByTheRulesOfCompare) {
+TEST(Differences, WithTheFileByTheRulesOfCompare) {
   ParamCatalogue cat;
   cat.InitParamTables();
   testing::FakeParamBoxes boxes;
   settings::IniFile ini;
-  const DiffCase& c = GetParam();
-  for (int k = 0; k < kSlotCount; ++k) {
-    if (k != c.slot) ini.Write(QStringLiteral("Parameters"), ParamFiles::ParamFileKey(k), QStringLiteral("-"));
+  struct Case {
+    int slot;
+    const char16_t* box;
+    const char16_t* file;  // nullptr: key absent
+    std::optional<DiffState> state;
+  };
+  const Case cases[] = {
+      {41, u"12.5 ", u"12,5", std::nullopt},     {42, u"12.5 ", u"12.6", DiffState::differs},
+      {89, u"Дизель", u"дизель", DiffState::differs}, {90, u"Дизель", u"Дизель", std::nullopt},
+      {2, u"1500 ", nullptr, DiffState::missing}, {3, u"1500 ", u"default", DiffState::missing},
+      {4, u"abc", u"0", std::nullopt},           {1207, u"3", u"4", DiffState::differs},
+  };
+  const auto put = [&ini](int k, const QString& v) { ini.Write(QStringLiteral("Parameters"), ParamFiles::ParamFileKey(k), v); };
+  for (const Case& c : cases) {
+    boxes.texts[static_cast<std::size_t>(c.slot)] = QString::fromUtf16(c.box);
+    if (c.file != nullptr) put(c.slot, QString::fromUtf16(c.file));
   }
-  boxes.texts[static_cast<std::size_t>(c.slot)] = QString::fromUtf16(c.box);
-  if (c.file != nullptr)
-    ini.Write(QStringLiteral("Parameters"), ParamFiles::ParamFileKey(c.slot), QString::fromUtf16(c.file));
+  for (int k = 0; k < kSlotCount; ++k)
+    if (boxes.Text(k) == QStringLiteral("-")) put(k, QStringLiteral("-"));
   const DiffList list = ParamDiff::CompareWithFile(cat, boxes, ini, QStringLiteral("site.ini"));
-  if (!c.state) {
-    EXPECT_TRUE(list.entries.empty());
-    return;
+  std::map<int, DiffState> found;
+  for (const DiffEntry& e : list.entries) found[e.slot] = e.state;
+  for (const Case& c : cases) {
+    EXPECT_EQ(found.count(c.slot) ? std::optional(found[c.slot]) : std::nullopt, c.state) << c.slot;
   }
-  ASSERT_EQ(list.entries.size(), 1u);
-  EXPECT_EQ(list.entries[0].slot, c.slot);
-  EXPECT_EQ(list.entries[0].state, *c.state);
-  EXPECT_EQ(list.summary, *c.state == DiffState::differs
-                              ? QStringLiteral(u"Сравнение с файлом site.ini: отличий 1, нет в файле 0")
-                              : QStringLiteral(u"Сравнение с файлом site.ini: отличий 0, нет в файле 1"));
+  EXPECT_EQ(found.size(), 5u);
+  EXPECT_EQ(list.summary, QStringLiteral(u"Сравнение с файлом site.ini: отличий 3, нет в файле 2"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, Differences,
-    ::testing::Values(DiffCase{41, u"12.5 ", u"12,5", std::nullopt}, DiffCase{41, u"12.5 ", u"12.6", DiffState::differs},
-                      DiffCase{89, u"Дизель", u"дизель", DiffState::differs},
-                      DiffCase{89, u"Дизель", u"Дизель", std::nullopt},
-                      DiffCase{2, u"1500 ", nullptr, DiffState::missing},
-                      DiffCase{2, u"1500 ", u"default", DiffState::missing},
-                      DiffCase{2, u"abc", u"0", std::nullopt}, DiffCase{1207, u"3", u"4", DiffState::differs}));
 
 TEST(DifferencesOfTwoFiles, MissingOnEitherSideAndPagesOnce) {
   ParamCatalogue cat;
