@@ -207,7 +207,7 @@ TEST_F(ParamEditorTest, RepliesDecodeByKind) {
   for (const auto& [slot, text] : shown) EXPECT_EQ(boxes.Text(slot), QString::fromUtf16(text)) << slot;
 }
 
-TEST_F(ParamEditorTest, EnterEncodesEachKindOfSlotAndOnlyEnterSends) {
+TEST_F(ParamEditorTest, EnterEncodesEachKindOfSlotOnlyEnterSendsAndTheAddressSwitchesAfterItsWrite) {
   struct Case {
     int slot;
     const char16_t* text;
@@ -222,6 +222,7 @@ TEST_F(ParamEditorTest, EnterEncodesEachKindOfSlotAndOnlyEnterSends) {
       {89, u"Абв12", {0, 101, 0x05, 0x00, 12, 0xC0, 0xE1, 0xE2, '1', '2', 0, 0, 0, 0, 0, 0, 0}},
       {93, u"Длинное имя", {0, 101, 0x05, 0x30, 4, 0xC4, 0xEB, 0xE8, 0xED}},  // cut to the slot
       {952, u"a✓b", {0, 101, 0x0C, 0x36, 12, 'a', '?', 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {23, u"200", {0, 101, 0x01, 0x17, 1, 127}},  // the slave address, limited; the link follows it
   };
   for (int key : {0, 8, 27, 48, 1013}) editor.txt_par_KeyPress(2, key);
   editor.txt_par_KeyPress(-1, ParamEditor::kKeyEnter);
@@ -237,7 +238,10 @@ TEST_F(ParamEditorTest, EnterEncodesEachKindOfSlotAndOnlyEnterSends) {
     editor.txt_par_KeyPress(c.slot, ParamEditor::kKeyEnter);
     EXPECT_EQ(Queued(at), c.queued) << c.slot << " " << QString::fromUtf16(c.text).toStdString();
   }
+  EXPECT_EQ(boxes.Text(23), QStringLiteral("127"));
   RunUntilDone();
+  EXPECT_EQ(port.controller.Address(), 127) << "the address write itself goes to the old address";
+  EXPECT_EQ(view.slaveAddress, 127);
   EXPECT_EQ(boxes.Text(2), QStringLiteral("1500 "));  // the echo shows what was stored
   EXPECT_EQ(boxes.Color(2), COLOR_FROM_EEPROM);
   EXPECT_EQ(port.Eeprom(258), 75);
@@ -246,16 +250,6 @@ TEST_F(ParamEditorTest, EnterEncodesEachKindOfSlotAndOnlyEnterSends) {
   EXPECT_TRUE(editor.QueueEepromWrite(0x0123, 0x12345678, 6));
   EXPECT_EQ(Queued(cycle.Queue().WriteIndex() - 2), (Bytes{0, 100, 0x0C, 0x36, 120}));
   EXPECT_EQ(Queued(cycle.Queue().WriteIndex() - 1), (Bytes{0, 101, 0x01, 0x23, 4, 0x12, 0x34, 0x56, 0x78}));
-}
-
-TEST_F(ParamEditorTest, EnterInTheAddressSlotLimitsItAndSwitchesAfterTheWrite) {
-  Type(23, QStringLiteral("200"));
-  editor.txt_par_KeyPress(23, ParamEditor::kKeyEnter);
-  EXPECT_EQ(boxes.Text(23), QStringLiteral("127"));
-  EXPECT_EQ(Queued(0), (Bytes{0, 101, 0x01, 0x17, 1, 127}));
-  cycle.ExchangeTick();
-  EXPECT_EQ(port.written.back()[0], 7);  // the write itself still goes to the old address
-  EXPECT_EQ(view.slaveAddress, 127);
 }
 
 TEST_F(ParamEditorTest, ATransferThatDoesNotFitIsRefusedWhole) {

@@ -1,27 +1,43 @@
+// The parameters window's controller: building inside a tick, the menu's
+// read-all, saving and closing; then the "Сервис" aids.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QToolButton>
 
 #include "link/exchange_cycle.h"
 #include "params/box_colors.h"
+#include "params/catalogue.h"
+#include "params/controller_image.h"
+#include "settings/ini_file.h"
 #include "settings/prompter.h"
-#include "support/frames.h"
-#include "support/scripted_prompter.h"
 #include "support/fake_link_view.h"
 #include "support/fake_serial_port.h"
+#include "support/frames.h"
+#include "support/scripted_prompter.h"
 #include "ui/file_chooser.h"
+#include "ui/param_box.h"
+#include "ui/param_diff_window.h"
+#include "ui/param_report_window.h"
 #include "ui/param_window.h"
 #include "ui/param_window_controller.h"
 
@@ -36,15 +52,10 @@ class ParamControllerTest : public ::testing::Test {
   }
   void TearDown() override { m_controller.reset(); }
 
-  std::vector<std::uint8_t> HeadBytes() const {
-    const link::RequestSlot& head = m_cycle.Queue().Head();
-    return {head.slot_bytes.begin(), head.slot_bytes.begin() + head.last_index + 1};
-  }
-
   testing::FakeSerialPort m_port;
   testing::FakeLinkView m_view;
   link::ExchangeCycle m_cycle{m_port, m_view};
-  testing::ScriptedPrompter m_prompter{settings::Answer::ok};
+  testing::ScriptedPrompter m_prompter{settings::Answer::cancel};
   std::unique_ptr<ParamWindowController> m_controller;
 };
 
@@ -116,10 +127,7 @@ TEST_F(ParamControllerTest, MenuReadsAllShowsProgressAndFillsTheBoxes) {
   ParamWindow* window = m_controller->Window();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(window->windowTitle(), QStringLiteral(u"Программируемые параметры"));
-  EXPECT_EQ(m_cycle.Queue().PendingCount(), 131);
-  // The first block reads slots 0..9: ten bytes at 256.
-  EXPECT_EQ(HeadBytes(), (std::vector<std::uint8_t>{0x00, 0x64, 0x01, 0x00, 10}));
+  EXPECT_EQ(m_cycle.Queue().PendingCount(), 131);  // the first reads slots 0..9: ten bytes at 256
   QProgressBar* bar = window->TransferBar();
   EXPECT_FALSE(bar->isHidden());
   EXPECT_EQ(bar->maximum(), 131);
@@ -166,6 +174,132 @@ TEST_F(ParamControllerTest, SavingListsTheFileAndClosingDiscardsTheWindowAndItsV
   m_controller->SetBlockedBanner(false);
   EXPECT_TRUE(second->lbl_modbus_off()->isHidden());
   EXPECT_EQ(m_controller->Window(), second);
+}
+
+// The "Сервис" aids: no write without a backup, the differences list with
+// its tab marks and jumps, the report files.
+class ParamServiceTest : public ParamControllerTest {
+ protected:
+  void SetUp() override {
+    ParamControllerTest::SetUp();
+    m_controller->SetEventPump([] {});
+    m_controller->SetStartFolder(m_dir.path());
+    m_controller->SetBlockedBanner(false);  // builds the window, hidden
+    m_controller->Service().SetBackupFolder(m_dir.filePath(QStringLiteral("copies")));
+    ASSERT_NE(Window(), nullptr);
+  }
+
+  ParamWindow* Window() const { return m_controller->Window(); }
+  ParamService& Service() { return m_controller->Service(); }
+  /// Slots 0..9 as a read reply would have shown them.
+  void ReadSomething() {
+    std::vector<params::SlotBytes> read;
+    for (int k = 0; k < 10; ++k) read.push_back({k, {static_cast<std::uint8_t>(k)}});
+    Service().Image().Record(100, read);
+  }
+
+  QTemporaryDir m_dir;
+};
+
+struct GuardCase {
+  const char* name;
+  bool readFirst;
+  bool folderBlocked;
+  int queued;  // requests after Enter
+  int asked;   // message boxes
+};
+
+void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
+
+class EnterGuard : public ParamServiceTest, public ::testing::WithParamInterface<GuardCase> {};
+
+TEST_P(EnterGuard, EnterWritesOnlyWithItsBackup) {
+  const GuardCase& c = GetParam();
+  if (c.folderBlocked) QFile(m_dir.filePath(QStringLiteral("copies"))).open(QIODevice::WriteOnly);
+  if (c.readFirst) ReadSomething();
+  ParamBox* box = Window()->Panels().txt_par[2];
+  box->setText(QStringLiteral("1500"));
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_EQ(m_cycle.Queue().PendingCount(), c.queued);
+  EXPECT_EQ(static_cast<int>(m_prompter.asked.size()), c.asked);
+  // The button click of write-all is held back the same way.
+  const int before = m_cycle.Queue().PendingCount();
+  Window()->cmd_writeall()->click();
+  EXPECT_EQ(m_cycle.Queue().PendingCount() - before, c.folderBlocked && c.readFirst ? 0 : 133);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EnterGuard,
+                         ::testing::Values(GuardCase{"NothingReadNothingToBackUp", false, true, 1, 0},
+                                           GuardCase{"BackedUpThenWritten", true, false, 1, 0},
+                                           GuardCase{"BackupRefusedNothingWritten", true, true, 0, 1}),
+                         [](const ::testing::TestParamInfo<GuardCase>& p) { return std::string(p.param.name); });
+
+TEST_F(ParamServiceTest, CompareListsDifferencesMarksTabsAndJumps) {
+  settings::IniFile ini;
+  for (int k = 0; k < params::kSlotCount; ++k) {
+    if (k != 5) ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR%1").arg(k), Window()->Text(k));
+  }
+  ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR170"), QStringLiteral("42"));  // Канал 10 · РЗН, Экр2
+  ASSERT_TRUE(ini.Save(m_dir.filePath(QStringLiteral("site.ini"))));
+
+  Window()->Chooser().RefreshFiles();
+  Window()->Chooser().Text3()->setText(QStringLiteral("site.ini"));
+  Window()->cmdCompare()->click();
+  ParamDiffWindow* list = Service().DiffWindow();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->windowTitle(), QStringLiteral(u"Отличия от файла site.ini"));
+  EXPECT_EQ(list->Summary()->text(), QStringLiteral(u"Сравнение с файлом site.ini: отличий 1, нет в файле 1"));
+  EXPECT_EQ(list->VisibleRows(), 2);
+  // A look at the list by hand: ZART_DIFF_SCREENSHOT=file.png.
+  if (const QString shot = qEnvironmentVariable("ZART_DIFF_SCREENSHOT"); !shot.isEmpty()) list->grab().save(shot);
+  list->SetFilter(1);
+  ASSERT_EQ(list->VisibleRows(), 1);
+  EXPECT_EQ(list->SlotAt(0), 170);
+  QTabBar* psa = Window()->StripOf(params::PageGroup::channel);
+  EXPECT_EQ(psa->tabText(1), QStringLiteral(u"Экр2 •"));
+  EXPECT_EQ(psa->tabText(0), QStringLiteral(u"Экр1"));
+  EXPECT_EQ(Window()->StripOf(params::PageGroup::function)->tabText(0), QStringLiteral(u"Двигатель"));
+
+  // Enter on the line brings the page forward with the box in view.
+  emit list->View()->activated(list->View()->model()->index(0, 0));
+  EXPECT_EQ(psa->currentIndex(), 1);
+  EXPECT_TRUE(Window()->Panels().frm_psa[1]->isVisible());
+  ParamBox* box = Window()->Panels().txt_par[170];
+  const QRect inWindow(box->mapTo(Window(), QPoint(0, 0)), box->size());
+  EXPECT_TRUE(Window()->rect().contains(inWindow));
+
+  // The next read-all takes the marks away.
+  Window()->cmd_readall()->click();
+  EXPECT_EQ(psa->tabText(1), QStringLiteral(u"Экр2"));
+}
+
+TEST_F(ParamServiceTest, ServiceButtonSitsInTheFreeCornerAndReportSavesPdfAndHtml) {
+  QToolButton* service = Window()->ServiceButton();
+  ASSERT_NE(service, nullptr);
+  ASSERT_NE(service->menu(), nullptr);
+  QStringList items;
+  for (QAction* a : service->menu()->actions())
+    if (!a->isSeparator() && a->isEnabled()) items << a->text();
+  EXPECT_EQ(items, (QStringList{QStringLiteral(u"Список отличий"), QStringLiteral(u"Сравнить два файла…"),
+                                QStringLiteral(u"Отчёт…"), QStringLiteral(u"Папка резервных копий")}));
+  // It overlaps none of the design's controls in frm_prg.
+  for (QWidget* other : Window()->Panels().frm_prg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == service || !other->isVisibleTo(Window())) continue;
+    EXPECT_FALSE(other->geometry().intersects(service->geometry())) << other->metaObject()->className();
+  }
+
+  Service().ShowReport();
+  ParamReportWindow* report = Service().ReportWindow();
+  ASSERT_NE(report, nullptr);
+  EXPECT_TRUE(report->Preview()->toPlainText().contains(QStringLiteral(u"Стартовые обороты (об/мин)")));
+  const QString pdf = m_dir.filePath(QStringLiteral("report.pdf"));
+  ASSERT_TRUE(report->SavePdf(pdf));
+  QFile f(pdf);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.read(5) == QByteArrayLiteral("%PDF-"));
+  const QString html = m_dir.filePath(QStringLiteral("report.html"));
+  ASSERT_TRUE(report->SaveHtml(html));
+  EXPECT_FALSE(report->SavePdf(m_dir.filePath(QStringLiteral("no/such/folder/report.pdf"))));
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST(FormResize, HorizontalBarWithoutVerticalOneUsesTheWholeWidth) {
   EXPECT_EQ(out.hTop, 10300 - 255);
 }
 
-TEST(ParamWindowScroll, ScrollValueZeroPutsFrameFiveTwipsRightOfItsDesignPlace) {
+TEST(ParamWindowScroll, ScrollValueZeroPutsFrameFiveTwipsRightOfItsDesignPlaceAndTooSmallSnapsBack) {
   EXPECT_EQ(ParamFrameLeftForScroll(0), 125);
   EXPECT_EQ(ParamFrameTopForScroll(425), -425);
 
@@ -90,12 +90,7 @@ TEST(ParamWindowScroll, ScrollValueZeroPutsFrameFiveTwipsRightOfItsDesignPlace) 
   EXPECT_EQ(window.Panels().frm_prg->x(), window.Twips().Px(125));
   v->setValue(300);
   EXPECT_EQ(window.Panels().frm_prg->y(), window.Twips().Px(-300));
-}
 
-TEST(ParamWindowScroll, ResizeBeyondTheLimitsSnapsBack) {
-  ParamWindow window(nullptr, [] {});
-  window.Form_Load();
-  window.show();
   window.setMinimumSize(0, 0);  // let the handler, not the size hints, do the clamping
   window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   window.resize(window.Twips().Px(3000), window.Twips().Px(2000));
