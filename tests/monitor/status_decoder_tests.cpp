@@ -23,54 +23,45 @@ class StatusDecoderTest : public ::testing::Test {
   StatusDecoder decoder{view};
 };
 
-struct ValueCase {
-  const char* name;
-  std::vector<std::pair<int, int>> registers;
-  ValueLabel label;
-  const char16_t* point;  // text under a locale with a decimal point
-  const char16_t* comma;  // and with a decimal comma
-};
-
-void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name; }
-
-class StatusValueTest : public StatusDecoderTest, public ::testing::WithParamInterface<ValueCase> {};
-
-TEST_P(StatusValueTest, ShowsValueInBothLocales) {
-  const ValueCase& c = GetParam();
-  StatusBlock block;
-  for (auto [reg, value] : c.registers) block.Set(reg, value);
-
-  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  Decode(block);
-  EXPECT_EQ(view.values[c.label], QString::fromUtf16(c.point));
-
-  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-  Decode(block);
-  EXPECT_EQ(view.values[c.label], QString::fromUtf16(c.comma));
+TEST_F(StatusDecoderTest, ShowsEachValueInBothLocales) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, int>> registers;
+    ValueLabel label;
+    const char16_t* point;  // text under a locale with a decimal point
+    const char16_t* comma;  // and with a decimal comma
+  };
+  const Case cases[] = {
+      {"ProtocolVersion", {{300, 0x0203}}, ValueLabel::lbl_pr_ver, u"2 .3 ", u"2 .3 "},
+      {"BlockedFlagStaysInMajor", {{300, 0x8203}}, ValueLabel::lbl_pr_ver, u"130 .3 ", u"130 .3 "},
+      {"SoftwareVersion", {{301, 0x0107}}, ValueLabel::lbl_sw_ver, u"1 .7 ", u"1 .7 "},
+      {"BatteryFraction", {{305, 126}}, ValueLabel::lbl_acc, u"12.6 ", u"12,6 "},
+      {"BatteryWholeHasNoSeparator", {{305, 120}}, ValueLabel::lbl_acc, u"12 ", u"12 "},
+      {"BatteryNegative", {{305, -5}}, ValueLabel::lbl_acc, u"-0.5 ", u"-0,5 "},
+      {"BatteryZero", {{305, 0}}, ValueLabel::lbl_acc, u"0 ", u"0 "},
+      {"EngineSpeedUnsigned", {{303, 0xFFFF}}, ValueLabel::lbl_eng_rpm, u"65535 ", u"65535 "},
+      {"ShaftSpeed", {{304, 512}}, ValueLabel::lbl_prop_rpm, u"512 ", u"512 "},
+      {"ServiceHalfHourRoundsToEvenZero", {{394, 30}}, ValueLabel::lbl_service, u"0 мч", u"0 мч"},
+      {"ServiceHourAndHalfRoundsToTwo", {{394, 90}}, ValueLabel::lbl_service, u"2 мч", u"2 мч"},
+      {"ServiceTwoAndHalfRoundsToTwo", {{394, 150}}, ValueLabel::lbl_service, u"2 мч", u"2 мч"},
+      {"ServiceOverdue", {{394, -90}}, ValueLabel::lbl_service, u"-2 мч", u"-2 мч"},
+      {"RunningTimeHighWordFirst", {{395, 1}, {396, 0}}, ValueLabel::lbl_motomin, u"1092 мч", u"1092 мч"},
+      {"RunningTimeLargestHandled", {{395, 0x7FFF}, {396, 0xFFFF}}, ValueLabel::lbl_motomin,
+       u"35791394 мч", u"35791394 мч"},
+      {"RunningTimeBeyondRangeNotNegative", {{395, 0xFFFF}, {396, 0xFFFF}}, ValueLabel::lbl_motomin,
+       u"71582788 мч", u"71582788 мч"},
+  };
+  for (const Case& c : cases) {
+    StatusBlock block;
+    for (auto [reg, value] : c.registers) block.Set(reg, value);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    Decode(block);
+    EXPECT_EQ(view.values[c.label], QString::fromUtf16(c.point)) << c.name;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    Decode(block);
+    EXPECT_EQ(view.values[c.label], QString::fromUtf16(c.comma)) << c.name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Registers, StatusValueTest,
-    ::testing::Values(
-        ValueCase{"ProtocolVersion", {{300, 0x0203}}, ValueLabel::lbl_pr_ver, u"2 .3 ", u"2 .3 "},
-        ValueCase{"BlockedFlagStaysInMajor", {{300, 0x8203}}, ValueLabel::lbl_pr_ver, u"130 .3 ", u"130 .3 "},
-        ValueCase{"SoftwareVersion", {{301, 0x0107}}, ValueLabel::lbl_sw_ver, u"1 .7 ", u"1 .7 "},
-        ValueCase{"BatteryFraction", {{305, 126}}, ValueLabel::lbl_acc, u"12.6 ", u"12,6 "},
-        ValueCase{"BatteryWholeHasNoSeparator", {{305, 120}}, ValueLabel::lbl_acc, u"12 ", u"12 "},
-        ValueCase{"BatteryNegative", {{305, -5}}, ValueLabel::lbl_acc, u"-0.5 ", u"-0,5 "},
-        ValueCase{"BatteryZero", {{305, 0}}, ValueLabel::lbl_acc, u"0 ", u"0 "},
-        ValueCase{"EngineSpeedUnsigned", {{303, 0xFFFF}}, ValueLabel::lbl_eng_rpm, u"65535 ", u"65535 "},
-        ValueCase{"ShaftSpeed", {{304, 512}}, ValueLabel::lbl_prop_rpm, u"512 ", u"512 "},
-        ValueCase{"ServiceHalfHourRoundsToEvenZero", {{394, 30}}, ValueLabel::lbl_service, u"0 мч", u"0 мч"},
-        ValueCase{"ServiceHourAndHalfRoundsToTwo", {{394, 90}}, ValueLabel::lbl_service, u"2 мч", u"2 мч"},
-        ValueCase{"ServiceTwoAndHalfRoundsToTwo", {{394, 150}}, ValueLabel::lbl_service, u"2 мч", u"2 мч"},
-        ValueCase{"ServiceOverdue", {{394, -90}}, ValueLabel::lbl_service, u"-2 мч", u"-2 мч"},
-        ValueCase{"RunningTimeHighWordFirst", {{395, 1}, {396, 0}}, ValueLabel::lbl_motomin, u"1092 мч", u"1092 мч"},
-        ValueCase{"RunningTimeLargestHandled", {{395, 0x7FFF}, {396, 0xFFFF}}, ValueLabel::lbl_motomin,
-                  u"35791394 мч", u"35791394 мч"},
-        ValueCase{"RunningTimeBeyondRangeNotNegative", {{395, 0xFFFF}, {396, 0xFFFF}}, ValueLabel::lbl_motomin,
-                  u"71582788 мч", u"71582788 мч"}),
-    [](const ::testing::TestParamInfo<ValueCase>& row) { return std::string(row.param.name); });
 
 TEST_F(StatusDecoderTest, BlockedFlagDisablesMenuAndShowsBothBanners) {
   FakeParamHook hook;
@@ -113,29 +104,17 @@ TEST_F(StatusDecoderTest, LampsFollowTheirBitsWhetherVisibleOrNot) {
   EXPECT_FALSE(view.lampLit[0]);
 }
 
-struct SignalCase {
-  int reg;
-  int value;
-  int litCell;
-};
-
-void PrintTo(const SignalCase& c, std::ostream* os) { *os << "register " << c.reg << " lights cell " << c.litCell; }
-
-class SignalCellTest : public StatusDecoderTest, public ::testing::WithParamInterface<SignalCase> {};
-
-TEST_P(SignalCellTest, OneBitLightsExactlyItsCell) {
-  const SignalCase& c = GetParam();
-  view.signalLit.fill(true);  // cells are created lit
-  Decode(StatusBlock().Set(c.reg, c.value));
-  for (int i = 0; i < StatusView::kSignalCount; ++i) {
-    EXPECT_EQ(view.signalLit[static_cast<std::size_t>(i)], i == c.litCell) << "cell " << i;
+TEST_F(StatusDecoderTest, OneBitLightsExactlyItsSignalCell) {
+  struct Case {
+    int reg, value, litCell;
+  };
+  for (const Case& c : {Case{397, 0x0001, 0}, Case{397, 0x0002, 1}, Case{398, 0x0001, 16}, Case{412, 0x8000, 255}}) {
+    view.signalLit.fill(true);  // cells are created lit
+    Decode(StatusBlock().Set(c.reg, c.value));
+    for (int i = 0; i < StatusView::kSignalCount; ++i)
+      EXPECT_EQ(view.signalLit[static_cast<std::size_t>(i)], i == c.litCell) << "cell " << i << " for cell " << c.litCell;
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cells, SignalCellTest,
-                         ::testing::Values(SignalCase{397, 0x0001, 0}, SignalCase{397, 0x0002, 1},
-                                           SignalCase{398, 0x0001, 16}, SignalCase{412, 0x8000, 255}),
-                         [](const auto& p) { return "Cell" + std::to_string(p.param.litCell); });
 
 TEST_F(StatusDecoderTest, FaultWordsZeroAndOneFromTheLastTwoRegisters) {
   Decode(StatusBlock().Set(423, 0x1A).Set(424, 0xFFFF));

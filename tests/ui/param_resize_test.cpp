@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QWidget>
@@ -21,43 +19,36 @@ ParamResizeInput Size(int width, int height) {
   return in;
 }
 
-struct ResizeCase {
-  const char* name;
-  int width, height;
-  bool resize;
-  int outWidth, outHeight;
-  bool vVisible;
-  int vMaximum;
-  bool hVisible;
-  int hMaximum;
-};
-
-void PrintTo(const ResizeCase& c, std::ostream* os) { *os << c.name << " " << c.width << " x " << c.height; }
-
-class FormResizeTest : public ::testing::TestWithParam<ResizeCase> {};
-
-TEST_P(FormResizeTest, ClampsAndPlacesBars) {
-  const ResizeCase& c = GetParam();
-  const ParamResizeLayout out = ParamFormResize(Size(c.width, c.height));
-  EXPECT_EQ(out.resize, c.resize);
-  EXPECT_EQ(out.outerWidth, c.outWidth);
-  EXPECT_EQ(out.outerHeight, c.outHeight);
-  EXPECT_EQ(out.vVisible, c.vVisible);
-  if (c.vVisible) { EXPECT_EQ(out.vMaximum, c.vMaximum); }
-  EXPECT_EQ(out.hVisible, c.hVisible);
-  if (c.hVisible) { EXPECT_EQ(out.hMaximum, c.hMaximum); }
+TEST(FormResize, ClampsAndPlacesBars) {
+  struct Case {
+    const char* name;
+    int width, height;
+    bool resize;
+    int outWidth, outHeight;
+    bool vVisible;
+    int vMaximum;
+    bool hVisible;
+    int hMaximum;
+  };
+  const Case cases[] = {
+      // 27135 + 355 = 27490 is not above 27500: no horizontal bar.
+      {"FullWidth", 27500, 10300, false, 27500, 10300, true, 425, false, 0},
+      {"NarrowerByHundred", 27400, 10300, false, 27400, 10300, true, 425, true, 285},
+      {"TooSmall", 5000, 3000, true, 7000, 4000, true, 6725, true, 20685},
+      {"TooLarge", 30000, 12000, true, 27500, 10300, true, 425, false, 0},
+      {"SmallestAllowed", 7000, 4000, false, 7000, 4000, true, 6725, true, 20685},
+  };
+  for (const Case& c : cases) {
+    const ParamResizeLayout out = ParamFormResize(Size(c.width, c.height));
+    EXPECT_EQ(out.resize, c.resize) << c.name;
+    EXPECT_EQ(out.outerWidth, c.outWidth) << c.name;
+    EXPECT_EQ(out.outerHeight, c.outHeight) << c.name;
+    EXPECT_EQ(out.vVisible, c.vVisible) << c.name;
+    if (c.vVisible) { EXPECT_EQ(out.vMaximum, c.vMaximum) << c.name; }
+    EXPECT_EQ(out.hVisible, c.hVisible) << c.name;
+    if (c.hVisible) { EXPECT_EQ(out.hMaximum, c.hMaximum) << c.name; }
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FormResizeTest,
-    ::testing::Values(
-        // 27135 + 355 = 27490 is not above 27500: no horizontal bar.
-        ResizeCase{"FullWidth", 27500, 10300, false, 27500, 10300, true, 425, false, 0},
-        ResizeCase{"NarrowerByHundred", 27400, 10300, false, 27400, 10300, true, 425, true, 285},
-        ResizeCase{"TooSmall", 5000, 3000, true, 7000, 4000, true, 6725, true, 20685},
-        ResizeCase{"TooLarge", 30000, 12000, true, 27500, 10300, true, 425, false, 0},
-        ResizeCase{"SmallestAllowed", 7000, 4000, false, 7000, 4000, true, 6725, true, 20685}),
-    [](const ::testing::TestParamInfo<ResizeCase>& p) { return std::string(p.param.name); });
 
 TEST(FormResize, HorizontalBarWithoutVerticalOneUsesTheWholeWidth) {
   ParamResizeInput in = Size(20000, 10300);
