@@ -149,9 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, WriteCheck,
                                                            : "Byte" + std::to_string(row.param.corruptAt);
                          });
 
-TEST(WriteCheckCompare, ValuesShownAsTheBoxesWould) {
-  ParamCatalogue cat;
-  cat.InitParamTables();
+TEST_F(Bench, WriteCheckComparesValuesShownAsTheBoxesWould) {
   std::vector<Bytes> written(kSlotCount);
   std::vector<Bytes> read(kSlotCount);
   written[2] = {80};
@@ -253,10 +251,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, BackupRefused,
 
 // --- differences ---
 
-TEST(Differences, WithTheFileByTheRulesOfCompare) {
-  ParamCatalogue cat;
-  cat.InitParamTables();
-  testing::FakeParamBoxes boxes;
+TEST_F(Bench, DifferencesWithTheFileByTheRulesOfCompare) {
   settings::IniFile ini;
   struct Case {
     int slot;
@@ -287,9 +282,7 @@ TEST(Differences, WithTheFileByTheRulesOfCompare) {
   EXPECT_EQ(list.summary, QStringLiteral(u"Сравнение с файлом site.ini: отличий 3, нет в файле 2"));
 }
 
-TEST(DifferencesOfTwoFiles, MissingOnEitherSideAndPagesOnce) {
-  ParamCatalogue cat;
-  cat.InitParamTables();
+TEST_F(Bench, DifferencesOfTwoFilesMissingOnEitherSideAndPagesOnce) {
   settings::IniFile a;
   settings::IniFile b;
   for (int k = 0; k < kSlotCount; ++k) {
@@ -322,10 +315,7 @@ TEST(Report, UnitFromTheLastBracketsUnlessARange) {
     EXPECT_EQ(ServiceReport::UnitOf(QString::fromUtf16(caption)), QString::fromUtf16(unit)) << QString::fromUtf16(caption).toStdString();
 }
 
-TEST(Report, EveryParameterOnceByPageWithStateAndEscapedHtml) {
-  ParamCatalogue cat;
-  cat.InitParamTables();
-  testing::FakeParamBoxes boxes;
+TEST_F(Bench, ReportHasEveryParameterOnceByPageWithStateAndEscapedHtml) {
   boxes.texts[2] = QStringLiteral("1500 ");
   boxes.colors[2] = COLOR_FROM_EEPROM;
   boxes.texts[89] = QStringLiteral("<Дизель&>");
@@ -360,12 +350,9 @@ TEST(Report, EveryParameterOnceByPageWithStateAndEscapedHtml) {
 
 using settings::Message;
 
-class ParamFilesTest : public ::testing::Test {
+class ParamFilesTest : public Bench {
  protected:
-  ParamFilesTest() : files(cat, boxes, view, prompter) {
-    cat.InitParamTables();
-    QDir(dir.path()).mkpath(QStringLiteral("in/sub"));
-  }
+  ParamFilesTest() { QDir(dir.path()).mkpath(QStringLiteral("in/sub")); }
 
   QString Folder() const { return dir.filePath(QStringLiteral("in")); }
   QString PathOf(const QString& name) const { return Folder() + QLatin1Char('/') + name; }
@@ -392,11 +379,8 @@ class ParamFilesTest : public ::testing::Test {
   }
 
   QTemporaryDir dir;
-  ParamCatalogue cat;
-  testing::FakeParamBoxes boxes;
-  testing::FakeLinkView view;
   testing::ScriptedPrompter prompter;
-  ParamFiles files;
+  ParamFiles files{cat, boxes, view, prompter};
 };
 
 TEST_F(ParamFilesTest, SaveLoadCompareRoundTripOfAllBoxes) {
@@ -1026,12 +1010,10 @@ TEST(ShowParam, TextStopsAtTheFirstZeroAndTheBoxEndsGreen) {
 
 // ---- The parameter map and the traffic monitor's words for each frame -----
 
-class CatalogueTest : public ::testing::Test {
+class CatalogueTest : public Bench {
  protected:
-  CatalogueTest() { cat.InitParamTables(); }
   int size(int k) const { return cat.par_size[static_cast<std::size_t>(k)]; }
   int addr(int k) const { return cat.par_addr[static_cast<std::size_t>(k)]; }
-  ParamCatalogue cat;
 };
 
 // Transfers are built from this map: a byte of two slots, or one outside
