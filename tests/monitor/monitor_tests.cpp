@@ -231,7 +231,6 @@ TEST(TrendBufferTest, PausesBecomeGapsAndOldPointsLeave) {
 
 using settings::Answer;
 using testing::FakeLinkView;
-using testing::FakePrompter;
 using testing::FakeSerialPort;
 
 /// Records the start-up steps; its port dialog does what the test says.
@@ -262,7 +261,7 @@ class MainWindowLogicTest : public ::testing::Test {
   FakeSerialPort port;
   FakeLinkView linkView;
   FakeStatusView statusView;
-  FakePrompter prompter;
+  testing::ScriptedPrompter prompter;
   FakeHost host{port};
   link::ExchangeCycle cycle{port, linkView};
   MainWindowLogic logic{cycle, port, prompter, host, statusView};

@@ -287,15 +287,8 @@ const QString kSaving = u"Сохранение конфигурации"_s;
 class SettingsFileTest : public ::testing::Test {
  protected:
   QString file() const { return m_dir.filePath(SettingsFile::FileName()); }
-  void writeFile(const QByteArray& bytes) const {
-    QFile f(file());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-  }
-  QByteArray fileBytes() const {
-    QFile f(file());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
+  void writeFile(const QByteArray& bytes) const { writeAll(file(), bytes); }
+  QByteArray fileBytes() const { return readAll(file()); }
 
   QTemporaryDir m_dir;
   testing::FakeLinkView m_status;

@@ -19,7 +19,7 @@ namespace zart::testing {
 struct AppFixture {
   QTemporaryDir folder;
   FakeSerialPort* port = nullptr;
-  FakePrompter* prompter = nullptr;
+  ScriptedPrompter* prompter = nullptr;
   std::unique_ptr<ui::Application> app;
 
   explicit AppFixture(int comPort = 1, std::set<int> openable = {1}, std::set<int> busy = {}) {
@@ -28,7 +28,7 @@ struct AppFixture {
     fakePort->openable = std::move(openable);
     fakePort->busy = std::move(busy);
     port = fakePort.get();
-    auto fakePrompter = std::make_unique<FakePrompter>();
+    auto fakePrompter = std::make_unique<ScriptedPrompter>();
     prompter = fakePrompter.get();
     ui::Application::Setup setup;
     setup.settingsFolder = folder.path();
