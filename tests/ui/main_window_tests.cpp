@@ -109,11 +109,10 @@ TEST_F(MainWindowTest, StatusReplyFillsTheWindow) {
   EXPECT_EQ(label("lbl_acc")->text(), QStringLiteral("24.3 "));
   EXPECT_TRUE(label("lbl_prop_rpm")->isVisible());
 
-  // Lamp 0 lit red; lamp 10 lit but hidden for ДРА, lamp 7 in its place.
+  // Lamp 0 lit red; lamp 10 hidden for ДРА.
   EXPECT_TRUE(window().Lamp(0)->autoFillBackground());
   EXPECT_EQ(window().Lamp(0)->palette().color(QPalette::Window), QColor(255, 0, 0));
   EXPECT_FALSE(window().Lamp(10)->isVisible());
-  EXPECT_TRUE(window().Lamp(7)->isVisible());
   EXPECT_FALSE(window().Lamp(1)->autoFillBackground());
 
   EXPECT_TRUE(window().SignalCell(1)->autoFillBackground());
