@@ -136,8 +136,10 @@ TEST_F(MainWindowTest, CommandClickSendsItsFrameToTheSelectedAddress) {
 }
 
 // The menu's gating and the hook's banner are the logic's tests; here the
-// widgets follow the flag.
+// widgets follow the flag and the menu reaches the hook.
 TEST_F(MainWindowTest, BlockedFlagDisablesParamMenuAndShowsBanner) {
+  testing::FakeParamHook hook;
+  fx.app->SetParamWindowHook(&hook);
   cycle().ExchangeTick();
   TickWithReply(StatusBlock().Set(300, 0x8203).Frame());
   EXPECT_TRUE(label("lbl_modbus_off")->isVisible());
@@ -147,6 +149,9 @@ TEST_F(MainWindowTest, BlockedFlagDisablesParamMenuAndShowsBanner) {
   TickWithReply(StatusBlock().Set(300, 0x0203).Frame());
   EXPECT_FALSE(label("lbl_modbus_off")->isVisible());
   EXPECT_TRUE(window().ParamMenu()->isEnabled());
+  window().ParamMenu()->trigger();
+  EXPECT_EQ(hook.opened, 1);
+  fx.app->SetParamWindowHook(nullptr);
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowStopsTheExchange) {
