@@ -39,9 +39,6 @@ class FakeStatusView : public monitor::StatusView {
   void SetBlockedBannerVisible(bool visible) override { bannerVisible = visible; }
 };
 
-/// Message boxes answered from a script (Cancel once it runs out).
-using FakePrompter = ScriptedPrompter;
-
 /// Records the calls of the parameters window hook.
 class FakeParamHook : public monitor::ParamWindowHook {
  public:

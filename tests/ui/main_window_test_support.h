@@ -19,17 +19,16 @@ namespace zart::testing {
 struct AppFixture {
   QTemporaryDir folder;
   FakeSerialPort* port = nullptr;
-  FakePrompter* prompter = nullptr;
+  ScriptedPrompter* prompter = nullptr;
   std::unique_ptr<ui::Application> app;
 
-  /// `comPort` < 0: no settings file at all.
   explicit AppFixture(int comPort = 1, std::set<int> openable = {1}, std::set<int> busy = {}) {
-    if (comPort >= 0) WriteSettings(QStringLiteral("COM=%1").arg(comPort));
+    WriteSettings(QStringLiteral("COM=%1").arg(comPort));
     auto fakePort = std::make_unique<FakeSerialPort>();
     fakePort->openable = std::move(openable);
     fakePort->busy = std::move(busy);
     port = fakePort.get();
-    auto fakePrompter = std::make_unique<FakePrompter>();
+    auto fakePrompter = std::make_unique<ScriptedPrompter>();
     prompter = fakePrompter.get();
     ui::Application::Setup setup;
     setup.settingsFolder = folder.path();

@@ -69,8 +69,6 @@ TEST_F(ServiceToolsTest, MonitorShowsDecodedExchangesAndHidesIdleTrafficButNotFa
     verdicts << model.RowTexts(row)[TrafficModel::kVerdict];
   }
   EXPECT_TRUE(meanings.contains(QStringLiteral(u"Команда СТОП"))) << meanings.join(u'|').toStdString();
-  EXPECT_TRUE(meanings.contains(QStringLiteral(u"Отказ на функцию 6: код 4, отказ ведомого устройства")));
-  EXPECT_TRUE(meanings.contains(QStringLiteral(u"Состояние: ДРА, двиг. 1500 об/мин, вал 0 об/мин, АКБ 24.6 В")));
   EXPECT_TRUE(verdicts.contains(QStringLiteral(u"нет ответа")));
   EXPECT_TRUE(verdicts.contains(QStringLiteral(u"повтор")));
   EXPECT_TRUE(verdicts.contains(QStringLiteral(u"исключение 4")));
