@@ -7,7 +7,8 @@
 namespace zart::link {
 
 /// Maps the port numbers the user sees (COM1..COM255) to serial devices.
-/// On Windows COMn is the device "COMn". Elsewhere an explicit entry wins
+/// On Windows COMn is the device "COMn" and entries are not used. Elsewhere
+/// an explicit entry wins
 /// (from the settings file's section "Ports", e.g. COM3=/dev/ttyUSB0);
 /// without one COM1..4 are /dev/ttyS0..3, COM5..12 /dev/ttyUSB0..7 and
 /// COM13..16 /dev/ttyACM0..3, and higher numbers have no device.

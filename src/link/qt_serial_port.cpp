@@ -15,13 +15,6 @@
 
 namespace zart::link {
 
-Parity ParseParity(const QString& text) {
-  const QString t = text.trimmed().toUpper();
-  if (t == QStringLiteral("N")) return Parity::none;
-  if (t == QStringLiteral("O")) return Parity::odd;
-  return Parity::even;
-}
-
 struct QtSerialPort::Impl {
   PortMap map;
   Parity parity = Parity::even;

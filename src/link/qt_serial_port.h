@@ -7,13 +7,6 @@
 
 namespace zart::link {
 
-/// Line parity, from the settings file's "Parity" key ("E", "N" or "O").
-enum class Parity { even, none, odd };
-
-/// Parses "E", "N" or "O" (any case, blanks ignored); anything else is even,
-/// the usual Modbus RTU framing with one stop bit.
-Parity ParseParity(const QString& text);
-
 /// The serial port over Qt SerialPort: 115200 bit/s, 8 data bits, 1 stop
 /// bit, no flow control. A device that disappears while open (a USB adapter
 /// pulled out) is closed on the first read, write or resource error, so the

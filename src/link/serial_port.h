@@ -7,6 +7,18 @@
 
 namespace zart::link {
 
+/// Line parity, from the settings file's "Parity" key ("E", "N" or "O").
+enum class Parity { even, none, odd };
+
+/// Parses "E", "N" or "O" (any case, blanks ignored); anything else is even,
+/// the usual Modbus RTU framing with one stop bit.
+inline Parity ParseParity(const QString& text) {
+  const QString t = text.trimmed().toUpper();
+  if (t == QStringLiteral("N")) return Parity::none;
+  if (t == QStringLiteral("O")) return Parity::odd;
+  return Parity::even;
+}
+
 /// How an attempt to open the port ended.
 struct OpenResult {
   enum class Status {

@@ -9,8 +9,14 @@ namespace {
 
 // Why a write failed, from the table of causes the serial port and the file
 // layer share, in lower case after the colon of the message.
-QString Reason(int error, const QString& system) {
-  QString text = link::DescribeReason(QString(), link::CauseOfErrno(error), system);
+QString Reason(const QFile& file, [[maybe_unused]] int error) {
+#ifdef Q_OS_WIN
+  // Qt reaches files through the Win32 API there, which leaves errno alone:
+  // the cause comes from the file's state on disk instead.
+  QString text = link::FileErrorReason(file.fileName(), file, link::FileAccess::write);
+#else
+  QString text = link::DescribeReason(QString(), link::CauseOfErrno(error), file.errorString());
+#endif
   if (!text.isEmpty()) text[0] = text[0].toLower();
   return text;
 }
@@ -62,7 +68,7 @@ bool CsvStatusLog::Open(const QString& path) {
   m_file.setFileName(path);
   errno = 0;
   if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    m_error = QStringLiteral(u"Не удалось создать файл журнала «%1»: %2").arg(path, Reason(errno, m_file.errorString()));
+    m_error = QStringLiteral(u"Не удалось создать файл журнала «%1»: %2").arg(path, Reason(m_file, errno));
     return false;
   }
   m_buffer = HeaderLine().toUtf8() + "\r\n";
@@ -85,7 +91,7 @@ bool CsvStatusLog::Flush(std::int64_t nowMs) {
   // QFile buffers on its own; both the write and the flush to the system
   // must succeed, or a full disk would go unnoticed until Close.
   errno = 0;
-  if (m_file.write(m_buffer) != m_buffer.size() || !m_file.flush()) return Fail(Reason(errno, m_file.errorString()));
+  if (m_file.write(m_buffer) != m_buffer.size() || !m_file.flush()) return Fail(Reason(m_file, errno));
   m_buffer.clear();
   return true;
 }

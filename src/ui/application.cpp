@@ -8,7 +8,7 @@
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
 #include "link/port_reconnector.h"
-#include "link/qt_serial_port.h"
+#include "link/native_serial_port.h"
 #include "monitor/main_window_logic.h"
 #include "settings/settings_file.h"
 #include "ui/application_translations.h"
@@ -46,8 +46,8 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   } else {
     // The device map and parity come from the settings file, read at
     // start-up before the port is first opened.
-    auto real = std::make_unique<link::QtSerialPort>();
-    m_qtPort = real.get();
+    auto real = std::make_unique<link::NativeSerialPort>();
+    m_nativePort = real.get();
     m_port = std::move(real);
   }
 
@@ -164,9 +164,9 @@ bool Application::FastExchange() const { return m_timer->FastExchange(); }
 void Application::ReadConfig() {
   m_settings->ReadConfig();
   m_timer->SetFastExchange(m_settings->FastExchange());
-  if (m_qtPort) {
-    m_qtPort->SetPortMap(link::PortMap(m_settings->PortDevices()));
-    m_qtPort->SetParity(link::ParseParity(m_settings->ParityText()));
+  if (m_nativePort) {
+    m_nativePort->SetPortMap(link::PortMap(m_settings->PortDevices()));
+    m_nativePort->SetParity(link::ParseParity(m_settings->ParityText()));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "link/native_serial_port.h"
 #include "link/serial_port.h"
 #include "monitor/start_up_host.h"
 #include "settings/prompter.h"
@@ -13,7 +14,6 @@ namespace zart::link {
 class ExchangeCycle;
 class ExchangeTimer;
 class PortReconnector;
-class QtSerialPort;
 }  // namespace zart::link
 namespace zart::monitor {
 class MainWindowLogic;
@@ -100,7 +100,7 @@ class Application : private monitor::StartUpHost {
   std::unique_ptr<MainWindow> m_window;
   std::unique_ptr<settings::SettingsFile> m_settings;
   std::unique_ptr<link::SerialPort> m_port;
-  link::QtSerialPort* m_qtPort = nullptr;  // m_port when it is the real one
+  link::NativeSerialPort* m_nativePort = nullptr;  // m_port when it is the real one
   std::unique_ptr<link::ExchangeCycle> m_cycle;
   std::unique_ptr<link::ExchangeTimer> m_timer;
   std::unique_ptr<monitor::MainWindowLogic> m_logic;

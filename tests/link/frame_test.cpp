@@ -147,6 +147,12 @@ TEST(PortMap, DefaultDevicesAndOverrides) {
                         {16, "/dev/ttyACM3"}, {17, ""},             {0, ""}};
   for (const Case& c : cases) EXPECT_EQ(map.DevicePath(c.n), QString::fromLatin1(c.device)) << c.n;
 }
+#else
+TEST(PortMap, WindowsNamesEveryPortItself) {
+  PortMap map({{3, QStringLiteral("/dev/ttyUSB0")}});
+  EXPECT_EQ(map.DevicePath(3), QStringLiteral("COM3"));
+  EXPECT_EQ(map.DevicePath(17), QStringLiteral("COM17"));
+}
 #endif
 
 
