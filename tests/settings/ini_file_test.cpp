@@ -208,7 +208,11 @@ TEST_F(IniFileDisk, FileAtTheCapLoadsOneByteMoreIsRefusedAsTooLarge) {
 
 TEST_F(IniFileDisk, FolderOrDeviceIsRefusedOnLoad) {
   ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"sub.ini"_s));
-  for (const QString& p : {path(u"sub.ini"_s), u"/dev/zero"_s}) {
+  QStringList paths{path(u"sub.ini"_s)};
+#ifndef Q_OS_WIN
+  paths << u"/dev/zero"_s;  // a device that never ends
+#endif
+  for (const QString& p : paths) {
     IniFile ini;
     QString error;
     EXPECT_FALSE(ini.Load(p, &error)) << p.toStdString();
