@@ -4,10 +4,12 @@
 # beside zart-tool.exe with COM=5. Checks that the first frames on the wire
 # are the status request and heartbeat 1, then presses Alt and Enter on
 # "Программируемые параметры" under Xvfb, checks that the simulator answered
-# all 131 reads of the read-all, and takes a screenshot of both windows.
+# all 131 reads of the read-all, and takes a screenshot before (the main
+# window) and after (the parameters window over it).
 # Called by tools/build-windows with ZART_WIN_STAGE (the unpacked package),
 # WINEPREFIX and ZART_WIN_CACHE set.
-#   ZART_WIN_SHOT   where the screenshot goes (default docs/windows-wine.png)
+#   ZART_WIN_SHOT   where the screenshot goes (default docs/windows-wine.png;
+#                   the main window's goes beside it as ...-main.png)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 stage=${ZART_WIN_STAGE:?the unpacked package}
@@ -88,6 +90,9 @@ echo "e2e-wine: first frames are the status request and heartbeat 1"
 main_window() { xdotool search --onlyvisible --name 'ЗАРТ. Тест протокола' 2>/dev/null | head -n1; }
 wait_for 30 "the main window" test -n "$(main_window)"
 win=$(main_window)
+sleep 2
+mkdir -p "$(dirname "$shot")"
+import -window root "${shot%.png}-main.png"
 xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
 sleep 1
 xdotool key --clearmodifiers alt
