@@ -10,7 +10,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cache=${ZART_WIN_CACHE:-$HOME/.cache/zart}
 version=6.4.2
 prefix=$cache/qt-$version-mingw
-stamp=$prefix/.complete
+# The stamp names what the tree was built with, so a tree from before the
+# network module was switched on is built again.
+stamp=$prefix/.complete-network
 
 if [ -f "$stamp" ]; then
   echo "Qt for Windows: $prefix (already built)"
@@ -53,7 +55,7 @@ cmake -G Ninja -S "$tree" -B "$build" \
   -DQt6HostInfo_DIR=/usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo \
   -DBUILD_SHARED_LIBS=ON \
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-  -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
+  -DFEATURE_network=ON -DFEATURE_ssl=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
   -DFEATURE_concurrent=OFF -DINPUT_opengl=no -DFEATURE_opengl=OFF \
   -DFEATURE_vulkan=OFF \
   -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF \
