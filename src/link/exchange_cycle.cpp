@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "link/frame_recorder.h"
-#include "link/serial_port.h"
+#include "link/port.h"
 #include "link/status_line.h"
 
 namespace zart::link {
@@ -23,7 +23,7 @@ class FlagGuard {
 
 }  // namespace
 
-ExchangeCycle::ExchangeCycle(SerialPort& port, LinkView& view) : m_port(port), m_view(view) {
+ExchangeCycle::ExchangeCycle(Port& port, LinkView& view) : m_port(port), m_view(view) {
   tx_frame.reserve(RequestQueue::kMaxLastIndex + 3);
 }
 

@@ -16,7 +16,7 @@ namespace zart::link {
 
 class FrameRecorder;
 class LinkView;
-class SerialPort;
+class Port;
 
 /// A change of slave address that waits for one queued request to be sent:
 /// the parameter editor arms it when it queues a write of the controller's
@@ -50,7 +50,7 @@ class ExchangeCycle {
 
   static constexpr int kMaxTransaction = 65534;
 
-  ExchangeCycle(SerialPort& port, LinkView& view);
+  ExchangeCycle(Port& port, LinkView& view);
 
   /// One tick of the 100 ms timer: collect the reply, judge it, report the
   /// link state, dispatch, send the next request. A tick that is started
@@ -118,7 +118,7 @@ class ExchangeCycle {
   void ProcessReply();
   int CollectBytes();
 
-  SerialPort& m_port;
+  Port& m_port;
   LinkView& m_view;
 
   RxStore rx_store;
