@@ -15,6 +15,9 @@ StatusSample StatusSample::FromStatusReply(const link::RxStore& rx) {
     s.signalWords[static_cast<std::size_t>(j)] = static_cast<std::uint16_t>(StatusDecoder::RegisterU16(rx, 397 + j));
   s.serviceMinutes = StatusDecoder::RegisterS16(rx, 394);
   s.runningMinutes = std::int64_t{StatusDecoder::RegisterU16(rx, 395)} * 65536 + StatusDecoder::RegisterU16(rx, 396);
+  s.faultWords = {static_cast<std::uint16_t>(StatusDecoder::RegisterU16(rx, 423)),
+                  static_cast<std::uint16_t>(StatusDecoder::RegisterU16(rx, 424))};
+  s.blocked = (StatusDecoder::RegisterU16(rx, 300) & 0x8000) != 0;
   return s;
 }
 
