@@ -26,10 +26,13 @@ bool EventLogModel::Passes(std::uint64_t number) const {
   const monitor::EventEntry* e = m_log.Find(number);
   if (e == nullptr || (m_groups & static_cast<unsigned>(monitor::EventLog::GroupOf(e->kind))) == 0) return false;
   if (m_search.isEmpty()) return true;
-  for (const QString& text : m_log.Texts(*e, m_names)) {
-    if (text.contains(m_search, Qt::CaseInsensitive)) return true;
-  }
-  return false;
+  // The time is the dearest text to make (a time zone lookup): only a
+  // search with a digit in it can find anything there.
+  if (monitor::EventLog::SubjectText(*e, m_names).contains(m_search, Qt::CaseInsensitive) ||
+      m_log.ChangeText(*e).contains(m_search, Qt::CaseInsensitive) ||
+      monitor::EventLog::KindText(e->kind).contains(m_search, Qt::CaseInsensitive))
+    return true;
+  return m_searchHasDigit && monitor::EventLog::TimeText(*e).contains(m_search);
 }
 
 void EventLogModel::Rebuild() {
@@ -73,6 +76,7 @@ void EventLogModel::SetSearch(const QString& text) {
   const QString search = text.trimmed();
   if (search == m_search) return;
   m_search = search;
+  m_searchHasDigit = std::any_of(search.begin(), search.end(), [](QChar c) { return c.isDigit(); });
   Rebuild();
 }
 

@@ -57,6 +57,7 @@ class EventLogModel : public QAbstractTableModel {
   std::uint64_t m_next = 0;           // first entry not yet pulled
   unsigned m_groups = kAllGroups;
   QString m_search;
+  bool m_searchHasDigit = false;
 };
 
 }  // namespace zart::ui

@@ -6,7 +6,10 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QScreen>
+#include <QTest>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -16,7 +19,9 @@
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
 #include "main_window_test_support.h"
+#include "link/frame_recorder.h"
 #include "params/catalogue.h"
+#include "params/frame_description.h"
 #include "support/csv_reader.h"
 #include "support/frames.h"
 #include "ui/dialog_folders.h"
@@ -320,7 +325,7 @@ TEST(ReportPagesTest, CutsOnlyBetweenRowsKeepsHeadingsWithTheirTablesAndRepeatsT
   }
 }
 
-TEST(ReportWindowTest, PreviewAndPdfHaveTheSamePagesAndVersionsPrintWithoutTheDesignSpacing) {
+params::ServiceReport LongReport() {
   params::ServiceReport report;
   report.identity = {QStringLiteral(u"ДГУ"), QStringLiteral("130 .3 "), QStringLiteral("1 .7 "), 7,
                      QStringLiteral(u"2057 мч"), QDateTime(QDate(2026, 12, 7), QTime(14, 3, 22))};
@@ -334,6 +339,11 @@ TEST(ReportWindowTest, PreviewAndPdfHaveTheSamePagesAndVersionsPrintWithoutTheDe
     }
     report.pages.push_back(std::move(page));
   }
+  return report;
+}
+
+TEST(ReportWindowTest, PreviewAndPdfHaveTheSamePagesAndVersionsPrintWithoutTheDesignSpacing) {
+  const params::ServiceReport report = LongReport();
   const QString html = report.ToHtml();
   EXPECT_TRUE(html.contains(QStringLiteral(u"<td>2.3</td>")));
   EXPECT_TRUE(html.contains(QStringLiteral(u"<td>1.7</td>")));
@@ -355,6 +365,63 @@ TEST(ReportWindowTest, PreviewAndPdfHaveTheSamePagesAndVersionsPrintWithoutTheDe
   QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, &window, [&](QPrinter* p) { window.PrintTo(*p); });
   preview.updatePreview();
   EXPECT_EQ(preview.pageCount(), pdfPages);
+}
+
+// Each tool window, as large as it asks to be, stands wholly on the screen's
+// free area with every button on it. Run under a real display with
+// ZART_SHOTS_DIR set, it leaves a picture of the screen per window.
+TEST(WindowFitTest, EveryToolWindowFitsTheScreenWithItsButtonsReachable) {
+  QWidget owner;
+  params::ParamCatalogue catalogue;
+  catalogue.InitParamTables();
+  params::FrameDescription description(catalogue);
+  link::FrameRecorder recorder;
+  monitor::TrendBuffer trends;
+  for (int i = 0; i < 600; ++i)
+    trends.Add({i * 0.2, 900.0 + i, 400.0, 24.5, 1'796'000'000'000 + i * 200});
+  monitor::EventLog log;
+  for (int i = 0; i < 400; ++i)
+    log.Record(monitor::StatusSample::FromStatusReply(StatusBlock().Set(392, i % 3).Set(400 + i % 5, i).Store()), i);
+  params::DiffList mismatches;
+  mismatches.title = QStringLiteral(u"Не совпадает после записи");
+  mismatches.summary = QStringLiteral(u"Не совпадает после записи: 80 параметров");
+  mismatches.leftCaption = QStringLiteral(u"Записано");
+  mismatches.rightCaption = QStringLiteral(u"Прочитано");
+  for (int slot = 0; slot < 80; ++slot)
+    mismatches.entries.push_back({slot, QStringLiteral("1500"), QStringLiteral("1520"), params::DiffState::differs});
+
+  std::vector<std::pair<const char*, QWidget*>> windows;
+  auto* report = new ParamReportWindow(LongReport(), {}, &owner);
+  windows.emplace_back("report", report);
+  auto* diff = new ParamDiffWindow(catalogue, &owner);
+  diff->ShowList(mismatches);
+  windows.emplace_back("mismatches", diff);
+  auto* trendsWindow = new TrendsWindow(trends, &owner);
+  trendsWindow->SetShaftShown(true);
+  windows.emplace_back("trends", trendsWindow);
+  windows.emplace_back("traffic", new TrafficWindow(recorder, description, &owner));
+  windows.emplace_back("events", new EventLogWindow(log, nullptr, {}, &owner));
+  const QString shots = qEnvironmentVariable("ZART_SHOTS_DIR");
+  for (const auto& [name, window] : windows) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << name;
+    QTest::qWait(shots.isEmpty() ? 10 : 600);  // the window manager's frame
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << name << ": " << window->frameGeometry().width() << "x" << window->frameGeometry().height() << " on "
+        << screen.width() << "x" << screen.height();
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+      if (!button->isVisibleTo(window)) continue;
+      const QRect at(button->mapToGlobal(QPoint(0, 0)), button->size());
+      EXPECT_TRUE(screen.contains(at)) << name << ": " << button->text().toStdString();
+    }
+    if (!shots.isEmpty()) {
+      const QSize size = window->screen()->size();
+      window->screen()->grabWindow(0).save(
+          QStringLiteral("%1/%2-%3x%4.png").arg(shots, QString::fromLatin1(name)).arg(size.width()).arg(size.height()));
+    }
+    window->hide();
+  }
 }
 
 }  // namespace
