@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "link/exchange_cycle.h"
 #include "link/system_reason.h"
 #include "monitor/csv_format.h"
 #include "monitor/event_log.h"
@@ -88,8 +89,12 @@ EventLogWindow::EventLogWindow(const monitor::EventLog& log, const monitor::Sign
   const QFontMetrics fm = m_table->fontMetrics();
   m_table->setColumnWidth(EventLogModel::kTime, fm.horizontalAdvance(QStringLiteral(u"00.00.0000 00:00:00.000")) + 16);
   m_table->setColumnWidth(EventLogModel::kKind, fm.horizontalAdvance(QStringLiteral(u"Состояние")) + 16);
-  m_table->setColumnWidth(EventLogModel::kSubject, fm.horizontalAdvance(QLatin1Char('M')) * 28);
-  m_table->horizontalHeader()->setStretchLastSection(true);
+  m_table->setColumnWidth(EventLogModel::kSubject, fm.horizontalAdvance(QLatin1Char('M')) * 26);
+  // Wide enough for a lost link's reason: a narrow window scrolls sideways
+  // rather than cut it.
+  m_table->setColumnWidth(EventLogModel::kChange,
+                          fm.horizontalAdvance(QStringLiteral(u"потеряна: ") + link::ExchangeCycle::NoAnswerMessage()) + 24);
+  m_table->horizontalHeader()->setStretchLastSection(false);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(filters);
@@ -108,7 +113,7 @@ EventLogWindow::EventLogWindow(const monitor::EventLog& log, const monitor::Sign
   connect(m_search, &QLineEdit::textChanged, this, [this] { m_searchDelay.start(); });
   m_timer.setInterval(kRefreshMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { Refresh(); });
-  WindowFit::Apply(this, QSize(fm.horizontalAdvance(QLatin1Char('M')) * 80, fm.height() * 36));
+  WindowFit::Apply(this, QSize(fm.horizontalAdvance(QLatin1Char('M')) * 110, fm.height() * 36));
   UpdateCounts();
 }
 

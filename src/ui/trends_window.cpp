@@ -144,9 +144,16 @@ void TrendsWindow::paintEvent(QPaintEvent*) {
                Qt::AlignRight | Qt::AlignVCenter, rpm);
     p.drawText(QRectF(plot.right() + gap, yy - line / 2.0, rightNumbers, line), Qt::AlignLeft | Qt::AlignVCenter, volt);
   }
-  // Lines on whole half minutes or minutes of the day, labelled HH:MM:SS;
-  // a label stands only where the one before leaves room for it.
-  const double step = (m_timeTo - m_timeFrom) > 300 ? 60 : kAxisStepSeconds;
+  // Lines on whole 5, 10, 15, 30 or 60 seconds of the day, at most ten
+  // across, labelled HH:MM:SS; a label stands only where the one before
+  // leaves room for it.
+  double step = 60;
+  for (double s : {5.0, 10.0, 15.0, 30.0, 60.0}) {
+    if ((m_timeTo - m_timeFrom) / s <= 10) {
+      step = s;
+      break;
+    }
+  }
   const double wallAtZero = static_cast<double>(m_wallAtZeroMs) / 1000.0;
   const int labelWidth = fm.horizontalAdvance(QStringLiteral(u"00:00:00")) + 2 * gap;
   double lastLabelRight = -1e9;
