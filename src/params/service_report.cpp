@@ -167,9 +167,9 @@ QString ServiceReport::ToHtml() const {
   for (const ReportPage& page : pages) {
     if (page.rows.empty()) continue;
     html += QStringLiteral("<h2>") + Esc(page.title) + QStringLiteral("</h2>\n") + TableStart() +
-            HeaderRow({{QStringLiteral(u"Параметр"), 47},
-                       {QStringLiteral(u"Значение"), 15},
-                       {QStringLiteral(u"Ед."), 8},
+            HeaderRow({{QStringLiteral(u"Параметр"), 45},
+                       {QStringLiteral(u"Значение"), 14},
+                       {QStringLiteral(u"Ед."), 11},  // "моточасы" whole
                        {QString(), 3},
                        {QStringLiteral(u"Состояние"), 27}});
     for (const ReportRow& row : page.rows) {
