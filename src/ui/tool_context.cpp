@@ -6,6 +6,7 @@
 namespace zart::ui {
 
 ToolContext& ToolContext::Of(const QWidget* window) {
+  Q_ASSERT(window != nullptr);
   QObject* top = const_cast<QWidget*>(window);
   while (top != nullptr && top->parent() != nullptr) top = top->parent();
   if (auto* found = top != nullptr ? top->findChild<ToolContext*>(QString(), Qt::FindDirectChildrenOnly) : nullptr)

@@ -23,7 +23,10 @@ class ToolContext : public QObject {
   Q_OBJECT
 
  public:
-  /// The context of `window`'s top-level owner, created there on first use.
+  /// The context of `window`'s top-level owner (not null), created there on
+  /// first use. For the tool's dialogs, e.g. "Сравнить два файла…":
+  /// `ToolContext::Of(owner).Folders().OpenFileName(owner,
+  /// DialogFolders::Purpose::compareFiles, title, filter)`.
   static ToolContext& Of(const QWidget* window);
 
   DialogFolders& Folders() { return m_folders; }
