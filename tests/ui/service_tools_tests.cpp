@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
@@ -365,6 +366,22 @@ TEST(ReportWindowTest, PreviewAndPdfHaveTheSamePagesAndVersionsPrintWithoutTheDe
   QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, &window, [&](QPrinter* p) { window.PrintTo(*p); });
   preview.updatePreview();
   EXPECT_EQ(preview.pageCount(), pdfPages);
+}
+
+TEST(ReportWindowTest, TheSessionsEventLogGoesIntoTheReportWhenTheUserAsks) {
+  QWidget owner;
+  monitor::EventLog log;
+  log.Record(monitor::StatusSample::FromStatusReply(StatusBlock().Set(392, 1).Store()), 0);
+  ToolContext::Of(&owner).SetEvents(&log);
+  ParamReportWindow window(LongReport(), {}, &owner);
+  ASSERT_TRUE(window.IncludeLog()->isEnabled());
+  EXPECT_FALSE(window.Html().contains(QStringLiteral(u"Журнал событий сеанса")));
+  window.IncludeLog()->setChecked(true);
+  const QString html = window.Html();
+  EXPECT_TRUE(html.contains(QStringLiteral(u"Журнал событий сеанса")));
+  EXPECT_TRUE(html.contains(QStringLiteral(u"<td>горит (начальное состояние)</td>")));
+  EXPECT_TRUE(html.endsWith(QStringLiteral("</body></html>\n")));
+  EXPECT_TRUE(window.Preview()->toPlainText().contains(QStringLiteral(u"Журнал событий сеанса")));
 }
 
 // Each tool window, as large as it asks to be, stands wholly on the screen's
