@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDateTime>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -91,10 +92,11 @@ EventLogWindow::EventLogWindow(const monitor::EventLog& log, const monitor::Sign
   m_table->setColumnWidth(EventLogModel::kKind, fm.horizontalAdvance(QStringLiteral(u"Состояние")) + 16);
   m_table->setColumnWidth(EventLogModel::kSubject, fm.horizontalAdvance(QLatin1Char('M')) * 26);
   // Wide enough for a lost link's reason: a narrow window scrolls sideways
-  // rather than cut it.
-  m_table->setColumnWidth(EventLogModel::kChange,
-                          fm.horizontalAdvance(QStringLiteral(u"потеряна: ") + link::ExchangeCycle::NoAnswerMessage()) + 24);
+  // rather than cut it, a wide one gives the column the rest.
+  m_changeWidth = fm.horizontalAdvance(QStringLiteral(u"потеряна: ") + link::ExchangeCycle::NoAnswerMessage()) + 24;
+  m_table->setColumnWidth(EventLogModel::kChange, m_changeWidth);
   m_table->horizontalHeader()->setStretchLastSection(false);
+  m_table->viewport()->installEventFilter(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(filters);
@@ -122,6 +124,15 @@ void EventLogWindow::showEvent(QShowEvent* event) {
   Refresh();
   m_table->scrollToBottom();
   m_timer.start();
+}
+
+bool EventLogWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_table->viewport() && event->type() == QEvent::Resize) {
+    int others = 0;
+    for (int c = 0; c < EventLogModel::kChange; ++c) others += m_table->columnWidth(c);
+    m_table->setColumnWidth(EventLogModel::kChange, std::max(m_changeWidth, m_table->viewport()->width() - others));
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void EventLogWindow::hideEvent(QHideEvent* event) {

@@ -51,6 +51,7 @@ class EventLogWindow : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ApplyGroups();
@@ -66,6 +67,7 @@ class EventLogWindow : public QWidget {
   QLineEdit* m_search = nullptr;
   QPushButton* m_file = nullptr;
   QCheckBox* m_groups[5] = {};
+  int m_changeWidth = 0;  // the least width of the last column
   QTimer m_timer;
   QTimer m_searchDelay;
 };
