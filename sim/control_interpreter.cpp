@@ -117,6 +117,16 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
     s.answerAs = static_cast<int>(n);
     return {"ok fault answer-as " + std::to_string(n)};
   }
+  if (what == "refuse-eeprom") {
+    long n = 0;
+    if (arg == "off") {
+      s.refuseEeprom.reset();
+      return {"ok fault refuse-eeprom off"};
+    }
+    if (!ParseInt(arg, 1, 255, n)) return {"error usage: fault refuse-eeprom CODE|off"};
+    s.refuseEeprom = static_cast<int>(n);
+    return {"ok fault refuse-eeprom " + std::to_string(n)};
+  }
   if (what == "corrupt-byte") {
     long n = 0;
     if (arg == "off") {

@@ -6,7 +6,7 @@ namespace zart::sim {
 
 bool FaultSettings::Any() const {
   return silent || badCrc || dropEvery > 0 || badCrcEvery > 0 || splitMs > 0 || garbageBefore > 0 ||
-         answerAs.has_value() || longReply > 0 || corruptByte.has_value();
+         answerAs.has_value() || longReply > 0 || corruptByte.has_value() || refuseEeprom.has_value();
 }
 
 void FaultInjector::Clear() {

@@ -22,6 +22,7 @@ struct FaultSettings {
   std::optional<int> answerAs;     ///< address put in byte 0 (CRC recomputed)
   int longReply = 0;               ///< pad status replies to this many bytes
   std::optional<int> corruptByte;  ///< EEPROM address stored wrong by writes
+  std::optional<int> refuseEeprom; ///< functions 100/101 answered with this exception code
 
   bool Any() const;
 };

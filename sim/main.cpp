@@ -177,6 +177,8 @@ void Simulator::handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t
     ++m_traffic.otherAddress;
     return;
   }
+  const auto& refusal = m_faults.Settings().refuseEeprom;
+  m_controller.SetEepromRefusal(refusal ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(*refusal)) : std::nullopt);
   auto reply = m_controller.HandleRequest(frame);
   if (reply && m_faults.CorruptStoredByte(frame, m_controller.Eeprom()) && m_opt.verbose) {
     std::fprintf(stderr, "stored byte %d wrong\n", *m_faults.Settings().corruptByte);

@@ -45,6 +45,7 @@ std::string UsageText() {
          "  --answer-as ADDR     put ADDR in byte 0 of replies (CRC recomputed, so valid)\n"
          "  --long-reply N       pad status replies to N bytes (CRC valid over the padded frame)\n"
          "  --corrupt-byte ADDR  writes store EEPROM byte ADDR with its lowest bit inverted\n"
+         "  --refuse-eeprom CODE answer functions 100 and 101 with exception CODE\n"
          "\n"
          "Control commands:\n"
          "  block on|off                  Modbus control blocked flag\n"
@@ -54,6 +55,7 @@ std::string UsageText() {
          "  fault split MS                fault garbage N\n"
          "  fault answer-as ADDR|off      fault long N|off\n"
          "  fault corrupt-byte ADDR|off   writes store byte ADDR wrong (echo stays right)\n"
+         "  fault refuse-eeprom CODE|off  functions 100/101 answered with exception CODE\n"
          "  fault none                    all faults off (0 also switches a counted fault off)\n"
          "  unplug | replug               remove the device / create a new one (--link follows)\n"
          "  save                          write the EEPROM image to the --eeprom file\n"
@@ -152,6 +154,9 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
     } else if (a == "--answer-as") {
       if (!number(0, 255, n)) return false;
       o.faults.answerAs = static_cast<int>(n);
+    } else if (a == "--refuse-eeprom") {
+      if (!number(1, 255, n)) return false;
+      o.faults.refuseEeprom = static_cast<int>(n);
     } else if (a == "--corrupt-byte") {
       if (!number(0, 4095, n)) return false;
       o.faults.corruptByte = static_cast<int>(n);
