@@ -9,6 +9,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include "controller.h"
@@ -235,6 +239,134 @@ TEST(SimProcess, UnplugRemovesTheLinkAndReplugMakesANewDevice) {
   sim.Stop();
   EXPECT_EQ(sim.Process().exitCode(), 0);
   EXPECT_FALSE(QFileInfo(sim.LinkPath()).isSymLink()) << "link removed on exit";
+}
+
+// The simulator as an Ethernet gateway: each framing over TCP, one client at
+// a time, and unplug/replug as the gateway going away and coming back.
+struct TcpCase {
+  const char* name;
+  QStringList args;
+  const char* scheme;
+  const char* request;
+  const char* replyHead;  // the reply's first bytes
+  int replyLength;
+};
+
+void PrintTo(const TcpCase& c, std::ostream* os) { *os << c.name; }
+
+QByteArray FromHex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+
+/// Reads until `n` bytes came or `ms` passed.
+QByteArray ReadSome(QTcpSocket& s, int n, int ms = 2000) {
+  QByteArray out;
+  const QDeadlineTimer deadline(ms);
+  while (out.size() < n && !deadline.hasExpired()) {
+    if (s.bytesAvailable() > 0 || s.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) {
+      out += s.readAll();
+    } else if (s.state() != QAbstractSocket::ConnectedState) {
+      break;
+    }
+  }
+  return out;
+}
+
+bool Connect(QTcpSocket& s, int port) {
+  s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+  return s.waitForConnected(2000);
+}
+
+class SimOverTcp : public ::testing::TestWithParam<TcpCase> {};
+
+TEST_P(SimOverTcp, AnswersOneClientAndGoesAwayOnUnplug) {
+  const TcpCase& c = GetParam();
+  testing::SimProcess sim(QStringLiteral(ZART_SIM_PATH));
+  const QString url = sim.StartTcp(c.args);
+  ASSERT_TRUE(url.startsWith(QString::fromLatin1(c.scheme) + QStringLiteral("127.0.0.1:"))) << url.toStdString();
+  const int port = QUrl(url).port();
+  const auto ask = [&](QTcpSocket& s) {
+    s.write(FromHex(c.request));
+    const QByteArray reply = ReadSome(s, c.replyLength);
+    EXPECT_EQ(reply.size(), c.replyLength);
+    EXPECT_TRUE(reply.startsWith(FromHex(c.replyHead))) << reply.toHex(' ').left(40).toStdString();
+  };
+
+  QTcpSocket first;
+  ASSERT_TRUE(Connect(first, port));
+  ask(first);
+  QTcpSocket second;  // accepted and closed at once
+  ASSERT_TRUE(Connect(second, port));
+  EXPECT_TRUE(ReadSome(second, 1).isEmpty());
+  EXPECT_EQ(second.state(), QAbstractSocket::UnconnectedState);
+  ask(first);  // the first is served still
+
+  EXPECT_EQ(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+  EXPECT_TRUE(ReadSome(first, 1).isEmpty());
+  EXPECT_EQ(first.state(), QAbstractSocket::UnconnectedState);
+  QTcpSocket refused;
+  EXPECT_FALSE(Connect(refused, port));
+  EXPECT_EQ(sim.Command(QStringLiteral("replug")), QStringLiteral("ok replug ") + url);  // the same port
+  QTcpSocket again;
+  ASSERT_TRUE(Connect(again, port));
+  ask(again);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Framings, SimOverTcp,
+    ::testing::Values(TcpCase{"rtu", {}, "rtuovertcp://", "07 04 01 2C 00 7D F0 78", "07 04 FA", 255},
+                      TcpCase{"modbus_tcp", {QStringLiteral("--mbap")}, "tcp://", "12 34 00 00 00 06 07 04 01 2C 00 7D",
+                              "12 34 00 00 00 FD 07 04 FA", 7 + 252}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(SimOverTcp, ModbusTcpFaultsSpoilTheHeaderAndAGarbledReplyIsNotPassedOn) {
+  testing::SimProcess sim(QStringLiteral(ZART_SIM_PATH));
+  const QString url = sim.StartTcp({QStringLiteral("--mbap")});
+  QTcpSocket s;
+  ASSERT_TRUE(Connect(s, QUrl(url).port()));
+  const struct {
+    const char* fault;
+    const char* reply;  // "" for none
+  } rows[] = {
+      {"fault mbap tid", "12 35 00 00 00 03 07 84 02"},
+      {"fault mbap protocol", "12 34 00 01 00 03 07 84 02"},
+      {"fault mbap length", "12 34 00 00 FF FF 07 84 02"},
+      {"fault none", "12 34 00 00 00 03 07 84 02"},
+      {"fault bad-crc on", ""},
+      {"fault answer-as 9", "12 34 00 00 00 03 09 84 02"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.fault);
+    sim.Command(QStringLiteral("fault none"));
+    ASSERT_TRUE(sim.Command(QString::fromLatin1(row.fault)).startsWith(QStringLiteral("ok")));
+    s.write(FromHex("12 34 00 00 00 06 07 04 01 2C 00 7E"));  // one register too many: exception 2
+    EXPECT_EQ(ReadSome(s, 9, *row.reply ? 2000 : 300).toHex(' ').toUpper().toStdString(), row.reply);
+  }
+}
+
+TEST(SimOverTcp, MbpollReadsTheStatusBlockOverModbusTcp) {
+  const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
+  if (mbpoll.isEmpty()) GTEST_SKIP() << "mbpoll is not installed (apt-get install mbpoll)";
+  testing::SimProcess sim(QStringLiteral(ZART_SIM_PATH));
+  const QString url = sim.StartTcp({QStringLiteral("--mbap")});
+  ASSERT_FALSE(url.isEmpty());
+  QProcess p;
+  p.start(mbpoll, {QStringLiteral("-m"), QStringLiteral("tcp"), QStringLiteral("-a"), QStringLiteral("7"), QStringLiteral("-t"),
+                   QStringLiteral("3"), QStringLiteral("-0"), QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-c"),
+                   QStringLiteral("125"), QStringLiteral("-1"), QStringLiteral("-o"), QStringLiteral("2"), QStringLiteral("-p"),
+                   QString::number(QUrl(url).port()), QStringLiteral("127.0.0.1")});
+  ASSERT_TRUE(p.waitForFinished(10000));
+  const QString out = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+  // "[300]: 515", or "[396]: 57920 (-7616)" past 32767.
+  std::map<int, int> regs;
+  const QRegularExpression line(QStringLiteral(R"(^\[(\d+)\]:\s+(\d+))"), QRegularExpression::MultilineOption);
+  for (auto it = line.globalMatch(out); it.hasNext();) {
+    const auto m = it.next();
+    regs[m.captured(1).toInt()] = m.captured(2).toInt();
+  }
+  ASSERT_EQ(regs.size(), 125u) << out.toStdString();
+  EXPECT_EQ(regs.begin()->first, 300);
+  EXPECT_EQ(regs[300], 0x0203) << "protocol and software versions";
+  EXPECT_EQ(regs[302], 0) << "object type ДГУ";
 }
 
 // The worn-cell fault: a write echoes correctly but one byte is stored wrong.
