@@ -217,6 +217,7 @@ LinkAddress closedPort() {
   return {NetMode::rtu_over_tcp, QStringLiteral(u"127.0.0.1"), s.serverPort()};  // closed as `s` goes
 }
 
+#ifdef Q_OS_LINUX
 /// A listener whose queue is full: the kernel ignores further connection
 /// requests, so a connect hangs as towards a gateway that is switched off.
 LinkAddress fullQueue() {
@@ -231,6 +232,7 @@ LinkAddress fullQueue() {
   }
   return {NetMode::modbus_tcp, QStringLiteral(u"127.0.0.1"), server.serverPort()};
 }
+#endif
 
 std::vector<FailureCase> failureCases() {
   std::vector<FailureCase> cases{
