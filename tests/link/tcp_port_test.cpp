@@ -189,7 +189,7 @@ TEST(TcpPort, ModbusTcpIdsRiseAndALateAnswerToARepeatIsDropped) {
 // Connections that cannot be made end by themselves with a reason.
 struct FailureCase {
   const char* name;
-  std::function<LinkAddress()> address;
+  std::function<LinkAddress(QObject& keep)> address;  // `keep` owns what must outlive the attempt
   int timeoutMs;
   std::vector<const char*> reasons;  // one of them starts the reason
 };
@@ -200,7 +200,8 @@ class TcpPortFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(TcpPortFailure, EndsByItselfAsALossWithAReason) {
   const FailureCase& c = GetParam();
-  TcpPort port(c.address());
+  QObject keep;
+  TcpPort port(c.address(keep));
   port.SetConnectTimeoutMs(c.timeoutMs);
   ASSERT_TRUE(port.Open().ok());
   EXPECT_TRUE(spinUntil([&] { return port.ConnectionState() == TcpPort::State::closed; }, c.timeoutMs + 2000));
@@ -211,7 +212,7 @@ TEST_P(TcpPortFailure, EndsByItselfAsALossWithAReason) {
   EXPECT_TRUE(matched) << port.LossReason().toStdString();
 }
 
-LinkAddress closedPort() {
+LinkAddress closedPort(QObject&) {
   QTcpServer s;
   EXPECT_TRUE(s.listen(QHostAddress::LocalHost));
   return {NetMode::rtu_over_tcp, QStringLiteral(u"127.0.0.1"), s.serverPort()};  // closed as `s` goes
@@ -220,17 +221,15 @@ LinkAddress closedPort() {
 #ifdef Q_OS_LINUX
 /// A listener whose queue is full: the kernel ignores further connection
 /// requests, so a connect hangs as towards a gateway that is switched off.
-LinkAddress fullQueue() {
-  static QTcpServer server;
-  static QTcpSocket filler;
-  if (!server.isListening()) {
-    server.setListenBacklogSize(0);
-    server.setMaxPendingConnections(0);  // never accepted
-    EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
-    filler.connectToHost(QHostAddress::LocalHost, server.serverPort());
-    EXPECT_TRUE(filler.waitForConnected(1000));
-  }
-  return {NetMode::modbus_tcp, QStringLiteral(u"127.0.0.1"), server.serverPort()};
+LinkAddress fullQueue(QObject& keep) {
+  auto* server = new QTcpServer(&keep);
+  server->setListenBacklogSize(0);
+  server->setMaxPendingConnections(0);  // never accepted
+  EXPECT_TRUE(server->listen(QHostAddress::LocalHost));
+  auto* filler = new QTcpSocket(&keep);  // takes the one place in the queue
+  filler->connectToHost(QHostAddress::LocalHost, server->serverPort());
+  EXPECT_TRUE(filler->waitForConnected(1000));
+  return {NetMode::modbus_tcp, QStringLiteral(u"127.0.0.1"), server->serverPort()};
 }
 #endif
 
@@ -240,7 +239,7 @@ std::vector<FailureCase> failureCases() {
       // A name that cannot exist; a resolver that does not answer in time
       // ends it with the time-out instead.
       {"no_such_host",
-       [] { return LinkAddress{NetMode::modbus_tcp, QStringLiteral(u"gateway.invalid"), 502}; },
+       [](QObject&) { return LinkAddress{NetMode::modbus_tcp, QStringLiteral(u"gateway.invalid"), 502}; },
        2000,
        {"адрес не найден", "шлюз не ответил за 2 с"}},
   };
