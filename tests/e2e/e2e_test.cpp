@@ -110,12 +110,12 @@ const Scenario kLink[] = {
        ASSERT_TRUE(r.RunUntil([&] { return rec.SinceStart().validReplies >= 4; }, 5000));
        EXPECT_FALSE(verdicts().contains(QStringLiteral(u"несовпадение КС")));
        r.Control("fault bad-crc on");
-       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().crcMismatches >= 2; }, 1000));
+       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().crcMismatches >= 2; }, 3000));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"несовпадение КС")));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"повтор")));
        r.Control("fault none");
        r.Control("fault silent on");
-       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().noAnswers >= 2; }, 1000));
+       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().noAnswers >= 2; }, 3000));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"нет ответа")));
        EXPECT_LT(rec.GoodShareLastMinute(), 1.0);
        EXPECT_EQ(r.Status(), link::ExchangeCycle::NoAnswerMessage());
