@@ -1,6 +1,7 @@
 #include "control_interpreter.h"
 
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -77,7 +78,7 @@ ControlResult ControlInterpreter::Execute(const std::string& line) {
       << " discarded_bytes=" << m_discarded << " silenced=" << f.silenced << " dropped=" << f.dropped
       << " corrupted=" << f.corrupted << " readdressed=" << f.readdressed << " padded=" << f.padded
       << " split=" << f.split << " garbage=" << f.garbage << " stored_wrong=" << f.storedWrong << " transaction=" << m_controller.LastTransaction()
-      << " protection_off=" << m_controller.LastProtectionFlag();
+      << " protection_off=" << m_controller.LastProtectionFlag() << " mbap_spoilt=" << f.mbapSpoilt;
     return {s.str()};
   }
   return {"error unknown command '" + cmd + "'"};
@@ -100,6 +101,17 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
     field = static_cast<int>(n);
     return {"ok fault " + what + " " + std::to_string(n)};
   };
+  // A number that is there or not: "off" takes it away.
+  auto optional = [&](std::optional<int>& field, long lo, long hi, const char* name) -> ControlResult {
+    long n = 0;
+    if (arg == "off") {
+      field.reset();
+      return {"ok fault " + what + " off"};
+    }
+    if (!ParseInt(arg, lo, hi, n)) return {"error usage: fault " + what + " " + name + "|off"};
+    field = static_cast<int>(n);
+    return {"ok fault " + what + " " + std::to_string(n)};
+  };
   if (what == "silent") return onOff(s.silent);
   if (what == "bad-crc") return onOff(s.badCrc);
   if (what == "drop-every" || what == "drop") return count(s.dropEvery, 1000000);
@@ -107,25 +119,14 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
   if (what == "split") return count(s.splitMs, 60000);
   if (what == "garbage") return count(s.garbageBefore, 4096);
   if (what == "long") return count(s.longReply, 4096);
-  if (what == "answer-as") {
-    long n = 0;
-    if (arg == "off") {
-      s.answerAs.reset();
-      return {"ok fault answer-as off"};
-    }
-    if (!ParseInt(arg, 0, 255, n)) return {"error usage: fault answer-as ADDR|off"};
-    s.answerAs = static_cast<int>(n);
-    return {"ok fault answer-as " + std::to_string(n)};
-  }
-  if (what == "corrupt-byte") {
-    long n = 0;
-    if (arg == "off") {
-      s.corruptByte.reset();
-      return {"ok fault corrupt-byte off"};
-    }
-    if (!ParseInt(arg, 0, EepromImage::kSize - 1, n)) return {"error usage: fault corrupt-byte ADDR|off"};
-    s.corruptByte = static_cast<int>(n);
-    return {"ok fault corrupt-byte " + std::to_string(n)};
+  if (what == "answer-as") return optional(s.answerAs, 0, 255, "ADDR");
+  if (what == "refuse-eeprom") return optional(s.refuseEeprom, 1, 255, "CODE");
+  if (what == "corrupt-byte") return optional(s.corruptByte, 0, EepromImage::kSize - 1, "ADDR");
+  if (what == "mbap") {
+    const auto kind = ParseMbapFault(arg);
+    if (!kind) return {"error usage: fault mbap tid|protocol|length|off"};
+    s.mbap = *kind;
+    return {"ok fault mbap " + arg};
   }
   if (what == "none") {
     m_faults.Clear();

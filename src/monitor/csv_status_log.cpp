@@ -4,6 +4,7 @@
 
 #include "monitor/lamp_captions.h"
 #include "monitor/signal_names.h"
+#include "monitor/status_registers.h"
 
 namespace zart::monitor {
 
@@ -24,9 +25,8 @@ QString CsvStatusLog::HeaderLine(const SignalNames* names) {
 
 QString CsvStatusLog::Line(const CsvFormat& format, const QDateTime& time, const StatusSample& s,
                            std::uint64_t linkFailures) {
-  const QString type = s.objectType == 0   ? QStringLiteral(u"ДГУ")
-                       : s.objectType == 1 ? QStringLiteral(u"ДРА")
-                                           : QString::number(s.objectType);
+  const QString named = status_registers::ObjectTypeName(s.objectType);
+  const QString type = named.isEmpty() ? QString::number(s.objectType) : named;
   // Milliseconds after the decimal separator, so that a spreadsheet reads
   // the field as a time of day in the user's notation.
   QString line = time.toString(QStringLiteral(u"yyyy-MM-dd HH:mm:ss")) + format.Decimal() +

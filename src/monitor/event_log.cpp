@@ -10,20 +10,20 @@
 #include "monitor/hex_padded.h"
 #include "monitor/lamp_captions.h"
 #include "monitor/signal_names.h"
+#include "monitor/status_registers.h"
 
 namespace zart::monitor {
 namespace {
 
 constexpr std::size_t kMask = EventLog::kCapacity - 1;
 static_assert((EventLog::kCapacity & kMask) == 0, "the ring's size is a power of two");
-constexpr int kLampMask = 0x07FF;
+constexpr int kLampMask = status_registers::kLampBits;
 // Distinct reasons kept for link entries; the status line has a handful.
 constexpr std::size_t kMaxReasons = 1000;
 
 QString ObjectTypeText(int type) {
-  if (type == 0) return QStringLiteral(u"ДГУ");
-  if (type == 1) return QStringLiteral(u"ДРА");
-  return QString::number(type);
+  const QString named = status_registers::ObjectTypeName(type);
+  return named.isEmpty() ? QString::number(type) : named;
 }
 
 }  // namespace
@@ -147,7 +147,7 @@ QString EventLog::SubjectText(const EventEntry& e, const SignalNames* names) {
     case EventKind::signal:
       return QStringLiteral(u"Сигнал ") + (names != nullptr ? names->Label(e.index) : QString::number(e.index));
     case EventKind::fault:
-      return QStringLiteral(u"Слово аварий %1").arg(423 + e.index);
+      return QStringLiteral(u"Слово аварий %1").arg(status_registers::kFirstFault + e.index);
     case EventKind::blocked:
       return QStringLiteral(u"Управление по Modbus");
     case EventKind::objectType:

@@ -7,7 +7,7 @@
 #include <QMessageBox>
 
 #include "link/exchange_cycle.h"
-#include "monitor/status_decoder.h"
+#include "monitor/status_registers.h"
 #include "monitor/status_sample.h"
 #include "settings/settings_file.h"
 #include "ui/event_log_window.h"
@@ -23,8 +23,7 @@ ServiceTools::ServiceTools(link::ExchangeCycle& cycle, MainWindow& window, setti
       m_window(window),
       m_settings(settings),
       m_eventFile(QStringLiteral(u"Журнал событий"), QStringLiteral(u"журнала событий")) {
-  m_catalogue.InitParamTables();
-  m_description = std::make_unique<params::FrameDescription>(m_catalogue);
+  m_description = std::make_unique<params::FrameDescription>();
   m_cycle.SetRecorder(&m_recorder);
   ToolContext& context = ToolContext::Of(&m_window);
   context.SetEvents(&m_events);
@@ -85,8 +84,8 @@ void ServiceTools::OnStatusReply(const link::RxStore& rx) {
                                    static_cast<double>(sample.shaftRpm), sample.batteryDecivolts / 10.0,
                                    wall.toMSecsSinceEpoch()});
   // Other object types leave the display as it was, as on the main window.
-  if (sample.objectType == monitor::StatusDecoder::kObjectDgu || sample.objectType == monitor::StatusDecoder::kObjectDra)
-    m_shaftShown = sample.objectType == monitor::StatusDecoder::kObjectDra;
+  if (sample.objectType == monitor::status_registers::kObjectDgu || sample.objectType == monitor::status_registers::kObjectDra)
+    m_shaftShown = sample.objectType == monitor::status_registers::kObjectDra;
   if (m_trendsWindow) m_trendsWindow->SetShaftShown(m_shaftShown);
   if (m_log.IsOpen()) {
     const std::uint64_t failures = Failures();

@@ -104,7 +104,6 @@ class ServiceTools : public QObject {
   MainWindow& m_window;
   settings::SettingsFile& m_settings;
   link::FrameRecorder m_recorder;
-  params::ParamCatalogue m_catalogue;
   std::unique_ptr<params::FrameDescription> m_description;
   monitor::TrendBuffer m_trends;
   monitor::CsvStatusLog m_log;

@@ -252,16 +252,14 @@ TEST_F(ServiceToolsTest, MonitorAndDifferencesExportsOpenInARussianSpreadsheet) 
   EXPECT_EQ(rows.value(0).value(2), QStringLiteral(u"Кадр"));
   EXPECT_EQ(rows.size(), 1 + tools().Traffic()->Model().rowCount());
 
-  params::ParamCatalogue catalogue;
-  catalogue.InitParamTables();
   int text = 0;
-  while (!catalogue.IsText(text)) ++text;
+  while (!params::kCatalogue.IsText(text)) ++text;
   params::DiffList list;
   list.leftCaption = QStringLiteral(u"Окно");
   list.rightCaption = QStringLiteral(u"Файл");
-  list.entries = {{2, QStringLiteral("12.6 "), QStringLiteral("12,5"), params::DiffState::differs},
-                  {text, QStringLiteral("1.5"), QStringLiteral("A;B"), params::DiffState::differs}};
-  ParamDiffWindow diff(catalogue, &fx.app->Window());
+  list.entries = {{2, QStringLiteral("12.6 "), QStringLiteral("12,5"), params::DiffState::differs, {}},
+                  {text, QStringLiteral("1.5"), QStringLiteral("A;B"), params::DiffState::differs, {}}};
+  ParamDiffWindow diff(&fx.app->Window());
   diff.ShowList(list);
   rows = testing::ReadCsvAsExcel(diff.CsvBytes(), &bom);
   EXPECT_TRUE(bom);
@@ -389,9 +387,7 @@ TEST(ReportWindowTest, TheSessionsEventLogGoesIntoTheReportWhenTheUserAsks) {
 // ZART_SHOTS_DIR set, it leaves a picture of the screen per window.
 TEST(WindowFitTest, EveryToolWindowFitsTheScreenWithItsButtonsReachable) {
   QWidget owner;
-  params::ParamCatalogue catalogue;
-  catalogue.InitParamTables();
-  params::FrameDescription description(catalogue);
+  params::FrameDescription description;
   link::FrameRecorder recorder;
   monitor::TrendBuffer trends;
   for (int i = 0; i < 600; ++i)
@@ -405,12 +401,12 @@ TEST(WindowFitTest, EveryToolWindowFitsTheScreenWithItsButtonsReachable) {
   mismatches.leftCaption = QStringLiteral(u"Записано");
   mismatches.rightCaption = QStringLiteral(u"Прочитано");
   for (int slot = 0; slot < 80; ++slot)
-    mismatches.entries.push_back({slot, QStringLiteral("1500"), QStringLiteral("1520"), params::DiffState::differs});
+    mismatches.entries.push_back({slot, QStringLiteral("1500"), QStringLiteral("1520"), params::DiffState::differs, {}});
 
   std::vector<std::pair<const char*, QWidget*>> windows;
   auto* report = new ParamReportWindow(LongReport(), {}, &owner);
   windows.emplace_back("report", report);
-  auto* diff = new ParamDiffWindow(catalogue, &owner);
+  auto* diff = new ParamDiffWindow(&owner);
   diff->ShowList(mismatches);
   windows.emplace_back("mismatches", diff);
   auto* trendsWindow = new TrendsWindow(trends, &owner);
