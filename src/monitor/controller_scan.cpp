@@ -100,7 +100,16 @@ bool ControllerScan::RequestAnswered(int tag, const link::Reply& reply) {
   m_onLine = false;
   if (!m_running || GenerationOf(tag) != m_generation) return true;
   ScanHit hit;
-  hit.address = AddressOf(tag);
+  // The reply names its sender. A controller that answers later than its
+  // reply time (a loaded gateway, a slow adapter) is heard during the wait
+  // for a later address; it is listed under its own address, once.
+  const int sender = reply.rx[0];
+  hit.address = sender <= link::kMaxSlaveAddress ? sender : AddressOf(tag);
+  const auto known = [&hit](const ScanHit& h) { return h.address == hit.address; };
+  if (std::any_of(m_found.begin(), m_found.end(), known)) {
+    Advance();
+    return true;
+  }
   if (reply.IsException()) {
     hit.exceptionCode = reply.ExceptionCode();
   } else {
@@ -111,7 +120,9 @@ bool ControllerScan::RequestAnswered(int tag, const link::Reply& reply) {
     hit.softwareVersion = U16(reply.rx, kSoftwareVersion);
     hit.objectType = U16(reply.rx, kObjectType);
   }
-  m_found.push_back(hit);
+  m_found.insert(std::upper_bound(m_found.begin(), m_found.end(), hit,
+                                  [](const ScanHit& a, const ScanHit& b) { return a.address < b.address; }),
+                 hit);
   if (m_foundHandler) m_foundHandler(hit);
   Advance();
   // The short reply is the scan's alone.

@@ -75,7 +75,8 @@ class ControllerScan final : public link::RequestClient {
   /// Addresses tried so far and in all.
   int Tried() const { return m_tried; }
   int Total() const { return m_to - m_from + 1; }
-  /// What answered, in address order.
+  /// What answered, in address order, each address once, named by the
+  /// address its reply carries.
   const std::vector<ScanHit>& Found() const { return m_found; }
 
   /// Called after each address, with the counts above.

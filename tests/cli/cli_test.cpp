@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <set>
+#include <utility>
 
 #include <QJsonArray>
 
@@ -182,12 +184,17 @@ class Bus : public testing::FakeSerialPort {
  public:
   std::map<int, sim::Controller> controllers;
   std::set<int> refusing;
+  /// Addresses whose reply comes only after the next request went out.
+  std::set<int> late;
   std::vector<int> addressed;  // byte 0 of each frame written
 
   void Write(std::span<const std::uint8_t> frame) override {
     FakeSerialPort::Write(frame);
     addressed.push_back(frame[0]);
-    if (refusing.count(frame[0])) {
+    if (m_held) Receive(*std::exchange(m_held, std::nullopt));
+    if (late.count(frame[0])) {
+      m_held = controllers.at(frame[0]).HandleRequest(frame);
+    } else if (refusing.count(frame[0])) {
       std::vector<std::uint8_t> reply{frame[0], static_cast<std::uint8_t>(frame[1] | 0x80), 1};
       sim::AppendCrc(reply);
       Receive(reply);
@@ -195,6 +202,9 @@ class Bus : public testing::FakeSerialPort {
       if (const auto reply = it->second.HandleRequest(frame)) Receive(*reply);
     }
   }
+
+ private:
+  std::optional<std::vector<std::uint8_t>> m_held;
 };
 
 class ScanTest : public ::testing::Test {
@@ -260,6 +270,16 @@ TEST_F(ScanTest, FindsEveryAnsweringAddressQuicklyAndLeavesTheExchangeAsItWas) {
   ASSERT_GE(statusLengths.size(), 2u);
   for (int length : statusLengths) EXPECT_EQ(length, 255);
   for (std::size_t i = before; i < bus.addressed.size(); ++i) EXPECT_EQ(bus.addressed[i], 7);
+}
+
+TEST_F(ScanTest, AReplyThatComesLateIsListedUnderTheAddressItCarries) {
+  AddController(7, 0);
+  bus.late.insert(7);
+  ASSERT_TRUE(scan.Start(0, 15));
+  RunUntil([&] { return !scan.Running(); }, 5000);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].address, 7);
+  EXPECT_EQ(scan.Found().size(), 1u);
 }
 
 TEST_F(ScanTest, StopEndsAtOnceEvenWithARequestOnTheLine) {
