@@ -249,7 +249,6 @@ int CliRunner::OpenLink() {
   }
   m_reconnector = std::make_unique<link::LinkReconnector>(*m_port);
   m_reconnector->Start();
-  m_timer->Start();
   if (m_port->Network()) {
     // Nothing can be asked of the controller before the gateway is reached.
     const End end = Wait([this] { return m_port->IsOpen(); }, false, kConnectWaitMs);
@@ -258,7 +257,19 @@ int CliRunner::OpenLink() {
   return kExitDone;
 }
 
+void CliRunner::StartExchange() {
+  if (m_started || !m_cycle || !m_port->IsOpen()) return;
+  m_started = true;
+  // The command's first request goes out now rather than at the first
+  // tick, 100 ms on: the exchange's reply time runs from this frame.
+  m_cycle->SendNextRequest();
+  m_timer->Start();
+  // Fast exchange looks for the reply at once, not after a tick.
+  if (m_timer->FastExchange()) m_timer->SetFastExchange(true);
+}
+
 CliRunner::End CliRunner::Wait(const std::function<bool()>& done, bool watchSilence, qint64 limitMs) {
+  StartExchange();
   QElapsedTimer clock;
   clock.start();
   QElapsedTimer silence;

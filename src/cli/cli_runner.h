@@ -73,6 +73,9 @@ class CliRunner {
   int BuildLink();
   /// Opens the port (a network link: waits for the connection).
   int OpenLink();
+  /// Sends the first request and starts the exchange's timer, once the
+  /// port is open; called by Wait, after a command has queued its work.
+  void StartExchange();
   /// Runs the event loop until `done` holds, the user interrupts, `limitMs`
   /// pass (when >= 0), or, with `watchSilence`, no valid reply comes for the
   /// silence limit. A network link that could never be connected ends it
@@ -109,6 +112,7 @@ class CliRunner {
   int m_replyTimeoutMs = 0;
   int m_silenceMs = kSilenceMs;
   bool m_everOpen = false;
+  bool m_started = false;
 };
 
 }  // namespace zart::cli
