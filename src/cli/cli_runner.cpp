@@ -77,6 +77,10 @@ const CliOutput::Sides kControllerAndFile{QStringLiteral(u"контроллер"
 const CliOutput::Sides kWrittenAndRead{QStringLiteral(u"записано"), QStringLiteral(u"прочитано"),
                                        QStringLiteral("written"), QStringLiteral("read")};
 
+void Merge(QJsonObject& into, const QJsonObject& from) {
+  for (auto it = from.begin(); it != from.end(); ++it) into[it.key()] = it.value();
+}
+
 // Loads a parameter file that must exist and hold parameters.
 bool LoadParameterFile(const QString& path, settings::IniFile& ini, QString* error) {
   if (!QFileInfo(path).isFile()) {
@@ -155,7 +159,7 @@ int CliRunner::Fail(int code, const QString& error, QJsonObject extra) {
   m_out.Error(error);
   QJsonObject o = Document(code);
   o[QStringLiteral("error")] = error;
-  for (auto it = extra.begin(); it != extra.end(); ++it) o[it.key()] = it.value();
+  Merge(o, extra);
   m_out.Document(o);
   return code;
 }
@@ -416,8 +420,7 @@ int CliRunner::RunCompare() {
   m_out.Result(CliOutput::DiffText(list, kControllerAndFile) + list.summary);
   QJsonObject o = Document(code);
   o[QStringLiteral("file")] = path;
-  const QJsonObject diff = CliOutput::DiffJson(list, kControllerAndFile);
-  for (auto it = diff.begin(); it != diff.end(); ++it) o[it.key()] = it.value();
+  Merge(o, CliOutput::DiffJson(list, kControllerAndFile));
   m_out.Document(o);
   return code;
 }
@@ -435,8 +438,7 @@ int CliRunner::RunDiff() {
   m_out.Result(CliOutput::DiffText(list, sides) + list.summary);
   QJsonObject o = Document(code);
   o[QStringLiteral("files")] = QJsonArray{m_options.files[0], m_options.files[1]};
-  const QJsonObject diff = CliOutput::DiffJson(list, sides);
-  for (auto it = diff.begin(); it != diff.end(); ++it) o[it.key()] = it.value();
+  Merge(o, CliOutput::DiffJson(list, sides));
   m_out.Document(o);
   return code;
 }
@@ -527,8 +529,7 @@ int CliRunner::RunWrite() {
   }
   const int written = params::kSlotCount - static_cast<int>(problems.size());
   if (mismatches && !mismatches->entries.empty()) {
-    const QJsonObject diff = CliOutput::DiffJson(*mismatches, kWrittenAndRead);
-    for (auto it = diff.begin(); it != diff.end(); ++it) extra[it.key()] = it.value();
+    Merge(extra, CliOutput::DiffJson(*mismatches, kWrittenAndRead));
     const QString text = CliOutput::DiffText(*mismatches, kWrittenAndRead) + mismatches->summary;
     m_out.Result(text);
     return Fail(kExitMismatch, mismatches->summary, extra);
@@ -536,7 +537,7 @@ int CliRunner::RunWrite() {
   const QString verdict = m_options.noVerify ? QStringLiteral(u"без проверки") : session.LastVerification();
   m_out.Result(QStringLiteral(u"Записано %1 параметров из файла %2 (%3); %4").arg(written).arg(path, Where(), verdict));
   QJsonObject o = Document(kExitDone);
-  for (auto it = extra.begin(); it != extra.end(); ++it) o[it.key()] = it.value();
+  Merge(o, extra);
   o[QStringLiteral("file")] = path;
   o[QStringLiteral("written")] = written;
   o[QStringLiteral("verified")] = !m_options.noVerify;
