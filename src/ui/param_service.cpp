@@ -94,9 +94,9 @@ void ParamService::CompareTwoFiles(const QString& first, const QString& second) 
 
 void ParamService::CompareTwoFiles() {
   // Parameter files are saved under any name the user types, "set1" with no
-  // extension included: every file is offered first.
-  // Both dialogs open where the user last took such a file (Documents at
-  // first), the second one where the first was found.
+  // extension included: every file is offered first. Both dialogs open where
+  // the user last took such a file (Documents at first), so the second one
+  // where the first was found.
   ParamWindow* window = Window();
   if (window == nullptr) return;
   DialogFolders& folders = ToolContext::Of(window).Folders();
