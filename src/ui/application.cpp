@@ -11,6 +11,7 @@
 #include "link/native_serial_port.h"
 #include "monitor/main_window_logic.h"
 #include "settings/settings_file.h"
+#include "settings/settings_folder.h"
 #include "ui/application_translations.h"
 #include "ui/common_prompter.h"
 #include "ui/main_window.h"
@@ -38,7 +39,7 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   if (auto* boxes = dynamic_cast<CommonPrompter*>(m_prompter.get())) boxes->SetParent(m_window.get());
 
   const QString folder =
-      setup.settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.settingsFolder;
+      setup.settingsFolder.isEmpty() ? settings::SettingsFolder::ForThisProgram() : setup.settingsFolder;
   m_settings = std::make_unique<settings::SettingsFile>(folder, *m_window, *m_prompter);
 
   if (setup.port) {
