@@ -12,6 +12,7 @@
 #include "monitor/main_window_logic.h"
 #include "settings/settings_file.h"
 #include "settings/settings_folder.h"
+#include "ui/about_dialog.h"
 #include "ui/application_translations.h"
 #include "ui/common_prompter.h"
 #include "ui/main_window.h"
@@ -66,6 +67,11 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   fast->setCheckable(true);
   QObject::connect(fast, &QAction::triggered, m_window.get(), [this](bool on) { SetFastExchange(on); });
   QObject::connect(m_window->ServiceMenu(), &QMenu::aboutToShow, fast, [this, fast] { fast->setChecked(FastExchange()); });
+  m_window->ServiceMenu()->addSeparator();
+  QAction* about = m_window->ServiceMenu()->addAction(QStringLiteral(u"&О программе"));
+  about->setObjectName(QStringLiteral("mnu_about"));
+  QObject::connect(about, &QAction::triggered, m_window.get(),
+                   [this] { AboutDialog(m_settings->Path(), m_window.get()).exec(); });
   m_cycle->SetStatusHandler([this](const link::RxStore& rx) {
     m_logic->DecodeStatus(rx);
     m_service->OnStatusReply(rx);
