@@ -44,6 +44,6 @@ ZART_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialpor
 
 # What the Windows cross-build adds: MinGW-w64, Wine to run the tests, the
 # host Qt tools (moc, rcc, uic) for the cross-build, Xvfb and xdotool for the
-# run against the simulator, zip for the package.
+# run against the simulator, zip for the package, NSIS for the installer.
 ZART_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
-  qt6-base-dev-tools xvfb xdotool x11-apps imagemagick zip xz-utils)
+  qt6-base-dev-tools xvfb xdotool x11-apps imagemagick zip xz-utils nsis)
