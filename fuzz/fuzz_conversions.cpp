@@ -1,4 +1,5 @@
-// Typed text through ParseNumber and TextToRaw for every kind of slot.
+// Typed text through ParseNumber, TextToRaw and EncodeSlotText for every kind
+// of slot: nothing outside a slot's range is ever produced.
 #include <cstddef>
 #include <cstdint>
 
@@ -9,11 +10,6 @@
 #include "settings/windows1251.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static zart::params::ParamCatalogue catalogue = [] {
-    zart::params::ParamCatalogue c;
-    c.InitParamTables();
-    return c;
-  }();
   const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   (void)zart::params::ParseNumber(text);
   struct Kind {
@@ -27,6 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::int32_t v = zart::params::TextToRaw(text, k.min, k.max, divisor);
       if (v < k.min || v > k.max) __builtin_trap();
     }
+  }
+  using zart::params::kCatalogue;
+  for (int slot : {2, 10, 23, 37, 41, 305, 1016}) {
+    const zart::params::SlotEncoding e = zart::params::EncodeSlotText(slot, text);
+    const zart::params::RawRange range = zart::params::WritableRange(slot);
+    if (e.ok() && (e.raw < range.minimum || e.raw > range.maximum)) __builtin_trap();
+    if (e.ok() != zart::params::ReadNumber(text).has_value() && e.problem == zart::params::TextProblem::not_a_number)
+      __builtin_trap();
   }
   const QByteArray encoded = zart::settings::EncodeWindows1251(text);
   if (encoded.size() != zart::settings::DecodeWindows1251(encoded).size()) __builtin_trap();

@@ -10,6 +10,7 @@
 #include "link/exchange_cycle.h"
 #include "monitor/status_decoder.h"
 #include "params/param_editor.h"
+#include "params/param_set.h"
 #include "support/fake_serial_port.h"
 
 namespace {
@@ -17,20 +18,16 @@ namespace {
 struct World {
   zart::testing::FakeSerialPort port;
   zart::fuzz::View view;
-  zart::fuzz::Boxes boxes;
-  zart::params::ParamCatalogue catalogue;
+  zart::params::ParamSet set;
   zart::link::ExchangeCycle cycle{port, view};
   zart::monitor::StatusDecoder decoder{view};
-  zart::params::ParamEditor editor{cycle, catalogue, view};
+  zart::params::ParamEditor editor{cycle, set, &view};
 
   World() {
-    catalogue.InitParamTables();
     port.openable = {1};
     (void)port.Open();
-    editor.SetBoxesProvider([this] { return &boxes; });
-    cycle.SetStatusHandler([this](const zart::link::RxStore& rx) { decoder.DecodeStatus(rx); });
-    cycle.SetParamHandler([this](const zart::link::RxStore& rx) { editor.HandleParamReply(rx); });
-    cycle.SetCompletionHandler([this](int slot) { editor.OnRequestCompleted(slot); });
+    cycle.SetStatusHandler([this](const zart::link::Reply& r) { decoder.DecodeStatus(r.rx); });
+    cycle.SetParamHandler([this](const zart::link::Reply& r) { editor.HandleParamReply(r); });
   }
 };
 
@@ -50,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (mode & 2) world.editor.ReadAllParams();
   if (mode & 4) world.editor.WriteAllParams();
+  if (mode & 8) world.editor.AbortTransfers();
   world.port.written.clear();
   world.port.Receive(bytes);
   world.cycle.ExchangeTick();

@@ -1,4 +1,4 @@
-// An arbitrary parameter file loaded into the boxes and compared with them.
+// An arbitrary parameter file loaded into the parameter set and compared with it.
 #include <cstddef>
 #include <cstdint>
 
@@ -9,20 +9,15 @@
 #include <QTemporaryDir>
 
 #include "fuzz_fakes.h"
-#include "params/catalogue.h"
+#include "params/param_set.h"
 #include "params/param_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static QTemporaryDir dir;
-  static zart::params::ParamCatalogue catalogue = [] {
-    zart::params::ParamCatalogue c;
-    c.InitParamTables();
-    return c;
-  }();
-  static zart::fuzz::Boxes boxes;
+  static zart::params::ParamSet set;
   static zart::fuzz::View view;
   static zart::fuzz::CancelPrompter prompter;
-  static zart::params::ParamFiles files(catalogue, boxes, view, prompter);
+  static zart::params::ParamFiles files(set, view, prompter);
 
   QFile f(dir.filePath(QStringLiteral("fuzz.ini")));
   if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;

@@ -77,7 +77,7 @@ ControlResult ControlInterpreter::Execute(const std::string& line) {
       << " discarded_bytes=" << m_discarded << " silenced=" << f.silenced << " dropped=" << f.dropped
       << " corrupted=" << f.corrupted << " readdressed=" << f.readdressed << " padded=" << f.padded
       << " split=" << f.split << " garbage=" << f.garbage << " stored_wrong=" << f.storedWrong << " transaction=" << m_controller.LastTransaction()
-      << " protection_off=" << m_controller.LastProtectionFlag();
+      << " protection_off=" << m_controller.LastProtectionFlag() << " mbap_spoilt=" << f.mbapSpoilt;
     return {s.str()};
   }
   return {"error unknown command '" + cmd + "'"};
@@ -117,6 +117,16 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
     s.answerAs = static_cast<int>(n);
     return {"ok fault answer-as " + std::to_string(n)};
   }
+  if (what == "refuse-eeprom") {
+    long n = 0;
+    if (arg == "off") {
+      s.refuseEeprom.reset();
+      return {"ok fault refuse-eeprom off"};
+    }
+    if (!ParseInt(arg, 1, 255, n)) return {"error usage: fault refuse-eeprom CODE|off"};
+    s.refuseEeprom = static_cast<int>(n);
+    return {"ok fault refuse-eeprom " + std::to_string(n)};
+  }
   if (what == "corrupt-byte") {
     long n = 0;
     if (arg == "off") {
@@ -126,6 +136,12 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
     if (!ParseInt(arg, 0, EepromImage::kSize - 1, n)) return {"error usage: fault corrupt-byte ADDR|off"};
     s.corruptByte = static_cast<int>(n);
     return {"ok fault corrupt-byte " + std::to_string(n)};
+  }
+  if (what == "mbap") {
+    const auto kind = ParseMbapFault(arg);
+    if (!kind) return {"error usage: fault mbap tid|protocol|length|off"};
+    s.mbap = *kind;
+    return {"ok fault mbap " + arg};
   }
   if (what == "none") {
     m_faults.Clear();

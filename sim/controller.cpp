@@ -83,9 +83,9 @@ std::optional<std::vector<std::uint8_t>> Controller::HandleRequest(std::span<con
     case 16:
       return writeHeartbeat(body);
     case 100:
-      return readEeprom(body);
+      return m_refuseEeprom ? exception(100, *m_refuseEeprom) : readEeprom(body);
     case 101:
-      return writeEeprom(body);
+      return m_refuseEeprom ? exception(101, *m_refuseEeprom) : writeEeprom(body);
     default:
       return exception(frame[1], kExIllegalFunction);
   }

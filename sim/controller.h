@@ -75,6 +75,11 @@ class Controller {
   bool Blocked() const { return m_blocked; }
   void SetBlocked(bool on) { m_blocked = on; }
 
+  /// A controller (or a gateway in front of it) that refuses the EEPROM
+  /// functions 100 and 101: they are answered with exception `code` and the
+  /// EEPROM is left alone. Nothing: they are served.
+  void SetEepromRefusal(std::optional<std::uint8_t> code) { m_refuseEeprom = code; }
+
   /// Simulated trips: an alarm stops the engine and lights "Авария"; a
   /// warning lights "Неиспр.". Both stay until the acknowledge command.
   void RaiseAlarm();
@@ -112,6 +117,7 @@ class Controller {
   int m_address;
   std::mt19937 m_noise;
   bool m_blocked = false;
+  std::optional<std::uint8_t> m_refuseEeprom;
   bool m_running = false;
   bool m_alarm = false;
   bool m_warning = false;

@@ -4,9 +4,18 @@
 
 namespace zart::sim {
 
+std::optional<MbapFault> ParseMbapFault(const std::string& word) {
+  if (word == "off") return MbapFault::none;
+  if (word == "tid") return MbapFault::transaction;
+  if (word == "protocol") return MbapFault::protocol;
+  if (word == "length") return MbapFault::length;
+  return std::nullopt;
+}
+
 bool FaultSettings::Any() const {
   return silent || badCrc || dropEvery > 0 || badCrcEvery > 0 || splitMs > 0 || garbageBefore > 0 ||
-         answerAs.has_value() || longReply > 0 || corruptByte.has_value();
+         answerAs.has_value() || longReply > 0 || corruptByte.has_value() || refuseEeprom.has_value() ||
+         mbap != MbapFault::none;
 }
 
 void FaultInjector::Clear() {
@@ -15,17 +24,22 @@ void FaultInjector::Clear() {
 }
 
 std::vector<OutChunk> FaultInjector::Apply(std::vector<std::uint8_t> reply) {
-  std::vector<OutChunk> out;
-  if (reply.size() < 3) return out;
+  auto altered = Alter(std::move(reply));
+  if (!altered) return {};
+  return Chunk(std::move(*altered));
+}
+
+std::optional<std::vector<std::uint8_t>> FaultInjector::Alter(std::vector<std::uint8_t> reply) {
+  if (reply.size() < 3) return std::nullopt;
   ++m_replyNumber;
   const FaultSettings& s = m_settings;
   if (s.silent) {
     ++m_counts.silenced;
-    return out;
+    return std::nullopt;
   }
   if (s.dropEvery > 0 && m_replyNumber % static_cast<std::uint64_t>(s.dropEvery) == 0) {
     ++m_counts.dropped;
-    return out;
+    return std::nullopt;
   }
   if (s.answerAs) {
     reply.resize(reply.size() - 2);
@@ -46,6 +60,12 @@ std::vector<OutChunk> FaultInjector::Apply(std::vector<std::uint8_t> reply) {
     reply.back() ^= 0xFF;
     ++m_counts.corrupted;
   }
+  return reply;
+}
+
+std::vector<OutChunk> FaultInjector::Chunk(std::vector<std::uint8_t> reply) {
+  std::vector<OutChunk> out;
+  const FaultSettings& s = m_settings;
   if (s.garbageBefore > 0) {
     std::uniform_int_distribution<int> byte(0, 255);
     std::vector<std::uint8_t> noisy;
@@ -64,6 +84,22 @@ std::vector<OutChunk> FaultInjector::Apply(std::vector<std::uint8_t> reply) {
   }
   out.push_back({0, std::move(reply)});
   return out;
+}
+
+void FaultInjector::SpoilMbapHeader(std::vector<std::uint8_t>& frame) {
+  if (frame.size() < 7) return;
+  switch (m_settings.mbap) {
+    case MbapFault::none: return;
+    case MbapFault::transaction: {
+      const int id = (frame[0] << 8 | frame[1]) + 1;
+      frame[0] = static_cast<std::uint8_t>(id >> 8 & 0xFF);
+      frame[1] = static_cast<std::uint8_t>(id & 0xFF);
+      break;
+    }
+    case MbapFault::protocol: frame[3] = 1; break;
+    case MbapFault::length: frame[4] = frame[5] = 0xFF; break;
+  }
+  ++m_counts.mbapSpoilt;
 }
 
 bool FaultInjector::CorruptStoredByte(std::span<const std::uint8_t> request, EepromImage& eeprom) {

@@ -4,11 +4,24 @@
 #include <optional>
 #include <random>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "eeprom_image.h"
 
 namespace zart::sim {
+
+/// How the Modbus TCP server spoils a reply's header, so that the master
+/// must drop the reply.
+enum class MbapFault {
+  none,
+  transaction,  ///< the id of the request plus one
+  protocol,     ///< protocol id 1 instead of 0
+  length,       ///< a length of 65535 announced
+};
+
+/// "tid", "protocol", "length" or "off"; nothing for any other word.
+std::optional<MbapFault> ParseMbapFault(const std::string& word);
 
 /// Link faults the simulator can put on its replies. Zero or nullopt means
 /// the fault is off.
@@ -22,6 +35,8 @@ struct FaultSettings {
   std::optional<int> answerAs;     ///< address put in byte 0 (CRC recomputed)
   int longReply = 0;               ///< pad status replies to this many bytes
   std::optional<int> corruptByte;  ///< EEPROM address stored wrong by writes
+  std::optional<int> refuseEeprom; ///< functions 100/101 answered with this exception code
+  MbapFault mbap = MbapFault::none;  ///< spoilt header over Modbus TCP
 
   bool Any() const;
 };
@@ -43,6 +58,7 @@ struct FaultCounts {
   std::uint64_t split = 0;
   std::uint64_t garbage = 0;
   std::uint64_t storedWrong = 0;
+  std::uint64_t mbapSpoilt = 0;
 };
 
 /// Turns a correct reply into what actually goes on the line.
@@ -60,6 +76,15 @@ class FaultInjector {
   /// padding of status replies (the padded frame gets a CRC valid over all
   /// of it), then CRC corruption, then leading garbage, then the split.
   std::vector<OutChunk> Apply(std::vector<std::uint8_t> reply);
+
+  /// The first half of Apply: silent, drop, new address, padding and CRC
+  /// corruption; nothing when the reply is not sent.
+  std::optional<std::vector<std::uint8_t>> Alter(std::vector<std::uint8_t> reply);
+  /// The second half: leading garbage and the split, on bytes in any
+  /// framing.
+  std::vector<OutChunk> Chunk(std::vector<std::uint8_t> bytes);
+  /// Spoils the header of a Modbus TCP frame as `mbap` says.
+  void SpoilMbapHeader(std::vector<std::uint8_t>& frame);
 
   /// The worn-cell fault: after a write (function 101) that covers the
   /// byte at `corruptByte`, that byte is stored with its lowest bit

@@ -1,5 +1,6 @@
-// zart-sim: a simulated ЗАРТ controller on a pseudo-terminal, for trying the
-// service tool without hardware and for its end-to-end tests.
+// zart-sim: a simulated ЗАРТ controller on a pseudo-terminal, or over TCP as
+// behind an Ethernet gateway, for trying the service tool without hardware
+// and for its end-to-end tests.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,9 +21,13 @@
 #include "controller.h"
 #include "eeprom_image.h"
 #include "fault_injector.h"
+#include "link/crc.h"
+#include "link/mbap_deframer.h"
+#include "link/mbap_frame.h"
 #include "pty_device.h"
 #include "request_framer.h"
 #include "sim_options.h"
+#include "tcp_link.h"
 
 namespace {
 
@@ -108,7 +114,17 @@ class Simulator {
  private:
   bool prepareEeprom();
   void onPtyReadable(std::int64_t now);
-  void handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t now);
+  void onClientReadable(std::int64_t now);
+  void onListenReadable();
+  void dropClient(const char* why);
+  /// `transaction`: the request came over Modbus TCP with this id.
+  void handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t now,
+                   std::optional<std::uint16_t> transaction = std::nullopt);
+  std::vector<zart::sim::OutChunk> mbapChunks(std::vector<std::uint8_t> reply, std::uint16_t transaction);
+  /// Where replies go: the pty's master side or the TCP client; -1 for none.
+  int outFd() const { return m_opt.tcp ? m_tcp.ClientFd() : m_pty.MasterFd(); }
+  /// The address the tool is given for the TCP server.
+  std::string url() const { return (m_opt.mbap ? "tcp://" : "rtuovertcp://") + m_tcp.HostPort(); }
   void flushWrites(std::int64_t now);
   bool runControl(const std::string& line);  // false: quit
   void advanceClock(std::int64_t now);
@@ -120,6 +136,8 @@ class Simulator {
   zart::sim::FaultInjector m_faults;
   zart::sim::RequestFramer m_framer;
   zart::sim::PtyDevice m_pty;
+  zart::sim::TcpLink m_tcp;
+  zart::link::MbapDeframer m_mbap;
   zart::sim::TrafficCounts m_traffic;
   std::uint64_t m_discarded;
   zart::sim::ControlInterpreter m_control;
@@ -170,13 +188,16 @@ void Simulator::advanceClock(std::int64_t now) {
   }
 }
 
-void Simulator::handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t now) {
+void Simulator::handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t now,
+                            std::optional<std::uint16_t> transaction) {
   ++m_traffic.frames;
   if (m_opt.verbose) std::fprintf(stderr, "rx %s\n", hex(frame).c_str());
   if (frame[0] != m_controller.Address()) {
     ++m_traffic.otherAddress;
     return;
   }
+  const auto& refusal = m_faults.Settings().refuseEeprom;
+  m_controller.SetEepromRefusal(refusal ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(*refusal)) : std::nullopt);
   auto reply = m_controller.HandleRequest(frame);
   if (reply && m_faults.CorruptStoredByte(frame, m_controller.Eeprom()) && m_opt.verbose) {
     std::fprintf(stderr, "stored byte %d wrong\n", *m_faults.Settings().corruptByte);
@@ -194,11 +215,63 @@ void Simulator::handleFrame(const std::vector<std::uint8_t>& frame, std::int64_t
     const auto chars = static_cast<std::int64_t>(frame.size() + reply->size());
     due += chars * bits * 1000000 / 115200 + static_cast<std::int64_t>(m_opt.turnaroundMs) * 1000;
   }
-  auto chunks = m_faults.Apply(std::move(*reply));
+  auto chunks = transaction ? mbapChunks(std::move(*reply), *transaction) : m_faults.Apply(std::move(*reply));
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     due += chunks[i].delayUs;
     if (!m_out.empty() && due < m_out.back().dueUs) due = m_out.back().dueUs;
     m_out.push_back({due, std::move(chunks[i].bytes), i + 1 == chunks.size()});
+  }
+}
+
+std::vector<zart::sim::OutChunk> Simulator::mbapChunks(std::vector<std::uint8_t> reply, std::uint16_t transaction) {
+  auto altered = m_faults.Alter(std::move(reply));
+  if (!altered || altered->size() < 4) return {};
+  // A converting gateway checks the controller's CRC and passes nothing on
+  // for a garbled frame: the master sees no answer.
+  const auto& r = *altered;
+  const int last = static_cast<int>(r.size()) - 3;
+  if (zart::link::Crc16Modbus(r, last) != zart::link::CrcFromWire(r[r.size() - 2], r.back())) return {};
+  std::vector<std::uint8_t> adu = zart::link::MbapFromRtu(transaction, r);
+  if (adu.empty()) return {};
+  m_faults.SpoilMbapHeader(adu);
+  return m_faults.Chunk(std::move(adu));
+}
+
+void Simulator::onListenReadable() {
+  for (const std::string& line : m_tcp.Accept()) std::fprintf(stderr, "zart-sim: %s\n", line.c_str());
+}
+
+void Simulator::dropClient(const char* why) {
+  if (m_tcp.ClientFd() < 0) return;
+  std::fprintf(stderr, "zart-sim: client %s\n", why);
+  m_tcp.DropClient();
+  // A new connection is a new session: nothing of the old one carries over.
+  m_out.clear();
+  m_framer.Clear();
+  m_mbap.Reset();
+}
+
+void Simulator::onClientReadable(std::int64_t now) {
+  std::uint8_t buf[4096];
+  const ssize_t n = ::read(m_tcp.ClientFd(), buf, sizeof buf);
+  if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+    dropClient("left");
+    return;
+  }
+  if (n < 0) return;
+  std::span<const std::uint8_t> bytes(buf, static_cast<std::size_t>(n));
+  if (!m_opt.mbap) {
+    for (const auto& frame : m_framer.Feed(bytes, now)) handleFrame(frame, now);
+    return;
+  }
+  while (!bytes.empty()) {
+    bytes = bytes.subspan(m_mbap.Feed(bytes));
+    const auto request = m_mbap.Frame();
+    if (!request) continue;
+    // The gateway's side of the serial line: the RTU frame it would send.
+    std::vector<std::uint8_t> rtu;
+    zart::link::AppendRtuFromMbap(*request, rtu);
+    handleFrame(rtu, now, request->transaction);
   }
 }
 
@@ -214,14 +287,18 @@ void Simulator::onPtyReadable(std::int64_t now) {
 void Simulator::flushWrites(std::int64_t now) {
   while (!m_out.empty() && m_out.front().dueUs <= now) {
     auto& w = m_out.front();
-    if (!m_pty.IsOpen()) {
+    if (outFd() < 0) {
       m_out.clear();
       return;
     }
-    const ssize_t n = ::write(m_pty.MasterFd(), w.bytes.data(), w.bytes.size());
+    const ssize_t n = ::write(outFd(), w.bytes.data(), w.bytes.size());
     if (n < 0) {
       if (errno == EAGAIN || errno == EINTR) return;  // try again when writable
-      m_out.pop_front();                              // line gone: drop the reply
+      if (m_opt.tcp) {
+        dropClient("gone");
+        return;
+      }
+      m_out.pop_front();  // line gone: drop the reply
       continue;
     }
     if (m_opt.verbose) {
@@ -246,7 +323,7 @@ void Simulator::dropLineContents() {
 }
 
 bool Simulator::runControl(const std::string& line) {
-  m_discarded = m_framer.DiscardedBytes();
+  m_discarded = m_framer.DiscardedBytes() + m_mbap.DroppedBytes();
   zart::sim::ControlResult r = m_control.Execute(line);
   if (r.text.empty()) return true;
   std::string error;
@@ -257,13 +334,16 @@ bool Simulator::runControl(const std::string& line) {
       if (!saveEeprom(error)) r.text = "error save: " + error;
       break;
     case ControlAction::unplug:
+      // Over TCP: the gateway goes away, its client with it.
+      dropClient("dropped by unplug");
+      m_tcp.Close();
       m_pty.Close();
       m_out.clear();
       m_framer.Clear();
       break;
     case ControlAction::replug:
-      if (m_pty.Open(error)) {
-        r.text += " " + m_pty.Path();
+      if (m_opt.tcp ? m_tcp.Relisten(error) : m_pty.Open(error)) {
+        r.text += " " + (m_opt.tcp ? url() : m_pty.Path());
       } else {
         r.text = "error replug: " + error;
       }
@@ -305,14 +385,15 @@ int Simulator::Run() {
     }
   }
 
-  // The device path goes out last: once it is printed, the FIFO is there too.
-  if (!m_pty.Open(error)) {
+  // The device path (or the address) goes out last: once it is printed,
+  // the FIFO is there too.
+  if (!(m_opt.tcp ? m_tcp.Listen(m_opt.tcpAddress, error) : m_pty.Open(error))) {
     std::fprintf(stderr, "zart-sim: %s\n", error.c_str());
     if (fifoSource.fd >= 0) ::close(fifoSource.fd);
     if (m_createdFifo) ::unlink(m_opt.controlPath.c_str());
-    return 1;
+    return m_opt.tcp ? 2 : 1;
   }
-  say(m_pty.Path());
+  say(m_opt.tcp ? url() : m_pty.Path());
 
   m_lastAdvanceUs = nowUs();
   bool running = true;
@@ -323,9 +404,17 @@ int Simulator::Run() {
     if (!m_out.empty()) timeoutUs = std::min(timeoutUs, m_out.front().dueUs - now);
     const int timeoutMs = static_cast<int>(std::max<std::int64_t>(0, (timeoutUs + 999) / 1000));
 
-    pollfd fds[4];
+    pollfd fds[6];
     nfds_t count = 0;
-    int ptyIndex = -1, watchIndex = -1, stdinIndex = -1, fifoIndex = -1;
+    int ptyIndex = -1, watchIndex = -1, stdinIndex = -1, fifoIndex = -1, listenIndex = -1, clientIndex = -1;
+    if (m_tcp.ListenFd() >= 0) {
+      listenIndex = static_cast<int>(count);
+      fds[count++] = {m_tcp.ListenFd(), POLLIN, 0};
+    }
+    if (m_tcp.ClientFd() >= 0) {
+      clientIndex = static_cast<int>(count);
+      fds[count++] = {m_tcp.ClientFd(), static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0};
+    }
     if (m_pty.WatchFd() >= 0) {
       watchIndex = static_cast<int>(count);
       fds[count++] = {m_pty.WatchFd(), POLLIN, 0};
@@ -361,6 +450,10 @@ int Simulator::Run() {
         ::usleep(20000);
       }
     }
+    if (ready > 0 && clientIndex >= 0 && (fds[clientIndex].revents & (POLLIN | POLLHUP | POLLERR))) {
+      onClientReadable(now);
+    }
+    if (ready > 0 && listenIndex >= 0 && (fds[listenIndex].revents & POLLIN)) onListenReadable();
     if (auto frame = m_framer.Idle(now)) handleFrame(*frame, now);
     flushWrites(now);
 
@@ -377,6 +470,7 @@ int Simulator::Run() {
     if (!saveEeprom(error)) std::fprintf(stderr, "zart-sim: save: %s\n", error.c_str());
   }
   m_pty.Close();
+  m_tcp.Close();
   if (fifoSource.fd >= 0) ::close(fifoSource.fd);
   if (m_createdFifo) ::unlink(m_opt.controlPath.c_str());
   return 0;

@@ -17,12 +17,18 @@ bool ParseInt(const std::string& text, long lo, long hi, long& value) {
 
 std::string UsageText() {
   return "Usage: zart-sim [options]\n"
-         "Simulated ZART engine controller on a pseudo-terminal. The first line\n"
-         "of standard output is the device path; control lines are read from\n"
-         "standard input (and the --control FIFO), each answered by one line\n"
-         "starting with \"ok\" or \"error\".\n"
+         "Simulated ZART engine controller on a pseudo-terminal, or over TCP as\n"
+         "behind an Ethernet gateway. The first line of standard output is the\n"
+         "device path (with --tcp, the address to give the tool, such as\n"
+         "rtuovertcp://127.0.0.1:5020); control lines are read from standard\n"
+         "input (and the --control FIFO), each answered by one line starting\n"
+         "with \"ok\" or \"error\".\n"
          "\n"
          "  --link PATH          symbolic link to the device (replaced if stale, removed on exit)\n"
+         "  --tcp [HOST:]PORT    serve over TCP instead: RTU frames as through a transparent gateway;\n"
+         "                       HOST is 127.0.0.1 unless given, PORT 0 takes a free one; one client\n"
+         "                       at a time, a second is closed at once\n"
+         "  --mbap               with --tcp: Modbus TCP, as through a converting gateway\n"
          "  --address N          slave address, 0..255 (default 7)\n"
          "  --type dgu|dra       object type (default dgu)\n"
          "  --eeprom FILE        4096-byte EEPROM image: loaded if present, saved on exit and on 'save'\n"
@@ -45,6 +51,9 @@ std::string UsageText() {
          "  --answer-as ADDR     put ADDR in byte 0 of replies (CRC recomputed, so valid)\n"
          "  --long-reply N       pad status replies to N bytes (CRC valid over the padded frame)\n"
          "  --corrupt-byte ADDR  writes store EEPROM byte ADDR with its lowest bit inverted\n"
+         "  --refuse-eeprom CODE answer functions 100 and 101 with exception CODE\n"
+         "  --mbap-fault KIND    with --mbap: spoil each reply's header: tid (another transaction\n"
+         "                       id), protocol (protocol id 1) or length (65535 announced)\n"
          "\n"
          "Control commands:\n"
          "  block on|off                  Modbus control blocked flag\n"
@@ -54,8 +63,11 @@ std::string UsageText() {
          "  fault split MS                fault garbage N\n"
          "  fault answer-as ADDR|off      fault long N|off\n"
          "  fault corrupt-byte ADDR|off   writes store byte ADDR wrong (echo stays right)\n"
+         "  fault refuse-eeprom CODE|off  functions 100/101 answered with exception CODE\n"
+         "  fault mbap tid|protocol|length|off   spoil Modbus TCP reply headers\n"
          "  fault none                    all faults off (0 also switches a counted fault off)\n"
-         "  unplug | replug               remove the device / create a new one (--link follows)\n"
+         "  unplug | replug               remove the device / create a new one (--link follows);\n"
+         "                                with --tcp: drop the client and stop listening / listen again\n"
          "  save                          write the EEPROM image to the --eeprom file\n"
          "  dump ADDR COUNT               EEPROM bytes in hex\n"
          "  state | stats                 engine state / request, reply and fault counts\n"
@@ -88,6 +100,19 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
       o.help = true;
     } else if (a == "--link") {
       if (!value(o.linkPath)) return false;
+    } else if (a == "--tcp") {
+      if (!value(o.tcpAddress)) return false;
+      o.tcp = true;
+    } else if (a == "--mbap") {
+      o.mbap = true;
+    } else if (a == "--mbap-fault") {
+      if (!value(text)) return false;
+      const auto kind = ParseMbapFault(text);
+      if (!kind || *kind == MbapFault::none) {
+        error = "--mbap-fault: expected tid, protocol or length, got '" + text + "'";
+        return false;
+      }
+      o.faults.mbap = *kind;
     } else if (a == "--control") {
       if (!value(o.controlPath)) return false;
     } else if (a == "--eeprom") {
@@ -152,6 +177,9 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
     } else if (a == "--answer-as") {
       if (!number(0, 255, n)) return false;
       o.faults.answerAs = static_cast<int>(n);
+    } else if (a == "--refuse-eeprom") {
+      if (!number(1, 255, n)) return false;
+      o.faults.refuseEeprom = static_cast<int>(n);
     } else if (a == "--corrupt-byte") {
       if (!number(0, 4095, n)) return false;
       o.faults.corruptByte = static_cast<int>(n);
@@ -162,6 +190,18 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
       error = "unknown option '" + a + "' (see --help)";
       return false;
     }
+  }
+  if (o.tcp && !o.linkPath.empty()) {
+    error = "--link names a pty device; with --tcp there is none";
+    return false;
+  }
+  if (o.mbap && !o.tcp) {
+    error = "--mbap needs --tcp";
+    return false;
+  }
+  if (o.faults.mbap != MbapFault::none && !o.mbap) {
+    error = "--mbap-fault needs --mbap";
+    return false;
   }
   return true;
 }

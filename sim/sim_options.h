@@ -12,6 +12,9 @@ struct SimOptions {
   std::string linkPath;       ///< symbolic link to the device, empty: none
   std::string controlPath;    ///< FIFO for control lines, empty: stdin only
   std::string eepromPath;     ///< image loaded at start, saved on exit
+  bool tcp = false;           ///< serve over TCP instead of a pty
+  std::string tcpAddress;     ///< --tcp's [HOST:]PORT; the host is 127.0.0.1 unless given
+  bool mbap = false;          ///< over TCP, speak Modbus TCP instead of RTU frames
   int address = 7;            ///< slave address
   bool addressGiven = false;  ///< --address was on the command line
   int objectType = 0;         ///< 0 ДГУ, 1 ДРА

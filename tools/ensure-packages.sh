@@ -42,6 +42,10 @@ ZART_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialpor
   libgl-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-urw-base35
   qt6-translations-l10n)
 
+# What the tests use beside the build: mbpoll, a Modbus master of its own,
+# reads the simulator over Modbus TCP; socat plays a transparent gateway.
+ZART_TEST_PACKAGES=(mbpoll socat)
+
 # What the Windows cross-build adds: MinGW-w64, Wine to run the tests, the
 # host Qt tools (moc, rcc, uic) for the cross-build, Xvfb and xdotool for the
 # run against the simulator, zip for the package, NSIS for the installer.

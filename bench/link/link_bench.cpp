@@ -43,7 +43,7 @@ void BM_ExchangeTickStatusReply(benchmark::State& state) {
   zart::link::FrameRecorder recorder;
   if (state.range(0) != 0) cycle.SetRecorder(&recorder);
   int decoded = 0;
-  cycle.SetStatusHandler([&](const zart::link::RxStore& rx) { decoded += rx[5]; });
+  cycle.SetStatusHandler([&](const zart::link::Reply& r) { decoded += r.rx[5]; });
   const std::vector<std::uint8_t> reply = statusReply();
   std::vector<std::uint8_t> echo{0x07, 0x10, 0x01, 0x90, 0x00, 0x02};
   const auto crc = CrcWireBytes(Crc16Modbus(echo, 5));

@@ -10,7 +10,7 @@
 #include "link/crc.h"
 #include "link/exchange_cycle.h"
 #include "params/catalogue.h"
-#include "params/fake_param_boxes.h"
+#include "params/param_set.h"
 #include "params/param_editor.h"
 #include "params/param_files.h"
 #include "settings/prompter.h"
@@ -26,23 +26,21 @@ class AlwaysOk : public settings::Prompter {
   settings::Answer Ask(const settings::Message&) override { return settings::Answer::ok; }
 };
 
-/// Boxes as after a read-all: numbers with their trailing space, names in Cyrillic.
-void FillBoxes(const params::ParamCatalogue& cat, testing::FakeParamBoxes& boxes) {
+/// The set as after a read-all: numbers with their trailing space, names in Cyrillic.
+void Fill(params::ParamSet& set) {
   for (int k = 0; k < params::kSlotCount; ++k)
-    boxes.texts[static_cast<std::size_t>(k)] =
-        cat.IsText(k) ? QStringLiteral(u"Датчик %1").arg(k) : QStringLiteral("%1,5 ").arg(k % 200);
+    set.SetText(k, params::kCatalogue.IsText(k) ? QStringLiteral(u"Датчик %1").arg(k) : QStringLiteral("%1,5 ").arg(k % 200),
+                params::SlotState::from_eeprom);
 }
 
 struct FilesFixture {
-  FilesFixture() : files(cat, boxes, view, prompter) {
-    cat.InitParamTables();
-    FillBoxes(cat, boxes);
+  FilesFixture() : files(set, view, prompter) {
+    Fill(set);
     files.cmdSaveFile_Click(dir.path(), name);
   }
   QTemporaryDir dir;
   QString name = QStringLiteral("params.ini");
-  params::ParamCatalogue cat;
-  testing::FakeParamBoxes boxes;
+  params::ParamSet set;
   testing::FakeLinkView view;
   AlwaysOk prompter;
   params::ParamFiles files;
@@ -69,18 +67,13 @@ BENCHMARK(BM_CompareAllParams)->Unit(benchmark::kMillisecond);
 /// A fresh link for each run, since a transfer fills a quarter of the queue
 /// and nothing drains it here; its construction is not timed.
 struct TransferFixture {
-  TransferFixture() {
-    cat.InitParamTables();
-    FillBoxes(cat, boxes);
-  }
+  TransferFixture() { Fill(set); }
   void Fresh() {
     editor.reset();
     cycle.emplace(port, view);
-    editor.emplace(*cycle, cat);
-    editor->SetBoxesProvider([this] { return &boxes; });
+    editor.emplace(*cycle, set);
   }
-  params::ParamCatalogue cat;
-  testing::FakeParamBoxes boxes;
+  params::ParamSet set;
   testing::FakeSerialPort port;
   testing::FakeLinkView view;
   std::optional<link::ExchangeCycle> cycle;
@@ -121,8 +114,9 @@ void BM_HandleParamReply120ByteText(benchmark::State& state) {
   frame.push_back(crc.low);
   frame.push_back(crc.high);
   for (std::size_t i = 0; i < frame.size(); ++i) rx.Store(static_cast<int>(i), frame[i]);
-  for (auto _ : state) f.editor->HandleParamReply(rx, static_cast<int>(frame.size()));
-  benchmark::DoNotOptimize(f.boxes.texts[961]);
+  const link::Reply reply{rx, static_cast<int>(frame.size())};
+  for (auto _ : state) f.editor->HandleParamReply(reply);
+  benchmark::DoNotOptimize(f.set.Text(961));
 }
 BENCHMARK(BM_HandleParamReply120ByteText)->Unit(benchmark::kMicrosecond);
 

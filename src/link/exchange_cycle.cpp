@@ -33,12 +33,16 @@ QString ExchangeCycle::LinkUpMessage() { return QStringLiteral(u"Связь с �
 QString ExchangeCycle::QueueFullMessage() {
   return QStringLiteral(u"Очередь запросов переполнена: запрос не принят");
 }
+QString ExchangeCycle::ExceptionText(int code) {
+  return QStringLiteral(u" Нарушение протокола, код: ") + QString::number(code);
+}
+
+void ExchangeCycle::ShowLinkMessage() { m_view.SetStatusText(m_linkMessage + m_exceptionText); }
 
 void ExchangeCycle::ExchangeTick() {
-  // The first status reply builds the parameters window, and its builders
-  // let pending events run; a timer tick delivered then must not judge or
-  // send anything, or the reply in rx_store would be judged twice and the
-  // queue head moved under the running tick.
+  // Nothing a tick calls lets events run, but a tick must never start
+  // inside another: rx_store, rx_count and the queue head belong to one
+  // tick at a time.
   if (m_inTick) {
     ++m_counters.nestedTicksSkipped;
     return;
@@ -54,33 +58,52 @@ void ExchangeCycle::ExchangeTick() {
 
   const ReplyOutcome outcome = CheckReply(rx_store, rx_count);
   if (m_recorder) m_recorder->RecordReply(rx_store, rx_count, outcome);
+  m_exceptionText.clear();
+  m_linkUp = outcome == ReplyOutcome::valid;
   switch (outcome) {
     case ReplyOutcome::no_answer:
       ++m_counters.noAnswers;
-      m_view.SetStatusText(NoAnswerMessage());
+      // A closed port cannot answer: say so, with the reason, rather than
+      // blame the controller.
+      m_linkMessage = m_port.IsOpen() ? NoAnswerMessage() : m_port.NotOpenMessage();
       break;
     case ReplyOutcome::crc_mismatch:
       ++m_counters.crcMismatches;
-      m_view.SetStatusText(CrcMismatchMessage());
+      m_linkMessage = CrcMismatchMessage();
       break;
-    case ReplyOutcome::valid: {
+    case ReplyOutcome::valid:
       ++m_counters.validReplies;
-      m_view.SetStatusText(LinkUpMessage());
-      // A whole frame that arrived while nothing was outstanding (bytes left
-      // on the line before the very first request) answers nothing: moving
-      // the read index past an empty queue would make it look 511 deep.
-      if (request_queue.QueueIsEmpty()) break;
-      const int answered = request_queue.ReadIndex();
-      request_queue.AdvanceReadIndex();
-      if (m_completionHandler) m_completionHandler(answered);
-      ProcessReply();
+      m_linkMessage = LinkUpMessage();
       break;
+  }
+  ShowLinkMessage();
+
+  if (outcome == ReplyOutcome::valid) {
+    // A whole frame that arrived while nothing was outstanding (bytes left
+    // on the line before the very first request) answers nothing: moving
+    // the read index past an empty queue would make it look 511 deep.
+    if (!request_queue.QueueIsEmpty()) {
+      const RequestOptions answered = request_queue.Head().options;
+      const bool withdrawn = request_queue.Head().cancelled;
+      request_queue.AdvanceReadIndex();
+      const Reply reply{rx_store, rx_count};
+      const bool taken = answered.client != nullptr && !withdrawn && answered.client->RequestAnswered(answered.tag, reply);
+      ProcessReply(reply, taken);
+    }
+  } else if (!request_queue.QueueIsEmpty()) {
+    // Unanswered or garbled: the head stays and goes out again below. There
+    // is no retry limit for the design's requests; the controller may simply
+    // be powered down for a while, and the queued work must survive that.
+    // Only a request that asked for a limit (a scan of addresses) leaves.
+    RequestSlot& head = request_queue.Head();
+    if (head.options.attempts > 0 && head.sent >= head.options.attempts) {
+      const RequestOptions given = head.options;
+      const bool withdrawn = head.cancelled;
+      request_queue.AdvanceReadIndex();
+      if (given.client != nullptr && !withdrawn) given.client->RequestGivenUp(given.tag);
     }
   }
 
-  // Unanswered or garbled: the head stays and goes out again below. There is
-  // no retry limit; the controller may simply be powered down for a while,
-  // and the queued work must survive that.
   if (!m_judgeOnly) SendNextRequest();
 }
 
@@ -115,23 +138,38 @@ void ExchangeCycle::JudgeReply() {
   m_judgeOnly = false;
 }
 
-void ExchangeCycle::ProcessReply() {
-  const int functionCode = rx_store[1];
-  if (functionCode == FC_READ_INPUT_REGISTERS) {
-    if (m_statusHandler) m_statusHandler(rx_store);
-  } else if (functionCode == FC_EEPROM_READ || functionCode == FC_EEPROM_WRITE) {
-    if (m_paramHandler) m_paramHandler(rx_store);
-  } else if (functionCode >= FC_EXCEPTION_FLAG) {
+void ExchangeCycle::ProcessReply(const Reply& reply, bool taken) {
+  const int functionCode = reply.FunctionCode();
+  if (functionCode >= FC_EXCEPTION_FLAG) {
     // The controller refused the request; it is not sent again. The link
-    // message just set stays in front of the report.
+    // message stays in front of the report.
     ++m_counters.exceptionReplies;
-    m_view.SetStatusText(m_view.StatusText() + QStringLiteral(u" Нарушение протокола, код: ") +
-                         QString::number(rx_store[2]));
+    m_exceptionText = ExceptionText(reply.ExceptionCode());
+    ShowLinkMessage();
+    return;
+  }
+  if (taken) return;
+  if (functionCode == FC_READ_INPUT_REGISTERS) {
+    ++m_counters.statusReplies;
+    if (m_statusHandler) m_statusHandler(reply);
+  } else if (functionCode == FC_EEPROM_READ || functionCode == FC_EEPROM_WRITE) {
+    if (m_paramHandler) m_paramHandler(reply);
   }
   // Echoes of the command (6) and heartbeat (16) writes need nothing.
 }
 
+bool ExchangeCycle::WorkPending() const {
+  for (int k = 0; k < request_queue.PendingCount(); ++k)
+    if (!request_queue.Pending(k).cancelled) return true;
+  return false;
+}
+
+void ExchangeCycle::SkipCancelled() {
+  while (!request_queue.QueueIsEmpty() && request_queue.Head().cancelled) request_queue.AdvanceReadIndex();
+}
+
 void ExchangeCycle::SendNextRequest() {
+  SkipCancelled();
   if (request_queue.QueueIsEmpty()) {
     if (!idle_toggle) {
       idle_toggle = true;
@@ -140,7 +178,6 @@ void ExchangeCycle::SendNextRequest() {
                                     ByteOfValue(kStatusRegisterCount, 1), ByteOfValue(kStatusRegisterCount, 0)});
     } else {
       idle_toggle = false;
-      const int flag = m_view.ProtectionOff() ? 1 : 0;
       ++transaction_counter;
       if (transaction_counter > kMaxTransaction) transaction_counter = 0;
       m_view.SetTransactionId(transaction_counter);
@@ -148,41 +185,37 @@ void ExchangeCycle::SendNextRequest() {
           FC_WRITE_MULTIPLE_REGISTERS,
           {ByteOfValue(kHeartbeatRegister, 1), ByteOfValue(kHeartbeatRegister, 0), 0x00, 0x02, 0x04,
            ByteOfValue(transaction_counter, 1), ByteOfValue(transaction_counter, 0), 0x00,
-           static_cast<std::uint8_t>(flag)});
+           static_cast<std::uint8_t>(m_protectionOff ? 1 : 0)});
     }
   }
 
-  const RequestSlot& head = request_queue.Head();
-  const int slaveAddress = m_view.SlaveAddress();
-
-  if (pending_address_switch.armed && pending_address_switch.trigger_slot == request_queue.ReadIndex()) {
+  RequestSlot& head = request_queue.Head();
+  const int slaveAddress = head.options.address >= 0 ? ClampSlaveAddress(head.options.address) : m_slaveAddress;
+  const bool repeat = head.sent > 0;
+  if (!repeat && head.options.switchAddressTo >= 0) {
     // The write of the controller's own address still goes to the old
-    // address; the controller answers on the new one from then on.
-    if (pending_address_switch.new_address > 127) pending_address_switch.new_address = 127;
-    m_view.SetSlaveAddress(pending_address_switch.new_address);
-    pending_address_switch.armed = false;
+    // address; the controller answers on the new one from then on, and so
+    // do the repeats of this request.
+    m_slaveAddress = ClampSlaveAddress(head.options.switchAddressTo);
+    m_view.SetSlaveAddress(m_slaveAddress);
   }
+  ++head.sent;
 
   tx_frame = BuildFrame(slaveAddress, head.slot_bytes, head.last_index);
   if (m_port.IsOpen()) {
     m_port.Write(tx_frame);
     ++m_counters.framesSent;
-    if (m_recorder) m_recorder->RecordRequest(tx_frame);
+    if (m_recorder) m_recorder->RecordRequest(tx_frame, repeat);
   }
+  if (head.options.client != nullptr && !head.cancelled) head.options.client->RequestSent(head.options.tag, repeat);
 }
 
-bool ExchangeCycle::EnqueueRequest(int functionCode, std::span<const std::uint8_t> data) {
-  if (request_queue.EnqueueRequest(functionCode, data)) return true;
+bool ExchangeCycle::EnqueueRequest(int functionCode, std::span<const std::uint8_t> data, const RequestOptions& options) {
+  if (request_queue.EnqueueRequest(functionCode, data, options)) return true;
   ++m_counters.refusedRequests;
   if (m_recorder) m_recorder->RecordRefused();
   m_view.SetStatusText(QueueFullMessage());
   return false;
-}
-
-void ExchangeCycle::ArmAddressSwitch(int newAddress) {
-  pending_address_switch.armed = true;
-  pending_address_switch.trigger_slot = static_cast<std::uint16_t>(request_queue.WriteIndex());
-  pending_address_switch.new_address = static_cast<std::uint16_t>(newAddress < 0 ? 0 : newAddress);
 }
 
 }  // namespace zart::link

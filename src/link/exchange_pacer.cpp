@@ -64,7 +64,7 @@ int ExchangePacer::Step() {
     m_awaiting = false;
     // Handling the reply may well have outlasted the line's gap; then the
     // next queued request goes out at once.
-    if (m_cycle.Queue().QueueIsEmpty()) return kPollMs;
+    if (!m_cycle.WorkPending()) return kPollMs;
     if (m_clock() - m_lastByteNs < kGapNs) return kGapWait;
     m_cycle.SendNextRequest();
     Sent();
@@ -76,7 +76,7 @@ int ExchangePacer::Step() {
     // Fast, the reply judged: queued work goes out after the line's gap;
     // idle traffic waits for its 100 ms pace so the controller sees no
     // more load than usual when nothing is asked of it.
-    if (m_cycle.Queue().QueueIsEmpty()) return std::min(kIdleCheckMs, MsUntil(due, now));
+    if (!m_cycle.WorkPending()) return std::min(kIdleCheckMs, MsUntil(due, now));
     if (now - m_lastByteNs < kGapNs) return kGapWait;
     m_cycle.SendNextRequest();
     Sent();

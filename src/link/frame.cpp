@@ -2,6 +2,8 @@
 
 #include "link/crc.h"
 
+#include <QString>
+
 namespace zart::link {
 
 ReplyOutcome CheckReply(const RxStore& rx, int rxCount) {
@@ -26,6 +28,31 @@ std::vector<std::uint8_t> BuildFrame(int slaveAddress, std::span<const std::uint
 std::uint8_t ByteOfValue(std::int32_t v, int k) {
   const auto u = static_cast<std::uint32_t>(v);
   return static_cast<std::uint8_t>((u >> (8 * (k & 3))) & 0xFFu);
+}
+
+QString ExceptionMeaning(int code) {
+  switch (code) {
+    case 1:
+      return QStringLiteral(u"недопустимая функция");
+    case 2:
+      return QStringLiteral(u"недопустимый адрес данных");
+    case 3:
+      return QStringLiteral(u"недопустимое значение данных");
+    case 4:
+      return QStringLiteral(u"отказ ведомого устройства");
+    case 5:
+      return QStringLiteral(u"запрос принят, выполняется долго");
+    case 6:
+      return QStringLiteral(u"ведомое устройство занято");
+    case 8:
+      return QStringLiteral(u"ошибка чётности памяти");
+    case 10:
+      return QStringLiteral(u"шлюз: путь недоступен");
+    case 11:
+      return QStringLiteral(u"шлюз: устройство не ответило");
+    default:
+      return QStringLiteral(u"нестандартный код");
+  }
 }
 
 }  // namespace zart::link

@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+#include <QString>
+
 #include "link/rx_store.h"
 
 namespace zart::link {
@@ -23,6 +25,13 @@ inline constexpr int kStatusRegisterCount = 125;
 inline constexpr int kHeartbeatRegister = 400;
 inline constexpr int kCommandRegister = 402;
 
+/// Slave addresses the tool talks to; a higher one is lowered to the highest.
+inline constexpr int kMaxSlaveAddress = 127;
+/// The one place an address is held to 0..127.
+constexpr int ClampSlaveAddress(int address) {
+  return address < 0 ? 0 : (address > kMaxSlaveAddress ? kMaxSlaveAddress : address);
+}
+
 /// How the bytes collected in one exchange are judged.
 enum class ReplyOutcome { no_answer, crc_mismatch, valid };
 
@@ -32,10 +41,27 @@ enum class ReplyOutcome { no_answer, crc_mismatch, valid };
 /// not the length. (The controller's replies are trusted once the CRC holds.)
 ReplyOutcome CheckReply(const RxStore& rx, int rxCount);
 
+/// A valid reply as the exchange hands it on: the receive store and the
+/// number of bytes this exchange stored there (CRC included). Cells beyond
+/// `count` hold an earlier reply's bytes.
+struct Reply {
+  const RxStore& rx;
+  int count = 0;
+
+  int FunctionCode() const { return rx[1]; }
+  bool IsException() const { return rx[1] >= FC_EXCEPTION_FLAG; }
+  /// The exception code of an exception reply (byte 2).
+  int ExceptionCode() const { return rx[2]; }
+};
+
 /// Builds the frame for the wire: the slave address, request bytes
 /// 1..lastIndex, then the CRC low byte and high byte (lastIndex + 3 bytes).
 /// `request` is a queue slot's bytes (byte 0 is the address placeholder).
 std::vector<std::uint8_t> BuildFrame(int slaveAddress, std::span<const std::uint8_t> request, int lastIndex);
+
+/// The standard Modbus meaning of exception code 1..11 ("недопустимая
+/// функция"), else "нестандартный код".
+QString ExceptionMeaning(int code);
 
 /// Byte k (0 = least significant) of the two's-complement form of v.
 /// ByteOfValue(-21564, 1) = 0xAB, ByteOfValue(-1, 3) = 0xFF.

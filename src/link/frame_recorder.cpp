@@ -23,7 +23,7 @@ RecordedExchange& FrameRecorder::Open(std::int64_t now) {
   return e;
 }
 
-void FrameRecorder::RecordRequest(std::span<const std::uint8_t> frame) {
+void FrameRecorder::RecordRequest(std::span<const std::uint8_t> frame, bool repeat) {
   const std::int64_t now = NowMs();
   if (m_pending) {
     // A request went out while the one before was still open (the port
@@ -37,9 +37,7 @@ void FrameRecorder::RecordRequest(std::span<const std::uint8_t> frame) {
   const std::size_t n = std::min(frame.size(), e.request.size());
   std::copy_n(frame.begin(), n, e.request.begin());
   e.requestLength = static_cast<std::uint16_t>(n);
-  // The exchange repeats the head request until it gets a good reply, so a
-  // request after a failed exchange is the same request again.
-  e.repeat = m_lastFailed;
+  e.repeat = repeat;
   if (e.repeat) ++m_total.repeats;
   ++m_total.requests;
   m_pending = true;
@@ -67,7 +65,6 @@ void FrameRecorder::RecordReply(const RxStore& rx, int rxCount, ReplyOutcome out
       e.verdict = rx[1] >= FC_EXCEPTION_FLAG ? ExchangeVerdict::exception : ExchangeVerdict::reply;
       break;
   }
-  m_lastFailed = outcome != ReplyOutcome::valid;
   CountVerdict(e.verdict, now);
 }
 

@@ -63,8 +63,9 @@ class FrameRecorder {
 
   explicit FrameRecorder(Clock clock = {});
 
-  /// A request has been written to the port.
-  void RecordRequest(std::span<const std::uint8_t> frame);
+  /// A request has been written to the port; `repeat` when the same
+  /// request went out before without a valid reply.
+  void RecordRequest(std::span<const std::uint8_t> frame, bool repeat);
   /// The bytes collected at a tick have been judged. With no request out
   /// and nothing received nothing is recorded.
   void RecordReply(const RxStore& rx, int rxCount, ReplyOutcome outcome);
@@ -105,7 +106,6 @@ class FrameRecorder {
   std::unique_ptr<std::array<RecordedExchange, kCapacity>> m_ring;
   std::uint64_t m_next = 1;
   bool m_pending = false;  // the newest exchange waits for its reply
-  bool m_lastFailed = false;
   TrafficCounters m_total;
   TrafficCounters m_clearedAt;
   std::array<Second, 60> m_seconds{};

@@ -56,6 +56,17 @@ class Port {
 
   /// The link as the user names it in messages: "COM5", "192.168.10.20:4001".
   virtual QString LinkName() const = 0;
+  /// Why the link is not open, in Russian with the system's own words after
+  /// it: the last failed opening or the loss of the device; empty when no
+  /// reason is known.
+  virtual QString FailureReason() const { return QString(); }
+  /// What the status line says while the link is not open: "Порт COM5 не
+  /// открыт: …".
+  virtual QString NotOpenMessage() const {
+    const QString reason = FailureReason();
+    return QStringLiteral(u"Порт ") + LinkName() + QStringLiteral(u" не открыт") +
+           (reason.isEmpty() ? QString() : QStringLiteral(u": ") + reason);
+  }
 };
 
 }  // namespace zart::link

@@ -28,10 +28,16 @@ void PortReconnector::Attempt() {
   if (!m_enabled) return;
   if (m_port.IsOpen()) {
     m_lostPort = 0;
+    m_closedTicks = 0;
     return;
   }
   NoteLoss();
-  if (m_lostPort == 0) return;
+  if (m_lostPort == 0) {
+    if (++m_closedTicks % kClosedPortIntervals != 0) return;
+    ++m_attempts;
+    m_port.Open();
+    return;
+  }
   // Only the port that was lost: a user who chose another number meanwhile
   // has given up on it.
   if (m_port.PortNumber() != m_lostPort) {

@@ -23,6 +23,7 @@ struct QtSerialPort::Impl {
   QByteArray pending;  // bytes taken from Qt's buffer, not yet handed out
   qsizetype pendingPos = 0;
   bool lost = false;
+  QString failure;  // why the port is not open, for the status line
 
   void dropOnError(QSerialPort::SerialPortError error) {
     switch (error) {
@@ -33,6 +34,7 @@ struct QtSerialPort::Impl {
         // reports the error again at every event loop pass.
         if (port.isOpen()) {
           lost = true;
+          failure = DescribeReason(port.portName(), SystemCause::device_gone, QString());
           port.close();
         }
         break;
@@ -113,6 +115,14 @@ SystemCause causeOf(QSerialPort::SerialPortError error) {
 }  // namespace
 
 OpenResult QtSerialPort::Open() {
+  OpenResult result = OpenNow();
+  m->failure = result.ok() ? QString() : result.reason;
+  return result;
+}
+
+QString QtSerialPort::FailureReason() const { return m->failure; }
+
+OpenResult QtSerialPort::OpenNow() {
   OpenResult result;
   const QString device = m->map.DevicePath(m->portNumber);
   if (m->port.isOpen()) {
@@ -189,6 +199,7 @@ OpenResult QtSerialPort::Open() {
 
 void QtSerialPort::Close() {
   m->lost = false;
+  m->failure.clear();
   if (m->port.isOpen()) m->port.close();
   m->pending.clear();
   m->pendingPos = 0;

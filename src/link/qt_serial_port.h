@@ -31,8 +31,10 @@ class QtSerialPort final : public SerialPort {
   void SetPortMap(PortMap map);
   void SetParity(Parity parity);
   bool DeviceLost() const override;
+  QString FailureReason() const override;
 
  private:
+  OpenResult OpenNow();
   struct Impl;
   std::unique_ptr<Impl> m;
 };

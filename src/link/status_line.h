@@ -17,14 +17,13 @@ class StatusLine {
   virtual void ShowStatusNow(const QString& text) { SetStatusText(text); }
 };
 
-/// What the exchange reads from and writes to the main window.
+/// What the exchange shows on the main window. The exchange owns the state
+/// behind it (the slave address, the link message); the window only shows.
 class LinkView : public StatusLine {
  public:
-  /// The selected entry of `cmb_slad`, which is the slave address 0..127.
-  virtual int SlaveAddress() const = 0;
+  /// `cmb_slad` selects `address` (0..127): the address now in force, after
+  /// the parameter editor's write of the controller's own address.
   virtual void SetSlaveAddress(int address) = 0;
-  /// The check state of the hidden `chk_armoff` ("Откл. защит").
-  virtual bool ProtectionOff() const = 0;
   /// `lbl_tr_id`: the transaction number of the last heartbeat.
   virtual void SetTransactionId(int counter) = 0;
 };

@@ -59,6 +59,7 @@ struct Win32SerialPort::Impl {
   QByteArray pending;      // bytes read from the driver, not yet handed out
   qsizetype pendingPos = 0;
   bool lost = false;
+  QString failure;  // why the port is not open, for the status line
 
   bool isOpen() const { return handle != INVALID_HANDLE_VALUE; }
 
@@ -80,6 +81,7 @@ struct Win32SerialPort::Impl {
   void drop() {
     close();
     lost = true;
+    failure = DescribeReason(map.DevicePath(portNumber), SystemCause::device_gone, QString());
   }
 
   void pump() {
@@ -147,6 +149,14 @@ bool Win32SerialPort::DeviceLost() const { return m->lost; }
 bool Win32SerialPort::IsOpen() const { return m->isOpen(); }
 
 OpenResult Win32SerialPort::Open() {
+  OpenResult result = OpenNow();
+  m->failure = result.ok() ? QString() : result.reason;
+  return result;
+}
+
+QString Win32SerialPort::FailureReason() const { return m->failure; }
+
+OpenResult Win32SerialPort::OpenNow() {
   OpenResult result;
   const QString device = m->map.DevicePath(m->portNumber);
   if (m->isOpen()) {
@@ -215,6 +225,7 @@ OpenResult Win32SerialPort::Open() {
 
 void Win32SerialPort::Close() {
   m->lost = false;
+  m->failure.clear();
   m->close();
 }
 

@@ -33,8 +33,10 @@ class Win32SerialPort final : public SerialPort {
   void SetPortMap(PortMap map);
   void SetParity(Parity parity);
   bool DeviceLost() const override;
+  QString FailureReason() const override;
 
  private:
+  OpenResult OpenNow();
   struct Impl;
   std::unique_ptr<Impl> m;
 };

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "link/system_reason.h"
+#include "monitor/status_registers.h"
 
 namespace zart::monitor {
 namespace {
@@ -34,9 +35,8 @@ QString CsvStatusLog::Line(const QDateTime& time, const StatusSample& s, std::ui
   signalHex.reserve(64);
   for (std::uint16_t word : s.signalWords)
     signalHex += QString::number(word, 16).toUpper().rightJustified(4, QLatin1Char('0'));
-  const QString type = s.objectType == 0   ? QStringLiteral(u"ДГУ")
-                       : s.objectType == 1 ? QStringLiteral(u"ДРА")
-                                           : QString::number(s.objectType);
+  const QString named = status_registers::ObjectTypeName(s.objectType);
+  const QString type = named.isEmpty() ? QString::number(s.objectType) : named;
   const QString link =
       linkFailures == 0 ? QStringLiteral(u"норма") : QStringLiteral(u"сбоев %1").arg(linkFailures);
   // The battery in volts with a point whatever the locale: the file is for

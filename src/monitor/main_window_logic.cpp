@@ -2,6 +2,7 @@
 
 #include "link/exchange_cycle.h"
 #include "link/frame.h"
+#include "monitor/command_codes.h"
 #include "monitor/param_window_hook.h"
 #include "monitor/start_up_host.h"
 #include "settings/prompter.h"
@@ -50,8 +51,9 @@ bool MainWindowLogic::ReportOpenFailure(int port, const link::OpenResult& result
 bool MainWindowLogic::StartUp() {
   m_host.ReadConfig();
 
-  m_host.FillSlaveAddresses(kInitialSlaveAddress);
-  m_cycle.SetInitialAddress(kInitialSlaveAddress);
+  // Address 7 at every start; the selection made last run is not restored.
+  m_cycle.SetSlaveAddress(link::ExchangeCycle::kInitialSlaveAddress);
+  m_host.FillSlaveAddresses(m_cycle.SlaveAddress());
 
   m_host.CreateSignalCells();
 

@@ -25,11 +25,6 @@ class StatusView;
 /// buttons, the parameters menu and the decoding of status replies.
 class MainWindowLogic {
  public:
-  /// Codes written to holding register 402 by the buttons "СТАРТ", "СТОП",
-  /// "КВИТ" and "ОТКЛ. ЗАЩ" (index 0..3).
-  static constexpr std::array<std::uint16_t, 4> command_codes{0x1238, 0x4569, 0x789A, 0xABC4};
-  /// Slave address selected at every start.
-  static constexpr int kInitialSlaveAddress = 7;
 
   MainWindowLogic(link::ExchangeCycle& cycle, link::SerialPort& port, settings::Prompter& prompter,
                   StartUpHost& host, StatusView& view);

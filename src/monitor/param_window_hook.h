@@ -7,11 +7,12 @@ namespace zart::monitor {
 class ParamWindowHook {
  public:
   virtual ~ParamWindowHook() = default;
-  /// Each status reply: creates the parameters window hidden when it does
-  /// not exist, then shows or hides its "control over Modbus blocked" banner.
+  /// Each status reply: the state of the "control over Modbus blocked"
+  /// banner, shown by the parameters window whenever it exists.
   virtual void SetBlockedBanner(bool visible) = 0;
-  /// The menu command "Программируемые параметры": rebuild the catalogue,
-  /// queue the read-all, show the window modeless, owned by the main window.
+  /// The menu command "Программируемые параметры": queue the read-all and
+  /// show the window modeless, owned by the main window (building it first
+  /// when there is none).
   virtual void OpenParamWindow() = 0;
 };
 

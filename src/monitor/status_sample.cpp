@@ -1,20 +1,21 @@
 #include "monitor/status_sample.h"
 
-#include "monitor/status_decoder.h"
+#include "monitor/status_registers.h"
 
 namespace zart::monitor {
 
 StatusSample StatusSample::FromStatusReply(const link::RxStore& rx) {
+  namespace reg = status_registers;
   StatusSample s;
-  s.objectType = StatusDecoder::RegisterU16(rx, 302);
-  s.engineRpm = StatusDecoder::RegisterU16(rx, 303);
-  s.shaftRpm = StatusDecoder::RegisterU16(rx, 304);
-  s.batteryDecivolts = StatusDecoder::RegisterS16(rx, 305);
-  s.lamps = StatusDecoder::RegisterU16(rx, 392) & 0x07FF;
-  for (int j = 0; j < 16; ++j)
-    s.signalWords[static_cast<std::size_t>(j)] = static_cast<std::uint16_t>(StatusDecoder::RegisterU16(rx, 397 + j));
-  s.serviceMinutes = StatusDecoder::RegisterS16(rx, 394);
-  s.runningMinutes = std::int64_t{StatusDecoder::RegisterU16(rx, 395)} * 65536 + StatusDecoder::RegisterU16(rx, 396);
+  s.objectType = reg::U16(rx, reg::kObjectType);
+  s.engineRpm = reg::U16(rx, reg::kEngineSpeed);
+  s.shaftRpm = reg::U16(rx, reg::kShaftSpeed);
+  s.batteryDecivolts = reg::S16(rx, reg::kBattery);
+  s.lamps = reg::U16(rx, reg::kLamps) & reg::kLampBits;
+  for (int j = 0; j < reg::kSignalWords; ++j)
+    s.signalWords[static_cast<std::size_t>(j)] = static_cast<std::uint16_t>(reg::U16(rx, reg::kFirstSignals + j));
+  s.serviceMinutes = reg::S16(rx, reg::kServiceLeft);
+  s.runningMinutes = std::int64_t{reg::U16(rx, reg::kRunningHigh)} * 65536 + reg::U16(rx, reg::kRunningLow);
   return s;
 }
 

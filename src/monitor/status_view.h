@@ -43,6 +43,10 @@ class StatusView {
   virtual void SetParamMenuEnabled(bool enabled) = 0;
   /// The main window's "control over Modbus blocked" banner.
   virtual void SetBlockedBannerVisible(bool visible) = 0;
+  /// No status reply for a while: values, lamps and signals are shown as the
+  /// last ones known (greyed), with `note` saying since when; false when
+  /// replies come again.
+  virtual void SetStale(bool stale, const QString& note) = 0;
 };
 
 }  // namespace zart::monitor

@@ -1,6 +1,7 @@
 #include "params/catalogue.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "params/function_pages.h"
 
@@ -16,26 +17,33 @@ constexpr std::array<double, 37> kFirstScales = {1, 1, 20, 20, 20, 20, 1, 1, 1, 
 constexpr std::array<std::uint16_t, 37> kFirstAddresses = {
     256, 257, 258, 259, 260, 261, 262, 263, 264, 265, 266, 283, 268, 269, 270, 271, 272, 273, 274,
     275, 276, 277, 278, 279, 285, 286, 287, 320, 321, 280, 372, 373, 374, 281, 282, 377, 384};
-constexpr int kFirstListedSlot = 10;  // the only two-byte slot among 0..36
+constexpr int kTwoByteFirstSlot = 10;  // the only two-byte slot among 0..36
 
-bool Contains(std::initializer_list<int> set, int v) { return std::find(set.begin(), set.end(), v) != set.end(); }
+constexpr bool Contains(std::initializer_list<int> set, int v) {
+  for (int x : set)
+    if (x == v) return true;
+  return false;
+}
 
-}  // namespace
+constexpr std::uint8_t U8(int v) { return static_cast<std::uint8_t>(v); }
 
-void ParamCatalogue::InitParamTables() {
+// Builds the tables from the controller's layout; run once, by the
+// compiler, for kCatalogue.
+constexpr ParamCatalogue InitParamTables() {
+  ParamCatalogue c{};
   auto at = [](int slot) { return static_cast<std::size_t>(slot); };
 
   for (int k = 0; k < 37; ++k) {
-    par_size[at(k)] = k == kFirstListedSlot ? 2 : 1;
-    par_scale[at(k)] = kFirstScales[at(k)];
-    par_addr[at(k)] = kFirstAddresses[at(k)];
+    c.par_size[at(k)] = k == kTwoByteFirstSlot ? 2 : 1;
+    c.par_scale[at(k)] = kFirstScales[at(k)];
+    c.par_addr[at(k)] = kFirstAddresses[at(k)];
   }
 
   int counter = 0;
   auto place = [&](int slot, int size, double scale) {
-    par_size[at(slot)] = static_cast<std::uint8_t>(size);
-    par_scale[at(slot)] = scale;
-    par_addr[at(slot)] = static_cast<std::uint16_t>(counter);
+    c.par_size[at(slot)] = U8(size);
+    c.par_scale[at(slot)] = scale;
+    c.par_addr[at(slot)] = static_cast<std::uint16_t>(counter);
     counter += size;
   };
 
@@ -50,7 +58,7 @@ void ParamCatalogue::InitParamTables() {
 
   // Current control, gearbox oil and the remaining function settings.
   counter = 576;
-  for (int slot = 45; slot <= 88; ++slot) {
+  for (int slot = 45; slot < ParamCatalogue::FirstSlot(PageGroup::channel); ++slot) {
     const int i = slot - 45;
     const int size = Contains({2, 19, 20, 21}, i) ? 2 : 1;
     double scale = 1;
@@ -65,61 +73,113 @@ void ParamCatalogue::InitParamTables() {
     place(slot, size, scale);
   }
 
-  // The channel table, column by column. Within each group of eight
-  // channels the controller keeps four long names and four short ones.
+  // The function pages' rows, as they stand on screen.
+  for (std::size_t p = 0; p < kFunctionPages.size(); ++p) {
+    const auto& rows = kFunctionPages[p].rows;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      for (std::size_t b = 0; b < rows[r].boxes.size(); ++b)
+        if (rows[r].boxes[b] >= 0)
+          c.par_place[at(rows[r].boxes[b])] = {PageGroup::function, U8(static_cast<int>(p)), U8(static_cast<int>(r)),
+                                               U8(static_cast<int>(b))};
+  }
+
+  // The channel table, column by column and within a column channel by
+  // channel. Within each group of eight channels the controller keeps four
+  // long names and four short ones.
   counter = 1280;
-  for (int j = 0; j < 9; ++j) {
-    for (int c = 1; c <= kChannels; ++c) {
-      const int slot = kChannelFirstSlot + kChannels * j + (c - 1);
+  for (int j = 0; j < kChannelColumns; ++j) {
+    for (int ch = 0; ch < kChannels; ++ch) {
+      const int slot = ParamCatalogue::FirstSlot(PageGroup::channel) + kChannels * j + ch;
       if (j == 0)
-        place(slot, (c - 1) % 8 < 4 ? 12 : 4, TEXT_KIND);
+        place(slot, ch % kRowsPerScreen < 4 ? 12 : 4, TEXT_KIND);
       else if (j == 1 || j == 2 || j == 5)
         place(slot, 1, 1);
       else
         place(slot, 2, -0.1);
+      c.par_place[at(slot)] = {PageGroup::channel, U8(ch / kRowsPerScreen), U8(ch % kRowsPerScreen), U8(j)};
     }
   }
 
+  // Majority blocks М1..М15 (threshold, eight inputs), then the two NOT
+  // blocks Н1, Н2 (eight inputs each).
   counter = 2792;
-  for (int slot = kLogicFirstSlot; slot < kRelayFirstSlot; ++slot) place(slot, 2, 1);
+  int slot = ParamCatalogue::FirstSlot(PageGroup::logic);
+  for (int m = 0; m < kMajorityBlocks; ++m)
+    for (int k = 0; k < kMajoritySlots; ++k, ++slot) {
+      place(slot, 2, 1);
+      c.par_place[at(slot)] = {PageGroup::logic, U8(m), 0, U8(k)};
+    }
+  for (int n = 0; n < kNotBlocks; ++n)
+    for (int k = 0; k < kNotInputs; ++k, ++slot) {
+      place(slot, 2, 1);
+      c.par_place[at(slot)] = {PageGroup::logic, U8(kMajorityBlocks + n), 0, U8(k)};
+    }
 
   counter = 640;
-  for (int slot = kRelayFirstSlot; slot < kInputFirstSlot; ++slot) place(slot, 2, 1);
+  for (int r = 0; r < kRelays; ++r, ++slot) {
+    place(slot, 2, 1);
+    c.par_place[at(slot)] = {PageGroup::relay, U8(r / kRelaysPerPage), 0, U8(r % kRelaysPerPage)};
+  }
 
   counter = 3126;
-  for (int j = 0; j < 4; ++j)
-    for (int d = 1; d <= kInputs; ++d) place(kInputFirstSlot + kInputs * j + (d - 1), j == 0 ? 12 : 1, j == 0 ? TEXT_KIND : 1);
+  for (int j = 0; j < kInputColumns; ++j)
+    for (int d = 0; d < kInputs; ++d, ++slot) {
+      place(slot, j == 0 ? 12 : 1, j == 0 ? TEXT_KIND : 1);
+      c.par_place[at(slot)] = {PageGroup::input, U8(d / kRowsPerScreen), U8(d % kRowsPerScreen), U8(j)};
+    }
 
-  m_slotAtAddress.fill(0);
+  for (int k = 0; k < kSlotCount; ++k) c.slot_at_address[c.par_addr[at(k)]] = static_cast<std::int16_t>(k + 1);
+  return c;
+}
+
+constexpr ParamCatalogue kBuilt = InitParamTables();
+
+// What the rest of the program relies on, checked as the program is built.
+constexpr bool TilesTheMap() {
+  // No two slots share a byte, and they cover 2996 bytes in 256..4085.
+  std::array<bool, 4096> used{};
+  int bytes = 0;
   for (int k = 0; k < kSlotCount; ++k) {
-    const std::size_t a = par_addr[at(k)];
-    if (a < m_slotAtAddress.size()) m_slotAtAddress[a] = static_cast<std::int16_t>(k + 1);
+    const auto slot = static_cast<std::size_t>(k);
+    for (int i = 0; i < kBuilt.par_size[slot]; ++i) {
+      const int a = kBuilt.par_addr[slot] + i;
+      if (a < 256 || a > 4085 || used[static_cast<std::size_t>(a)]) return false;
+      used[static_cast<std::size_t>(a)] = true;
+      ++bytes;
+    }
   }
+  return bytes == 2996;
 }
+static_assert(TilesTheMap());
+static_assert(kBuilt.SlotAtAddress(1280) == ParamCatalogue::FirstSlot(PageGroup::channel));
+static_assert(kBuilt.par_size[SLOT_MODBUS_ADDRESS] == 1 && kBuilt.par_addr[SLOT_MODBUS_ADDRESS] == 279);
+static_assert(kBuilt.par_addr[kSlotCount - 1] == 4085);
+static_assert(kBuilt.PlaceOf(ParamCatalogue::FirstSlot(PageGroup::relay)).group == PageGroup::relay);
+static_assert(kBuilt.PlaceOf(ParamCatalogue::FirstSlot(PageGroup::input)).group == PageGroup::input);
+static_assert(kBuilt.PlaceOf(kSlotCount - 1).page == kInputScreens - 1 && kBuilt.PlaceOf(kSlotCount - 1).column == 3);
 
-int ParamCatalogue::SlotAtAddress(int address) const {
-  if (address < 0 || address >= static_cast<int>(m_slotAtAddress.size())) return -1;
-  return m_slotAtAddress[static_cast<std::size_t>(address)] - 1;
+constexpr bool EveryFunctionSlotPlacedOnce() {
+  std::array<int, 89> seen{};
+  for (const FunctionPage& page : kFunctionPages)
+    for (const FunctionRow& row : page.rows)
+      for (std::int16_t b : row.boxes)
+        if (b >= 0) {
+          if (b >= ParamCatalogue::FirstSlot(PageGroup::channel)) return false;
+          ++seen[static_cast<std::size_t>(b)];
+        }
+  for (int n : seen)
+    if (n != 1) return false;
+  return true;
 }
+static_assert(EveryFunctionSlotPlacedOnce());
 
-PageRef ParamCatalogue::PageOf(int slot) const {
-  if (slot < kChannelFirstSlot) {
-    const auto& pages = FunctionPages();
-    for (std::size_t p = 0; p < pages.size(); ++p)
-      for (const FunctionRow& row : pages[p].rows)
-        if (std::find(row.boxSlots.begin(), row.boxSlots.end(), slot) != row.boxSlots.end())
-          return {PageGroup::function, static_cast<int>(p)};
-    return {PageGroup::function, 0};
-  }
-  if (slot < kLogicFirstSlot) {
-    const int c = (slot - kChannelFirstSlot) % kChannels + 1;
-    return {PageGroup::channel, (c - 1) / 8};
-  }
-  if (slot < kNotFirstSlot) return {PageGroup::logic, (slot - kLogicFirstSlot) / 9};
-  if (slot < kRelayFirstSlot) return {PageGroup::logic, slot < kNotFirstSlot + 8 ? 15 : 16};
-  if (slot < kInputFirstSlot) return {PageGroup::relay, (slot - kRelayFirstSlot) / 8};
-  const int d = (slot - kInputFirstSlot) % kInputs + 1;
-  return {PageGroup::input, (d - 1) / 8};
+}  // namespace
+
+constinit const ParamCatalogue kCatalogue = kBuilt;
+
+QString ParamCatalogue::InitialText(int slot) const {
+  const int n = InitialNumber(slot);
+  return n < 0 ? QStringLiteral(u"-") : QString::number(n);
 }
 
 }  // namespace zart::params

@@ -5,10 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "link/rx_store.h"
 #include "monitor/format_value.h"
-#include "params/box_colors.h"
-#include "params/param_boxes.h"
 #include "settings/windows1251.h"
 
 namespace zart::params {
@@ -126,18 +123,16 @@ std::int32_t TextToRaw(const QString& text, std::int32_t minimum, std::int32_t m
   return v;
 }
 
-std::int32_t BytesToUnsigned(const link::RxStore& rx, int offset, int n) {
-  if (n < 0) n = 0;
-  if (n > 4) n = 4;
+std::int32_t BytesToUnsigned(std::span<const std::uint8_t> bytes) {
   std::uint32_t u = 0;
-  for (int i = 0; i < n; ++i) u = (u << 8) | static_cast<std::uint32_t>(rx[offset + i] & 0xFF);
+  for (std::size_t i = 0; i < bytes.size() && i < 4; ++i) u = (u << 8) | bytes[i];
   return static_cast<std::int32_t>(u);  // four bytes above 0x7FFFFFFF wrap, as a 32-bit value must
 }
 
-std::int32_t BytesToSigned(const link::RxStore& rx, int offset, int n) {
-  if (n < 0) n = 0;
-  if (n > 4) n = 4;
-  const std::int64_t u = static_cast<std::uint32_t>(BytesToUnsigned(rx, offset, n));
+std::int32_t BytesToSigned(std::span<const std::uint8_t> bytes) {
+  const std::size_t n = bytes.size() < 4 ? bytes.size() : 4;
+  const std::int64_t u = static_cast<std::uint32_t>(BytesToUnsigned(bytes.first(n)));
+  if (n == 0) return 0;
   const std::int64_t span = std::int64_t{1} << (8 * n);
   return static_cast<std::int32_t>(u > span / 2 - 1 ? u - span : u);
 }
@@ -146,21 +141,97 @@ QString FormatParamValue(std::int32_t raw, double scale, const QLocale& locale) 
   return monitor::FormatValue(static_cast<double>(raw), 3, scale, QString(), locale);
 }
 
-void ShowParamValue(ParamBoxes& boxes, int slot, std::int32_t raw, double scale) {
-  boxes.SetText(slot, FormatParamValue(raw, scale));
-  boxes.SetColor(slot, COLOR_FROM_EEPROM);
+QString SlotTextOfBytes(int slot, std::span<const std::uint8_t> bytes, const QLocale& locale) {
+  if (slot < 0 || slot >= kSlotCount) return QString();
+  if (kCatalogue.IsText(slot)) {
+    QByteArray text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (std::uint8_t b : bytes) {
+      if (b == 0) break;  // the zero padding ends the visible text
+      text.append(static_cast<char>(b));
+    }
+    return settings::DecodeWindows1251(text);
+  }
+  const std::int32_t raw = kCatalogue.IsSigned(slot) ? BytesToSigned(bytes) : BytesToUnsigned(bytes);
+  return FormatParamValue(raw, kCatalogue.Scale(slot), locale);
 }
 
-void ShowParamText(ParamBoxes& boxes, int slot, const link::RxStore& rx, int offset, int n) {
-  QByteArray bytes;
-  bytes.reserve(n > 0 ? n : 0);
-  for (int i = 0; i < n; ++i) {
-    const int b = rx[offset + i];
-    if (b == 0) break;  // the zero padding ends the visible text
-    bytes.append(static_cast<char>(b));
+std::optional<double> ReadNumber(const QString& text) {
+  // The same reading as ParseNumber, then a check that nothing but blanks
+  // stands around the number: "12abc" or "1.2.3" is not what anyone meant
+  // to write to an engine controller.
+  const QStringView t(text);
+  const qsizetype comma = t.indexOf(QLatin1Char(','));
+  const qsizetype percent = t.indexOf(QLatin1Char('%'));
+  const qsizetype n = percent >= 0 ? percent : t.size();
+  auto at = [&](qsizetype i) { return i == comma ? QChar(QLatin1Char('.')) : t[i]; };
+  qsizetype i = 0;
+  while (i < n && IsBlank(at(i))) ++i;
+  if (i < n && (at(i) == QLatin1Char('+') || at(i) == QLatin1Char('-'))) ++i;
+  int digits = 0;
+  bool point = false;
+  for (; i < n; ++i) {
+    if (IsDigit(at(i))) {
+      ++digits;
+    } else if (at(i) == QLatin1Char('.') && !point) {
+      point = true;
+    } else {
+      break;
+    }
   }
-  boxes.SetText(slot, settings::DecodeWindows1251(bytes));
-  boxes.SetColor(slot, COLOR_FROM_EEPROM);
+  if (digits == 0) return std::nullopt;
+  if (i < n && (at(i) == QLatin1Char('e') || at(i) == QLatin1Char('E'))) {
+    qsizetype j = i + 1;
+    if (j < n && (at(j) == QLatin1Char('+') || at(j) == QLatin1Char('-'))) ++j;
+    const qsizetype expStart = j;
+    while (j < n && IsDigit(at(j))) ++j;
+    if (j == expStart) return std::nullopt;
+    i = j;
+  }
+  while (i < n && IsBlank(at(i))) ++i;
+  if (i != n) return std::nullopt;
+  return ParseNumber(text);
+}
+
+RawRange WritableRange(int slot) {
+  if (slot == SLOT_MODBUS_ADDRESS) return {0, 127};
+  return kCatalogue.Range(slot);
+}
+
+SlotEncoding EncodeSlotText(int slot, const QString& text) {
+  const std::optional<double> number = ReadNumber(text);
+  if (!number) return {TextProblem::not_a_number, 0};
+  const double quotient = *number / kCatalogue.Scale(slot);
+  const RawRange range = WritableRange(slot);
+  // Compared before rounding to 32 bits, so that 1e30 is out of range rather
+  // than saturated onto the limit.
+  if (!(quotient >= static_cast<double>(range.minimum) - 0.5) || !(quotient < static_cast<double>(range.maximum) + 0.5))
+    return {TextProblem::out_of_range, 0};
+  const std::int32_t raw = RoundHalfAway(quotient);
+  if (raw < range.minimum || raw > range.maximum) return {TextProblem::out_of_range, 0};
+  return {TextProblem::none, raw};
+}
+
+QString RangeText(int slot, const QLocale& locale) {
+  const RawRange range = WritableRange(slot);
+  const double scale = kCatalogue.Scale(slot);
+  return FormatParamValue(range.minimum, scale, locale).trimmed() + QStringLiteral(u" … ") +
+         FormatParamValue(range.maximum, scale, locale).trimmed();
+}
+
+QString ProblemText(int slot, const QString& text, TextProblem problem, const QLocale& locale) {
+  const QString shown = QStringLiteral(u"«") + text.trimmed() + QStringLiteral(u"»");
+  switch (problem) {
+    case TextProblem::none:
+      return QString();
+    case TextProblem::not_a_number:
+      return shown + QStringLiteral(u" — не число; допустимо ") + RangeText(slot, locale);
+    case TextProblem::out_of_range:
+      return shown + QStringLiteral(u" вне диапазона ") + RangeText(slot, locale);
+    case TextProblem::initial:
+      return shown + QStringLiteral(u" — значение не прочитано, не загружено и не введено");
+  }
+  return QString();
 }
 
 }  // namespace zart::params

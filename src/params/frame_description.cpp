@@ -3,6 +3,8 @@
 #include <array>
 
 #include "link/frame.h"
+#include "monitor/command_codes.h"
+#include "monitor/status_registers.h"
 #include "params/conversions.h"
 #include "params/slot_names.h"
 #include "settings/windows1251.h"
@@ -12,17 +14,6 @@ namespace {
 
 using link::ExchangeVerdict;
 
-// Codes the main window's buttons write to register 402.
-struct CommandName {
-  int code;
-  const char16_t* name;
-};
-constexpr std::array<CommandName, 4> kCommands{{
-    {0x1238, u"СТАРТ"},
-    {0x4569, u"СТОП"},
-    {0x789A, u"КВИТ"},
-    {0xABC4, u"ОТКЛ. ЗАЩ"},
-}};
 
 int U16(std::span<const std::uint8_t> f, std::size_t k) {
   return k + 1 < f.size() ? f[k] * 256 + f[k + 1] : -1;
@@ -51,16 +42,15 @@ QString Bytes(int n) {
 }
 
 QString CommandText(int code) {
-  for (const CommandName& c : kCommands) {
-    if (c.code == code) return QString::fromUtf16(c.name);
+  for (std::size_t i = 0; i < monitor::command_codes.size(); ++i) {
+    if (monitor::command_codes[i] == code) return QString::fromUtf16(monitor::kCommandCaptions[i]);
   }
   return QStringLiteral(u"0x") + QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
 }  // namespace
 
-FrameDescription::FrameDescription(const ParamCatalogue& catalogue, QLocale locale)
-    : m_catalogue(catalogue), m_locale(std::move(locale)) {}
+FrameDescription::FrameDescription(QLocale locale) : m_locale(std::move(locale)) {}
 
 QString FrameDescription::Hex(std::span<const std::uint8_t> bytes) {
   static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
@@ -82,30 +72,7 @@ bool FrameDescription::IsIdleRequest(std::span<const std::uint8_t> f) {
   return false;
 }
 
-QString FrameDescription::ExceptionMeaning(int code) {
-  switch (code) {
-    case 1:
-      return QStringLiteral(u"недопустимая функция");
-    case 2:
-      return QStringLiteral(u"недопустимый адрес данных");
-    case 3:
-      return QStringLiteral(u"недопустимое значение данных");
-    case 4:
-      return QStringLiteral(u"отказ ведомого устройства");
-    case 5:
-      return QStringLiteral(u"запрос принят, выполняется долго");
-    case 6:
-      return QStringLiteral(u"ведомое устройство занято");
-    case 8:
-      return QStringLiteral(u"ошибка чётности памяти");
-    case 10:
-      return QStringLiteral(u"шлюз: путь недоступен");
-    case 11:
-      return QStringLiteral(u"шлюз: устройство не ответило");
-    default:
-      return QStringLiteral(u"нестандартный код");
-  }
-}
+QString FrameDescription::ExceptionMeaning(int code) { return link::ExceptionMeaning(code); }
 
 QString FrameDescription::VerdictText(const link::RecordedExchange& e) {
   switch (e.verdict) {
@@ -130,32 +97,17 @@ QString FrameDescription::EepromRange(int address, int count) const {
 }
 
 QString FrameDescription::SlotValue(int slot, std::span<const std::uint8_t> bytes) const {
-  const auto s = static_cast<std::size_t>(slot);
-  if (m_catalogue.IsText(slot)) {
-    QByteArray text;
-    for (std::uint8_t b : bytes) {
-      if (b == 0) break;
-      text.append(static_cast<char>(b));
-    }
-    return QStringLiteral(u"«") + settings::DecodeWindows1251(text) + QStringLiteral(u"»");
-  }
-  std::int64_t raw = 0;
-  for (std::uint8_t b : bytes) raw = raw * 256 + b;
-  const double scale = m_catalogue.par_scale[s];
-  if (scale < 0) {
-    const std::int64_t full = std::int64_t{1} << (8 * bytes.size());
-    if (raw >= full / 2) raw -= full;
-  }
-  return FormatParamValue(static_cast<std::int32_t>(raw), scale < 0 ? -scale : scale, m_locale).trimmed();
+  const QString text = SlotTextOfBytes(slot, bytes, m_locale);
+  return kCatalogue.IsText(slot) ? QStringLiteral(u"«") + text + QStringLiteral(u"»") : text.trimmed();
 }
 
 QString FrameDescription::EepromContents(int address, std::span<const std::uint8_t> data) const {
-  int slot = m_catalogue.SlotAtAddress(address);
+  int slot = kCatalogue.SlotAtAddress(address);
   if (slot < 0) return QStringLiteral(u"нет такого слота");
   QStringList parts;
   std::size_t p = 0;
   while (slot < kSlotCount && p < data.size()) {
-    const std::size_t size = m_catalogue.par_size[static_cast<std::size_t>(slot)];
+    const std::size_t size = kCatalogue.par_size[static_cast<std::size_t>(slot)];
     if (p + size > data.size()) break;
     parts << SlotName(slot) + QStringLiteral(u" = ") + SlotValue(slot, data.subspan(p, size));
     p += size;
@@ -188,11 +140,11 @@ QString FrameDescription::DescribeRequest(std::span<const std::uint8_t> f) const
     const int count = f[4];
     QString text = QStringLiteral(u"Чтение ЭСППЗУ ") + EepromRange(address, count) + QStringLiteral(u" (") +
                    Bytes(count) + QStringLiteral(u")");
-    const int first = m_catalogue.SlotAtAddress(address);
+    const int first = kCatalogue.SlotAtAddress(address);
     if (first < 0) return text + QStringLiteral(u": нет такого слота");
     int last = first;
-    int bytes = m_catalogue.par_size[static_cast<std::size_t>(first)];
-    while (bytes < count && last + 1 < kSlotCount) bytes += m_catalogue.par_size[static_cast<std::size_t>(++last)];
+    int bytes = kCatalogue.par_size[static_cast<std::size_t>(first)];
+    while (bytes < count && last + 1 < kSlotCount) bytes += kCatalogue.par_size[static_cast<std::size_t>(++last)];
     if (first == last) return text + QStringLiteral(u": слот %1 «%2»").arg(first).arg(SlotName(first));
     return text + QStringLiteral(u": слоты %1..%2, «%3» … «%4»").arg(first).arg(last).arg(SlotName(first), SlotName(last));
   }
@@ -206,14 +158,17 @@ QString FrameDescription::DescribeRequest(std::span<const std::uint8_t> f) const
 }
 
 QString FrameDescription::StatusSummary(std::span<const std::uint8_t> r) const {
-  // Registers 302..305 at byte offsets 7..14 of the reply.
-  if (r.size() < 17) return QStringLiteral(u"Состояние (неполный ответ)");
-  const int type = U16(r, 7);
-  const int battery = static_cast<std::int16_t>(U16(r, 13));
+  namespace reg = monitor::status_registers;
+  auto at = [&r](int reg) { return U16(r, static_cast<std::size_t>(link::RxStore::RegOffset(reg - reg::kFirst))); };
+  if (r.size() < static_cast<std::size_t>(link::RxStore::RegOffset(reg::kBattery - reg::kFirst)) + 4)
+    return QStringLiteral(u"Состояние (неполный ответ)");
+  const int type = at(reg::kObjectType);
+  const int battery = static_cast<std::int16_t>(at(reg::kBattery));
+  const QString name = reg::ObjectTypeName(type);
   QString text = QStringLiteral(u"Состояние: ");
-  text += type == 0 ? QStringLiteral(u"ДГУ") : type == 1 ? QStringLiteral(u"ДРА") : QStringLiteral(u"тип %1").arg(type);
-  text += QStringLiteral(u", двиг. %1 об/мин").arg(U16(r, 9));
-  if (type == 1) text += QStringLiteral(u", вал %1 об/мин").arg(U16(r, 11));
+  text += name.isEmpty() ? QStringLiteral(u"тип %1").arg(type) : name;
+  text += QStringLiteral(u", двиг. %1 об/мин").arg(at(reg::kEngineSpeed));
+  if (type == reg::kObjectDra) text += QStringLiteral(u", вал %1 об/мин").arg(at(reg::kShaftSpeed));
   text += QStringLiteral(u", АКБ ") + m_locale.toString(battery / 10.0, 'f', 1) + QStringLiteral(u" В");
   return text;
 }

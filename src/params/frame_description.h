@@ -18,8 +18,7 @@ namespace zart::params {
 /// included; nothing here trusts a length field beyond the bytes present.
 class FrameDescription {
  public:
-  /// `catalogue` must have its tables filled; it names EEPROM addresses.
-  explicit FrameDescription(const ParamCatalogue& catalogue, QLocale locale = QLocale());
+  explicit FrameDescription(QLocale locale = QLocale());
 
   QString DescribeRequest(std::span<const std::uint8_t> frame) const;
   /// A reply with a good CRC (exceptions included); `request` is the frame
@@ -42,7 +41,6 @@ class FrameDescription {
   QString SlotValue(int slot, std::span<const std::uint8_t> bytes) const;
   QString StatusSummary(std::span<const std::uint8_t> reply) const;
 
-  const ParamCatalogue& m_catalogue;
   QLocale m_locale;
 };
 

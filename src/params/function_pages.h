@@ -1,30 +1,154 @@
 #pragma once
 
 #include <array>
-#include <vector>
+#include <cstdint>
+#include <span>
+#include <string_view>
 
 #include <QString>
 
 namespace zart::params {
 
-/// One row of a function page: a caption label and its boxes, left to right.
+/// One row of a function page: a caption label and up to three boxes.
 struct FunctionRow {
-  QString caption;
-  /// 1..3 slots, the row's boxes left to right; empty for a label without
-  /// boxes (the footnote). (Not called `slots`: Qt defines that as a macro.)
-  std::vector<int> boxSlots;
+  std::u16string_view caption;
+  /// The row's boxes left to right, -1 where there is none; all -1 for a
+  /// label without boxes (the footnote).
+  std::array<std::int16_t, 3> boxes{-1, -1, -1};
   /// Header above a row of several boxes ("    П1             П2 ..."); often empty.
-  QString columnHeader;
+  std::u16string_view columnHeader{};
+
+  constexpr int BoxCount() const {
+    int n = 0;
+    for (std::int16_t b : boxes) n += b >= 0 ? 1 : 0;
+    return n;
+  }
+  QString Caption() const { return QString::fromUtf16(caption.data(), static_cast<qsizetype>(caption.size())); }
+  QString ColumnHeader() const {
+    return QString::fromUtf16(columnHeader.data(), static_cast<qsizetype>(columnHeader.size()));
+  }
 };
 
 /// One of the five hand-laid pages for slots 0..88.
 struct FunctionPage {
-  QString tabCaption;    // "Двигатель", "ОЖ", "Масло", "Токовое упр", "Система"
-  QString frameCaption;  // "Управление двигателем", ...
-  std::vector<FunctionRow> rows;  // top to bottom
+  std::u16string_view tabCaption;    ///< "Двигатель", "ОЖ", "Масло", "Токовое упр", "Система"
+  std::u16string_view frameCaption;  ///< "Управление двигателем", ...
+  std::span<const FunctionRow> rows;  ///< top to bottom
+
+  QString TabCaption() const { return QString::fromUtf16(tabCaption.data(), static_cast<qsizetype>(tabCaption.size())); }
+  QString FrameCaption() const {
+    return QString::fromUtf16(frameCaption.data(), static_cast<qsizetype>(frameCaption.size()));
+  }
 };
 
+namespace function_pages_detail {
+
+// The five hand-laid pages for slots 0..88, in tab order, each row top to
+// bottom and each row's boxes left to right. The captions are the
+// controller's own wording (typos such as "аврийного" included), so that the
+// pages read like the controller's documentation.
+inline constexpr std::array<FunctionRow, 21> kEngineRows{{
+    {u"Канал частоты вращ. двигателя (1-72)", {52, -1, -1}},
+    {u"Кол-во зубьев маховика двигателя", {6, -1, -1}},
+    {u"Стартовые обороты (об/мин)", {2, -1, -1}},
+    {u"Обороты ХХ (об/мин)", {3, -1, -1}},
+    {u"Рабочие обороты (об/мин)", {4, -1, -1}},
+    {u"Максимальные обороты (об/мин)", {5, -1, -1}},
+    {u"Запрет реверса по об. двиг. (об/мин)", {30, -1, -1}},
+    {u"Запрет реверса по об. гр. вала (об/мин)", {31, -1, -1}},
+    {u"Время останова двигателя (сек)", {13, -1, -1}},
+    {u"Время работы аврийного стоп-устр. (сек)", {14, -1, -1}},
+    {u"Задержка начала анализа АПС (сек)", {63, -1, -1}},
+    {u"Время работы в режиме ХХ (сек)", {32, -1, -1}},
+    {u"Время работы стоп-устройства (сек)", {17, -1, -1}},
+    {u"Время ожидания перед стартом (сек)", {24, -1, -1}},
+    {u"Время работы свечей прогрева (сек)", {18, -1, -1}},
+    {u"Время работы стартера (сек)", {19, -1, -1}},
+    {u"Количество попыток пуска (автозапуск)", {20, -1, -1}},
+    {u"Ожидание между попытками пуска (сек)", {21, -1, -1}},
+    {u"Время охлаждения (сек)", {56, -1, -1}},
+    {u"Наработка до ТО (моточасы)", {22, -1, -1}},
+    {u"Длит. импульса регулирования (мс)", {25, -1, -1}},
+}};
+inline constexpr std::array<FunctionRow, 9> kCoolantRows{{
+    {u"Номер канала температуры ОЖ (1-72)", {28, -1, -1}},
+    {u"Температура прогрева двигателя (°C)", {15, -1, -1}},
+    {u"Время прогрева двигателя (сек)", {16, -1, -1}},
+    {u"Номер канала НТК (1-72)", {8, -1, -1}},
+    {u"Давление НТК (бар)", {41, -1, -1}},
+    {u"Предельное время НТК (сек)", {42, -1, -1}},
+    {u"Номер канала ВТК (1-72)", {9, -1, -1}},
+    {u"Давление ВТК (бар)", {43, -1, -1}},
+    {u"Предельное время ВТК (сек)", {44, -1, -1}},
+}};
+inline constexpr std::array<FunctionRow, 14> kOilRows{{
+    {u"Канал Т масла (1-72)", {76, -1, -1}},
+    {u"Макс. температура АПС помпы (°C)", {67, -1, -1}},
+    {u"Канал Т масла  для ЭН (0-откл, 1-72)", {55, -1, -1}},
+    {u"Т масла вкл | откл  ЭН  (°C)", {37, 38, -1}},
+    {u"Номер канала давл. масла (1-72)", {49, -1, -1}},
+    {u"Порог перекл. давл. масла (об/мин)", {50, -1, -1}},
+    {u"Множители уставок давления масла:", {51, 53, 54}, u"    П1             П2            Авария"},
+    {u"Давление прокачки масла (бар)", {39, -1, -1}},
+    {u"Период прокачки (мин)", {66, -1, -1}},
+    {u"Предельное время прокачки (сек)", {40, 64, 65}, u"на старте       после останова     периодическое"},
+    {u"Канал давл. масла редукт. (ан.) (1-72)", {57, -1, -1}},
+    {u"Канал давл. масла редукт. (д.) (1-64)", {58, -1, -1}},
+    {u"Задержка АПС масла редуктора (сек)", {59, -1, -1}},
+    {u"Множители уставок давл. масла редук.", {60, 61, 62}, u"    П1             П2            Авария"},
+}};
+inline constexpr std::array<FunctionRow, 19> kCurrentRows{{
+    {u"Ток, соотв. холостому ходу (%)", {70, -1, -1}},
+    {u"Ток, соотв. рабочему режиму (%)", {71, -1, -1}},
+    {u"Режим управления дискр. сигн. (0-4*)", {73, -1, -1}},
+    {u"Канал включ. дискр. управления (1-72)", {75, -1, -1}},
+    {u"Канал Больше|Меньше (1-64)", {87, 88, -1}},
+    {u"Шаг при однократном нажатии (%)", {68, -1, -1}},
+    {u"Шаг при длительном удержании (%)", {69, -1, -1}},
+    {u"Ограничение минимального тока (%)", {33, -1, -1}},
+    {u"Ограничение максимального тока (%)", {34, -1, -1}},
+    {u"Режим прямого управления (0-4*)", {74, -1, -1}},
+    {u"Канал включ. прямого упр. (1-72)", {45, -1, -1}},
+    {u"Канал ист. 4-20 мА (0-откл, 1-72)", {46, -1, -1}},
+    {u"Миним. порог входного тока (%)", {72, -1, -1}},
+    {u"Шаг изменения тока (%)", {47, -1, -1}},
+    {u"Период изменения тока (с)", {48, -1, -1}},
+    {u"Выходной токовый канал (1-8)", {81, -1, -1}},
+    {u"* 0 - ВЫКЛ, 1-ВКЛ, 2-ВКЛ ДИСКР, 3-ВКЛ АВТОЗАП, 4-ВКЛ НЕ АВТОЗАП", {-1, -1, -1}},
+    {u"Обороты двиг., соотв. 20 мА (об/мин)", {10, -1, -1}},
+    {u"Выходной токовый канал (1-8)", {82, -1, -1}},
+}};
+inline constexpr std::array<FunctionRow, 19> kSystemRows{{
+    {u"Объект (0 - ДГУ, 1 - ДРА)", {1, -1, -1}},
+    {u"Плата PLM (ДГУ) (0 - откл., 1 - вкл.)", {35, -1, -1}},
+    {u"Кол-во модулей РЗН (1-2)", {36, -1, -1}},
+    {u"Внешн. упр. от ВПУ (0 - откл. 1-вкл.)", {11, -1, -1}},
+    {u"Внешн. упр. по Modbus (0 - откл. 1-вкл.)", {26, -1, -1}},
+    {u"Адрес Modbus", {23, -1, -1}},
+    {u"Таймаут внешнего Modbus (сек)", {27, -1, -1}},
+    {u"Яркость дисплея (%)", {0, -1, -1}},
+    {u"Предупр. порог напряжения АКБ (В)", {12, -1, -1}},
+    {u"Компенс. подстройка напр. АКБ (В)", {29, -1, -1}},
+    {u"Канал разрешения прогр. (1-64)", {78, -1, -1}},
+    {u"Канал Аварийного останова (1-64)", {79, -1, -1}},
+    {u"Канал зарядного генератора (1-64)", {84, -1, -1}},
+    {u"Канал СТАРТ (ГРЩ) (1-64)", {85, -1, -1}},
+    {u"Канал СТОП (ГРЩ) (1-64)", {86, -1, -1}},
+    {u"Канал редуктор не в нейтрали (1-64)", {80, -1, -1}},
+    {u"Канал частоты вращ. греб. вала (1-72)", {77, -1, -1}},
+    {u"Кол-во зубьев маховика гребного вала", {7, -1, -1}},
+    {u"Канал направл. вращ. греб. вала (1-72)", {83, -1, -1}},
+}};
+
+}  // namespace function_pages_detail
+
 /// The five function pages in tab order; every slot 0..88 appears exactly once.
-const std::array<FunctionPage, 5>& FunctionPages();
+inline constexpr std::array<FunctionPage, 5> kFunctionPages{{
+    {u"Двигатель", u"Управление двигателем", function_pages_detail::kEngineRows},
+    {u"ОЖ", u"ОЖ", function_pages_detail::kCoolantRows},
+    {u"Масло", u"Масло", function_pages_detail::kOilRows},
+    {u"Токовое упр", u"Токовое управление", function_pages_detail::kCurrentRows},
+    {u"Система", u"Системные настройки", function_pages_detail::kSystemRows},
+}};
 
 }  // namespace zart::params

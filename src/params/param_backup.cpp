@@ -5,8 +5,8 @@
 #include <QStandardPaths>
 
 #include "params/catalogue.h"
-#include "params/controller_image.h"
 #include "params/param_files.h"
+#include "params/param_set.h"
 #include "settings/ini_file.h"
 #include "settings/prompter.h"
 
@@ -34,22 +34,23 @@ QString ParamBackup::FailureText(const QString& path) {
          QStringLiteral(u"Без резервной копии запись в контроллер не выполняется.");
 }
 
-bool ParamBackup::Save(const ControllerImage& image, const QString& path, QString* error) {
+bool ParamBackup::Save(const ParamSet& set, const QString& path, QString* error) {
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
     if (error) *error = QStringLiteral(u"Не удалось создать папку ") + QFileInfo(path).absolutePath();
     return false;
   }
   settings::IniFile ini;
   for (int k = 0; k < kSlotCount; ++k) {
-    if (image.Known(k)) ini.Write(ParamFiles::ParamFileSection(k), ParamFiles::ParamFileKey(k), image.Text(k));
+    if (!set.ControllerBytes(k).empty())
+      ini.Write(ParamFiles::ParamFileSection(k), ParamFiles::ParamFileKey(k), set.ControllerText(k));
   }
   return ini.Save(path, error);
 }
 
-bool ParamBackup::EnsureBackup(ControllerImage& image, int slaveAddress, const QDateTime& when) {
+bool ParamBackup::EnsureBackup(ParamSet& set, int slaveAddress, const QDateTime& when) {
   // Nothing read from the controller since the last copy: the last copy (or
   // the absence of any value to save) stands.
-  if (!image.BackupDue()) return true;
+  if (!set.BackupDue()) return true;
 
   // Two copies within one second get a number, so the first is never lost.
   QString path = QDir(m_folder).filePath(FileName(when, slaveAddress));
@@ -58,13 +59,13 @@ bool ParamBackup::EnsureBackup(ControllerImage& image, int slaveAddress, const Q
   }
   for (;;) {
     QString error;
-    if (Save(image, path, &error)) break;
+    if (Save(set, path, &error)) break;
     const settings::Message message{FailureTitle(), FailureText(path), settings::Message::Buttons::retry_cancel,
                                     settings::Message::Icon::error, error};
     if (m_prompter.Ask(message) != settings::Answer::retry) return false;
   }
   m_last = path;
-  image.MarkBackedUp();
+  set.MarkBackedUp();
   return true;
 }
 

@@ -9,7 +9,7 @@ class Prompter;
 
 namespace zart::params {
 
-class ControllerImage;
+class ParamSet;
 
 /// The safety copy taken before the tool writes to the controller: the set
 /// as the controller last showed it (slots never read are left out) saved
@@ -29,13 +29,15 @@ class ParamBackup {
   /// controller since the last one; while the copy cannot be written the
   /// user is offered Retry and Cancel. True: the write may go ahead (a copy
   /// was saved, or none was due); false: the user cancelled, write nothing.
-  bool EnsureBackup(ControllerImage& image, int slaveAddress, const QDateTime& when);
+  bool EnsureBackup(ParamSet& set, int slaveAddress, const QDateTime& when);
 
-  /// Writes the image to `path` (section "Parameters", keys PARk of the
-  /// known slots, in slot order). False with the reason in `error`.
-  static bool Save(const ControllerImage& image, const QString& path, QString* error);
+  /// Writes what the controller last sent to `path` (section "Parameters",
+  /// keys PARk of the slots a reply covered, in slot order). False with the
+  /// reason in `error`.
+  static bool Save(const ParamSet& set, const QString& path, QString* error);
 
   QString Folder() const { return m_folder; }
+  void SetFolder(const QString& folder) { m_folder = folder; }
   /// Full path of the last copy saved; empty before the first.
   QString LastBackup() const { return m_last; }
 

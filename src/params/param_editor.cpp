@@ -1,100 +1,99 @@
 #include "params/param_editor.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "link/exchange_cycle.h"
 #include "link/frame.h"
-#include "link/rx_store.h"
 #include "link/status_line.h"
-#include "params/box_colors.h"
-#include "params/catalogue.h"
-#include "params/conversions.h"
-#include "params/param_boxes.h"
-#include "settings/windows1251.h"
+#include "params/param_set.h"
 
 namespace zart::params {
 
-namespace {
+QString TransferOutcome::Summary() const {
+  QString refusal;
+  if (refused > 0)
+    refusal = QStringLiteral(u"контроллер отказал, код %1 — ").arg(exceptionCode) + link::ExceptionMeaning(exceptionCode);
+  if (kind == TransferKind::read_all) {
+    if (notRead == 0) return QString();
+    QString text = QStringLiteral(u"Не прочитано %1 параметров").arg(notRead);
+    if (!refusal.isEmpty()) text += QStringLiteral(u": ") + refusal;
+    else if (aborted) text += QStringLiteral(u": чтение прервано");
+    return text;
+  }
+  if (refused > 0)
+    return QStringLiteral(u"Запись не выполнена для %1 параметров: ").arg(refusedSlots.count()) + refusal;
+  if (aborted) return QStringLiteral(u"Запись прервана");
+  return QString();
+}
 
-constexpr int kMaxBlockSlots = 10;
-constexpr int kReplyHeader = 5;  // address, function, start address (2), count
-constexpr int kCrcBytes = 2;
-constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+/// One read-all or write-all: its own requests, counted as they are
+/// answered, and the slots a read-all still waits for.
+class ParamEditor::Transfer final : public link::RequestClient {
+ public:
+  Transfer(ParamEditor& editor, TransferKind kind) : m_editor(editor) { outcome.kind = kind; }
 
-std::uint8_t Hi(int address) { return link::ByteOfValue(address, 1); }
-std::uint8_t Lo(int address) { return link::ByteOfValue(address, 0); }
+  /// The request for `block` (its slots from `start`, `count` of them).
+  link::RequestOptions Next(int start, int count) {
+    m_blocks.push_back({start, count});
+    ++outcome.requests;
+    link::RequestOptions options;
+    options.client = this;
+    options.tag = static_cast<int>(m_blocks.size()) - 1;
+    if (outcome.kind == TransferKind::read_all)
+      for (int k = start; k < start + count; ++k) waiting.set(static_cast<std::size_t>(k));
+    return options;
+  }
 
-}  // namespace
+  bool RequestAnswered(int tag, const link::Reply& reply) override {
+    ++answered;
+    stalled = false;
+    bool taken = false;
+    if (reply.IsException()) {
+      // Nothing of the block came; the exchange still reports the code.
+      ++outcome.refused;
+      outcome.exceptionCode = reply.ExceptionCode();
+      if (tag >= 0 && tag < static_cast<int>(m_blocks.size())) {
+        const Span& b = m_blocks[static_cast<std::size_t>(tag)];
+        for (int k = b.start; k < b.start + b.count; ++k) outcome.refusedSlots.set(static_cast<std::size_t>(k));
+      }
+    } else if (reply.FunctionCode() == link::FC_EEPROM_READ || reply.FunctionCode() == link::FC_EEPROM_WRITE) {
+      m_editor.HandleParamReply(reply);
+      taken = true;
+    }
+    m_editor.NotifyProgress();
+    if (answered == outcome.requests) m_editor.Finished(this);
+    return taken;
+  }
 
-ParamEditor::ParamEditor(link::ExchangeCycle& link, const ParamCatalogue& catalogue)
-    : m_link(link), m_catalogue(catalogue) {}
+  void RequestSent(int, bool repeat) override {
+    if (repeat == stalled) return;
+    stalled = repeat;
+    m_editor.NotifyProgress();
+  }
 
-ParamEditor::ParamEditor(link::ExchangeCycle& link, const ParamCatalogue& catalogue, link::StatusLine& status)
-    : m_link(link), m_catalogue(catalogue), m_status(&status) {}
+  TransferOutcome outcome;
+  int answered = 0;
+  bool stalled = false;
+  SlotSet waiting;  // read-all: slots no reply has filled yet
+
+ private:
+  struct Span {
+    int start;
+    int count;
+  };
+  ParamEditor& m_editor;
+  std::vector<Span> m_blocks;
+};
+
+ParamEditor::ParamEditor(link::ExchangeCycle& link, ParamSet& set, link::StatusLine* status)
+    : m_link(link), m_set(set), m_status(status) {}
+
+ParamEditor::~ParamEditor() {
+  for (const auto& t : m_transfers) m_link.CancelRequests(t.get());
+}
 
 QString ParamEditor::TransferRefusedMessage() {
   return QStringLiteral(u"Очередь запросов переполнена: передача параметров не начата");
-}
-
-void ParamEditor::SetBoxesProvider(std::function<ParamBoxes*()> provider) { m_boxes = std::move(provider); }
-
-ParamBoxes* ParamEditor::Boxes() const { return m_boxes ? m_boxes() : nullptr; }
-
-bool ParamEditor::QueueEepromRead(int address, int count) {
-  count = std::clamp(count, 0, kMaxReadCount);
-  return m_link.EnqueueRequest(link::FC_EEPROM_READ, {Hi(address), Lo(address), static_cast<std::uint8_t>(count)});
-}
-
-bool ParamEditor::QueueEepromWrite(int address, std::int32_t value, int size) {
-  size = std::clamp(size, 0, kMaxNumberSize);
-  std::uint8_t data[3 + kMaxNumberSize] = {Hi(address), Lo(address), static_cast<std::uint8_t>(size)};
-  for (int i = 0; i < size; ++i) data[3 + i] = link::ByteOfValue(value, size - 1 - i);
-  return m_link.EnqueueRequest(link::FC_EEPROM_WRITE, std::span<const std::uint8_t>(data, 3 + static_cast<std::size_t>(size)));
-}
-
-bool ParamEditor::QueueEepromTextWrite(const QString& text, int address, int size) {
-  size = std::clamp(size, 0, kMaxTextSize);
-  const QByteArray encoded = settings::EncodeWindows1251(text);
-  std::uint8_t data[3 + kMaxTextSize] = {Hi(address), Lo(address), static_cast<std::uint8_t>(size)};
-  for (int i = 0; i < size; ++i)
-    data[3 + i] = i < encoded.size() ? static_cast<std::uint8_t>(encoded[i]) : std::uint8_t{0};
-  return m_link.EnqueueRequest(link::FC_EEPROM_WRITE, std::span<const std::uint8_t>(data, 3 + static_cast<std::size_t>(size)));
-}
-
-std::vector<ParamEditor::Block> ParamEditor::Blocks(bool forWriteAll) const {
-  // A block is a run of consecutive slots with contiguous EEPROM bytes, at
-  // most ten of them (ten 12-byte names are the controller's 120-byte read
-  // limit). The controller's own address and its external-control flag are
-  // kept out of write-all blocks: they are written last, apart.
-  auto skipped = [forWriteAll](int k) {
-    return forWriteAll && (k == SLOT_MODBUS_ADDRESS || k == SLOT_MODBUS_CONTROL);
-  };
-  const auto& size = m_catalogue.par_size;
-  const auto& addr = m_catalogue.par_addr;
-  std::vector<Block> blocks;
-  blocks.reserve(140);
-  int start = 0;
-  while (start < kSlotCount) {
-    if (skipped(start)) {
-      ++start;
-      continue;
-    }
-    Block b{start, 0, 0};
-    for (;;) {
-      const int k = start + b.count;
-      const auto ku = static_cast<std::size_t>(k);
-      b.bytes += size[ku];
-      ++b.count;
-      if (b.count == kMaxBlockSlots || k == kSlotCount - 1 || addr[ku + 1] != addr[ku] + size[ku] ||
-          skipped(k + 1))
-        break;
-    }
-    blocks.push_back(b);
-    start += b.count;
-  }
-  return blocks;
 }
 
 bool ParamEditor::TransferFits(int requests) {
@@ -105,192 +104,203 @@ bool ParamEditor::TransferFits(int requests) {
   return false;
 }
 
-void ParamEditor::RecordTransferSlot() {
-  m_transferSlots.push_back(m_link.Queue().WriteIndex());
-  ++m_progress.total;
+ParamEditor::Transfer& ParamEditor::StartTransfer(TransferKind kind) {
+  m_transfers.push_back(std::make_unique<Transfer>(*this, kind));
+  m_transfers.back()->outcome.id = ++m_lastId;
+  return *m_transfers.back();
 }
 
-bool ParamEditor::ReadAllParams() {
-  const std::vector<Block> blocks = Blocks(false);
-  if (!TransferFits(static_cast<int>(blocks.size()))) return false;
-  for (const Block& b : blocks) {
-    RecordTransferSlot();
-    QueueEepromRead(m_catalogue.par_addr[static_cast<std::size_t>(b.start)], b.bytes);
-  }
+int ParamEditor::ReadAllParams() {
+  const std::vector<Block> blocks = ParamBlocks();
+  if (!TransferFits(static_cast<int>(blocks.size()))) return 0;
+  Transfer& t = StartTransfer(TransferKind::read_all);
+  for (const Block& b : blocks)
+    QueueEepromRead(m_link, kCatalogue.par_addr[static_cast<std::size_t>(b.start)], b.bytes, t.Next(b.start, b.count));
   NotifyProgress();
-  return true;
+  return t.outcome.id;
 }
 
-std::int32_t ParamEditor::RawOfText(int slot, const QString& text) const {
-  const auto k = static_cast<std::size_t>(slot);
-  const double scale = m_catalogue.par_scale[k];
-  const bool isSigned = scale < 0;
-  const double divisor = isSigned ? -scale : scale;
-  switch (m_catalogue.par_size[k]) {
-    case 1:
-      return isSigned ? TextToRaw(text, -128, 127, divisor) : TextToRaw(text, 0, 255, divisor);
-    case 2:
-      return isSigned ? TextToRaw(text, -32768, 32767, divisor) : TextToRaw(text, 0, 65535, divisor);
-    default:
-      // No four-byte number is in the catalogue today; it would span the
-      // 32-bit range.
-      return isSigned ? TextToRaw(text, kInt32Min, kInt32Max, divisor) : TextToRaw(text, 0, kInt32Max, divisor);
+std::vector<SlotProblem> ParamEditor::WriteAllProblems() const {
+  std::vector<SlotProblem> problems;
+  for (int k = 0; k < kSlotCount; ++k) {
+    const QString& text = m_set.Text(k);
+    TextProblem problem = TextProblem::none;
+    if (!m_set.HasValue(k))
+      problem = TextProblem::initial;
+    else if (!kCatalogue.IsText(k))
+      problem = EncodeSlotText(k, text).problem;
+    if (problem != TextProblem::none) problems.push_back({k, text, problem});
   }
+  return problems;
 }
 
-void ParamEditor::AppendSlotBytes(int slot, const QString& text, std::vector<std::uint8_t>& out) const {
-  const auto k = static_cast<std::size_t>(slot);
-  const int size = m_catalogue.par_size[k];
-  if (m_catalogue.IsText(slot)) {
-    const QByteArray encoded = settings::EncodeWindows1251(text);
-    for (int i = 0; i < size; ++i) out.push_back(i < encoded.size() ? static_cast<std::uint8_t>(encoded[i]) : 0);
-    return;
-  }
-  const std::int32_t v = RawOfText(slot, text);
-  for (int i = 0; i < size; ++i) out.push_back(link::ByteOfValue(v, size - 1 - i));
+ParamEditor::WritePlan ParamEditor::PlanWriteAll(const SlotSet& leaveOut) const {
+  // The controller's own address and its external-control flag are kept out
+  // of the blocks and written last, apart; slots that cannot be written are
+  // never sent at all.
+  WritePlan plan;
+  SlotSet out = leaveOut;
+  for (const SlotProblem& p : WriteAllProblems()) out.set(static_cast<std::size_t>(p.slot));
+  plan.address = !out.test(SLOT_MODBUS_ADDRESS);
+  plan.control = !out.test(SLOT_MODBUS_CONTROL);
+  out.set(SLOT_MODBUS_ADDRESS);
+  out.set(SLOT_MODBUS_CONTROL);
+  plan.blocks = ParamBlocks(out);
+  return plan;
 }
 
-bool ParamEditor::WriteAllParams() {
-  ParamBoxes* boxes = Boxes();
-  if (!boxes) return false;  // the values live only in the boxes
-  const std::vector<Block> blocks = Blocks(true);
-  if (!TransferFits(static_cast<int>(blocks.size()) + 2)) return false;
+int ParamEditor::WriteAllParams(const SlotSet& leaveOut, std::vector<std::vector<std::uint8_t>>* written) {
+  const WritePlan plan = PlanWriteAll(leaveOut);
+  if (!TransferFits(plan.Requests())) return 0;
+  const std::vector<Block>& blocks = plan.blocks;
+  const bool address = plan.address;
+  const bool control = plan.control;
 
+  if (written) written->assign(kSlotCount, {});
+  auto record = [&](int slot, const std::vector<std::uint8_t>& bytes) {
+    if (written) (*written)[static_cast<std::size_t>(slot)] = bytes;
+  };
+  Transfer& t = StartTransfer(TransferKind::write_all);
   std::vector<std::uint8_t> data;
   data.reserve(3 + kMaxReadCount);
   for (const Block& b : blocks) {
-    const int address = m_catalogue.par_addr[static_cast<std::size_t>(b.start)];
-    data.assign({Hi(address), Lo(address), static_cast<std::uint8_t>(b.bytes)});
-    for (int k = b.start; k < b.start + b.count; ++k) AppendSlotBytes(k, boxes->Text(k), data);
-    RecordTransferSlot();
-    m_link.EnqueueRequest(link::FC_EEPROM_WRITE, data);
+    const int a = kCatalogue.par_addr[static_cast<std::size_t>(b.start)];
+    data.assign({link::ByteOfValue(a, 1), link::ByteOfValue(a, 0), static_cast<std::uint8_t>(b.bytes)});
+    for (int k = b.start; k < b.start + b.count; ++k) {
+      const std::vector<std::uint8_t> bytes = SlotWriteBytes(k, m_set.Text(k));
+      data.insert(data.end(), bytes.begin(), bytes.end());
+      record(k, bytes);
+    }
+    m_link.EnqueueRequest(link::FC_EEPROM_WRITE, data, t.Next(b.start, b.count));
   }
 
   // The controller's own address goes after every block: the requests before
   // it still reach the old address, and everything from the next request on
   // goes to the new one.
-  const auto a = static_cast<std::size_t>(SLOT_MODBUS_ADDRESS);
-  std::int32_t address = TextToRaw(boxes->Text(SLOT_MODBUS_ADDRESS), 0, 255, m_catalogue.par_scale[a]);
-  if (address > 127) address = 127;
-  RecordTransferSlot();
-  m_link.ArmAddressSwitch(address);
-  QueueEepromWrite(m_catalogue.par_addr[a], address, m_catalogue.par_size[a]);
-
+  auto single = [&](int slot, bool switchAddress) {
+    const auto k = static_cast<std::size_t>(slot);
+    const SlotEncoding v = EncodeSlotText(slot, m_set.Text(slot));
+    link::RequestOptions options = t.Next(slot, 1);
+    if (switchAddress) options.switchAddressTo = v.raw;
+    QueueEepromWrite(m_link, kCatalogue.par_addr[k], v.raw, kCatalogue.par_size[k], options);
+    record(slot, SlotWriteBytes(slot, m_set.Text(slot)));
+  };
+  if (address) single(SLOT_MODBUS_ADDRESS, true);
   // Control over Modbus last of all, so that switching it off cannot cut the
   // transfer short.
-  const auto c = static_cast<std::size_t>(SLOT_MODBUS_CONTROL);
-  RecordTransferSlot();
-  QueueEepromWrite(m_catalogue.par_addr[c],
-                   TextToRaw(boxes->Text(SLOT_MODBUS_CONTROL), 0, 255, m_catalogue.par_scale[c]),
-                   m_catalogue.par_size[c]);
+  if (control) single(SLOT_MODBUS_CONTROL, false);
   NotifyProgress();
-  return true;
+  return t.outcome.id;
 }
 
-void ParamEditor::HandleParamReply(const link::RxStore& rx) { HandleParamReply(rx, m_link.RxCount()); }
-
-void ParamEditor::HandleParamReply(const link::RxStore& rx, int rxCount) {
-  ParamBoxes* boxes = Boxes();
-  if (!boxes) return;  // no window, nothing to show the values in
-  int j = m_catalogue.SlotAtAddress(rx[2] * 256 + rx[3]);
-  if (j < 0) return;  // not the start of any slot: not ours to show
-
-  // The data bytes are those the byte count announces, but never more than
-  // were received in this exchange: cells beyond it hold an older reply.
-  const int end = std::min(kReplyHeader + rx[4], rxCount - kCrcBytes);
-  int p = kReplyHeader;
-  while (j < kSlotCount) {
-    const auto k = static_cast<std::size_t>(j);
-    const int size = m_catalogue.par_size[k];
-    if (size <= 0 || p + size > end) break;  // a slot is shown from all its bytes or not at all
-    const double scale = m_catalogue.par_scale[k];
-    if (scale == TEXT_KIND)
-      ShowParamText(*boxes, j, rx, p, size);
-    else if (scale < 0)
-      ShowParamValue(*boxes, j, BytesToSigned(rx, p, size), -scale);
-    else
-      ShowParamValue(*boxes, j, BytesToUnsigned(rx, p, size), scale);
-    p += size;
-    ++j;
+void ParamEditor::HandleParamReply(const link::Reply& reply) {
+  const bool read = reply.FunctionCode() == link::FC_EEPROM_READ;
+  for (const SlotBytes& s : SplitParamReply(reply)) {
+    m_set.TakeControllerBytes(s.slot, s.Bytes(), read);
+    for (const auto& t : m_transfers) t->waiting.reset(static_cast<std::size_t>(s.slot));
   }
 }
 
-void ParamEditor::OnRequestCompleted(int slot) {
-  // Requests leave the queue in order, so an answered transfer request is
-  // always the oldest one still recorded; anything else (idle traffic, a
-  // command, a single edit) is not part of a transfer.
-  if (m_transferSlots.empty() || m_transferSlots.front() != slot) return;
-  m_transferSlots.pop_front();
-  ++m_progress.answered;
-  if (m_transferSlots.empty()) m_progress = TransferProgress{};
+void ParamEditor::Finished(Transfer* transfer) {
+  // Transfers end in the order they were queued; the one that ended is the
+  // oldest still recorded.
+  const auto it = std::find_if(m_transfers.begin(), m_transfers.end(), [transfer](const auto& t) { return t.get() == transfer; });
+  if (it == m_transfers.end()) return;
+  std::unique_ptr<Transfer> done = std::move(*it);
+  m_transfers.erase(it);
+  m_link.CancelRequests(done.get());  // an aborted transfer leaves nothing behind
+  if (done->outcome.kind == TransferKind::read_all && !done->outcome.aborted) {
+    // A block the controller refused, or whose reply did not cover it: its
+    // boxes say that the value was not read, instead of showing what they
+    // held before as if it were the controller's.
+    for (int k = 0; k < kSlotCount; ++k) {
+      if (!done->waiting.test(static_cast<std::size_t>(k))) continue;
+      m_set.SetState(k, SlotState::not_read);
+      ++done->outcome.notRead;
+    }
+  } else if (done->outcome.aborted) {
+    done->outcome.notRead = static_cast<int>(done->waiting.count());
+  }
+  if (m_transfers.empty()) {
+    m_answeredInDone = 0;
+    m_totalInDone = 0;
+  } else {
+    m_answeredInDone += done->answered;
+    m_totalInDone += done->outcome.requests;
+  }
   NotifyProgress();
+  if (m_finishedHandler) m_finishedHandler(done->outcome);
+}
+
+void ParamEditor::AbortTransfers() {
+  while (!m_transfers.empty()) {
+    Transfer* t = m_transfers.front().get();
+    m_link.CancelRequests(t);
+    t->outcome.aborted = true;
+    // The dropped requests will never be answered: count them as ended.
+    t->answered = t->outcome.requests;
+    Finished(t);
+  }
 }
 
 void ParamEditor::cmd_readall_Click() {
-  ParamBoxes* boxes = Boxes();
-  if (!TransferFits(static_cast<int>(Blocks(false).size()))) return;
-  if (boxes)
-    for (int k = 0; k < kSlotCount; ++k) boxes->SetColor(k, COLOR_CHANGED);
+  if (!TransferFits(static_cast<int>(ParamBlocks().size()))) return;
+  m_set.SetAllStates(SlotState::changed);
   ReadAllParams();
 }
 
-void ParamEditor::cmd_writeall_Click() {
-  ParamBoxes* boxes = Boxes();
-  if (!boxes) return;
-  if (!TransferFits(static_cast<int>(Blocks(true).size()) + 2)) return;
-  for (int k = 0; k < kSlotCount; ++k) boxes->SetColor(k, COLOR_CHANGED);
-  WriteAllParams();
+int ParamEditor::cmd_writeall_Click(const SlotSet& leaveOut, std::vector<std::vector<std::uint8_t>>* written) {
+  // Decided before the boxes turn white: a refusal leaves them as they were.
+  if (!TransferFits(PlanWriteAll(leaveOut).Requests())) return 0;
+  m_set.SetAllStates(SlotState::changed);
+  return WriteAllParams(leaveOut, written);
 }
 
-void ParamEditor::txt_par_Change(int index) {
-  ParamBoxes* boxes = Boxes();
-  if (boxes && index >= 0 && index < kSlotCount) boxes->SetColor(index, COLOR_CHANGED);
-}
+void ParamEditor::txt_par_Change(int index, const QString& text) { m_set.SetText(index, text, SlotState::changed); }
 
-void ParamEditor::txt_par_KeyPress(int index, int key) {
-  if (key != kKeyEnter || index < 0 || index >= kSlotCount) return;
-  ParamBoxes* boxes = Boxes();
-  if (!boxes) return;
+EditResult ParamEditor::txt_par_KeyPress(int index, int key) {
+  EditResult result;
+  if (key != kKeyEnter || index < 0 || index >= kSlotCount) return result;
   const auto k = static_cast<std::size_t>(index);
-  boxes->SetColor(index, COLOR_CHANGED);
+  const QString text = m_set.Text(index);
+  m_set.SetState(index, SlotState::changed);
 
+  if (kCatalogue.IsText(index)) {
+    result.sent = QueueEepromTextWrite(m_link, text, kCatalogue.par_addr[k], kCatalogue.par_size[k]);
+    return result;
+  }
+  const SlotEncoding v = EncodeSlotText(index, text);
+  if (!v.ok()) {
+    // Nothing reaches the EEPROM that the user did not type: the box keeps
+    // the text and the user learns which values the slot takes.
+    result.message = ProblemText(index, text, v.problem);
+    return result;
+  }
+  link::RequestOptions options;
   if (index == SLOT_MODBUS_ADDRESS) {
-    const std::int32_t v = TextToRaw(boxes->Text(index), 0, 127, m_catalogue.par_scale[k]);
-    boxes->SetText(index, QString::number(v));
-    // Arm only when the write will really take the slot recorded as the
-    // trigger; a refused write must not switch the address later on.
-    if (m_link.Queue().FreeSlots() > 0) m_link.ArmAddressSwitch(v);
-    QueueEepromWrite(m_catalogue.par_addr[k], v, m_catalogue.par_size[k]);
-    return;
+    m_set.SetText(index, QString::number(v.raw), SlotState::changed);
+    // Every request after this write goes to the new address.
+    options.switchAddressTo = v.raw;
   }
-  if (m_catalogue.IsText(index)) {
-    QueueEepromTextWrite(boxes->Text(index), m_catalogue.par_addr[k], m_catalogue.par_size[k]);
-    return;
-  }
-  QueueEepromWrite(m_catalogue.par_addr[k], RawOfText(index, boxes->Text(index)), m_catalogue.par_size[k]);
+  result.sent = QueueEepromWrite(m_link, kCatalogue.par_addr[k], v.raw, kCatalogue.par_size[k], options);
+  return result;
 }
 
-std::vector<std::uint8_t> ParamEditor::WriteAllSlotBytes(int slot, const QString& text) const {
-  std::vector<std::uint8_t> out;
-  if (slot < 0 || slot >= kSlotCount) return out;
-  if (slot == SLOT_MODBUS_ADDRESS) {
-    const auto a = static_cast<std::size_t>(slot);
-    const std::int32_t v = std::min(TextToRaw(text, 0, 255, m_catalogue.par_scale[a]), 127);
-    for (int i = 0; i < m_catalogue.par_size[a]; ++i) out.push_back(link::ByteOfValue(v, m_catalogue.par_size[a] - 1 - i));
-    return out;
+TransferProgress ParamEditor::Progress() const {
+  TransferProgress p;
+  if (m_transfers.empty()) return p;
+  p.answered = m_answeredInDone;
+  p.total = m_totalInDone;
+  for (const auto& t : m_transfers) {
+    p.answered += t->answered;
+    p.total += t->outcome.requests;
   }
-  AppendSlotBytes(slot, text, out);
-  return out;
-}
-
-TransferProgress ParamEditor::Progress() const { return m_progress; }
-
-void ParamEditor::SetProgressHandler(std::function<void(const TransferProgress&)> handler) {
-  m_progressHandler = std::move(handler);
+  p.stalled = m_transfers.front()->stalled;
+  return p;
 }
 
 void ParamEditor::NotifyProgress() {
-  if (m_progressHandler) m_progressHandler(m_progress);
+  if (m_progressHandler) m_progressHandler(Progress());
 }
 
 }  // namespace zart::params

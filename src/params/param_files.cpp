@@ -7,7 +7,7 @@
 #include "params/box_colors.h"
 #include "params/catalogue.h"
 #include "params/conversions.h"
-#include "params/param_boxes.h"
+#include "params/param_set.h"
 #include "settings/ini_file.h"
 #include "settings/prompter.h"
 
@@ -33,11 +33,63 @@ QString ReadErrorText(const QString& name) {
 QString LoadDefault() { return QStringLiteral("empty_default"); }
 QString CompareDefault() { return QStringLiteral("default"); }
 
+// True when the file holds at least one of the set's keys: a garbage or
+// foreign file loads nothing.
+bool HoldsParameters(const settings::IniFile& ini) {
+  for (int k = 0; k < kSlotCount; ++k)
+    if (!ParamDiff::FileValue(ini, k).isNull()) return true;
+  return false;
+}
+
+void WriteAll(const ParamSet& set, settings::IniFile& ini) {
+  for (int k = 0; k < kSlotCount; ++k) ini.Write(ParamFiles::ParamFileSection(k), ParamFiles::ParamFileKey(k), set.Text(k));
+}
+
+// Values are taken as they stand; they are converted only when written to
+// the controller, which refuses what it cannot hold.
+void TakeValues(ParamSet& set, const settings::IniFile& ini, SlotSet* loaded) {
+  const QString missing = LoadDefault();
+  for (int k = 0; k < kSlotCount; ++k) {
+    const QString value = ini.Read(ParamFiles::ParamFileSection(k), ParamFiles::ParamFileKey(k), missing);
+    if (value == missing) {
+      set.SetState(k, SlotState::missing_in_file);
+    } else {
+      set.SetText(k, value, SlotState::from_file);
+      if (loaded) loaded->set(static_cast<std::size_t>(k));
+    }
+  }
+}
+
 }  // namespace
 
-ParamFiles::ParamFiles(const ParamCatalogue& catalogue, ParamBoxes& boxes, link::StatusLine& status,
-                       settings::Prompter& prompter)
-    : m_catalogue(catalogue), m_boxes(boxes), m_status(status), m_prompter(prompter) {}
+ParamFiles::ParamFiles(ParamSet& set, link::StatusLine& status, settings::Prompter& prompter)
+    : m_set(set), m_status(status), m_prompter(prompter) {}
+
+QString ParamFiles::NoParametersText(const QString& name) {
+  return QStringLiteral(u"Файл ") + name + QStringLiteral(u" не содержит параметров");
+}
+
+bool ParamFiles::Save(const ParamSet& set, const QString& path, QString* error) {
+  settings::IniFile ini;
+  if (!ini.Load(path, error)) return false;
+  WriteAll(set, ini);
+  return ini.Save(path, error);
+}
+
+bool ParamFiles::Load(ParamSet& set, const QString& path, SlotSet* loaded, QString* error) {
+  settings::IniFile ini;
+  if (!QFileInfo(path).isFile()) {
+    if (error) *error = QStringLiteral(u"Нет такого файла: ") + path;
+    return false;
+  }
+  if (!ini.Load(path, error)) return false;
+  if (!HoldsParameters(ini)) {
+    if (error) *error = NoParametersText(QFileInfo(path).fileName());
+    return false;
+  }
+  TakeValues(set, ini, loaded);
+  return true;
+}
 
 QString ParamFiles::ParamFileSection(int /*slot*/) { return QStringLiteral("Parameters"); }
 
@@ -77,6 +129,23 @@ bool ParamFiles::cmdSaveFile_Click(const QString& folder, const QString& name) {
     return false;
   }
 
+  if (const int without = m_set.WithoutValueCount(); without > 0) {
+    // Texts no one read, loaded or typed would go into the file as if they
+    // were values.
+    settings::Message question{QStringLiteral(u"Сохранение файла"),
+                               QStringLiteral(u"%1 параметров не прочитаны из контроллера, не загружены из файла и "
+                                              u"не введены: в файл попадут тексты, с которыми открылось окно.")
+                                       .arg(without) +
+                                   kCrLf + QStringLiteral(u"Сохранить всё же?"),
+                               settings::Message::Buttons::ok_cancel, settings::Message::Icon::warning, QString()};
+    question.okCaption = QStringLiteral(u"Сохранить");
+    question.cancelIsDefault = true;
+    if (m_prompter.Ask(question) != settings::Answer::ok) {
+      m_status.SetStatusText(QString());
+      return false;
+    }
+  }
+
   if (FileExists(folder, name)) {
     const settings::Message question{QStringLiteral(u"Создание текстового файла"),
                                      QStringLiteral(u"Файл ") + name + QStringLiteral(u" уже существует!") + kCrLf +
@@ -102,7 +171,7 @@ bool ParamFiles::cmdSaveFile_Click(const QString& folder, const QString& name) {
     }
   }
 
-  for (int k = 0; k < kSlotCount; ++k) ini.Write(ParamFileSection(k), ParamFileKey(k), m_boxes.Text(k));
+  WriteAll(m_set, ini);
 
   // One atomic write of the whole file. Only once it is on disk do the boxes
   // turn blue: a refused save (read-only folder, full disk) leaves them as
@@ -115,7 +184,7 @@ bool ParamFiles::cmdSaveFile_Click(const QString& folder, const QString& name) {
       return false;
     }
   }
-  for (int k = 0; k < kSlotCount; ++k) m_boxes.SetColor(k, COLOR_FROM_FILE);
+  m_set.SetAllStates(SlotState::from_file);
 
   m_status.SetStatusText(QString());
   return true;
@@ -140,53 +209,47 @@ bool ParamFiles::CheckReadable(const QString& folder, const QString& name) {
   return false;
 }
 
-void ParamFiles::cmdReadFile_Click(const QString& folder, const QString& name) {
+bool ParamFiles::CheckHoldsParameters(const QString& name, const settings::IniFile& ini) {
+  if (HoldsParameters(ini)) return true;
+  m_prompter.Ask({OpenErrorTitle(), NoParametersText(name), settings::Message::Buttons::ok,
+                  settings::Message::Icon::error, QString()});
+  m_status.SetStatusText(QString());
+  return false;
+}
+
+std::optional<DiffList> ParamFiles::cmdReadFile_Click(const QString& folder, const QString& name) {
   m_path = PathOf(folder, name);
-  if (!CheckReadable(folder, name)) return;
+  if (!CheckReadable(folder, name)) return std::nullopt;
   m_status.ShowStatusNow(QStringLiteral(u"Чтение файла ") + m_path);
 
   settings::IniFile ini;
-  if (!LoadForReading(name, ini)) return;
-
-  // Values are taken as they stand; they are converted only when written to
-  // the controller.
-  const QString missing = LoadDefault();
-  for (int k = 0; k < kSlotCount; ++k) {
-    const QString value = ini.Read(ParamFileSection(k), ParamFileKey(k), missing);
-    if (value == missing) {
-      m_boxes.SetColor(k, COLOR_MISSING_IN_FILE);
-    } else {
-      m_boxes.SetText(k, value);
-      m_boxes.SetColor(k, COLOR_FROM_FILE);
-    }
-  }
+  if (!LoadForReading(name, ini) || !CheckHoldsParameters(name, ini)) return std::nullopt;
+  SlotSet loaded;
+  TakeValues(m_set, ini, &loaded);
   m_status.SetStatusText(QString());
+  return ParamDiff::InvalidValues(m_set, loaded, name);
 }
 
-void ParamFiles::cmdCompare_Click(const QString& folder, const QString& name) {
+std::optional<DiffList> ParamFiles::cmdCompare_Click(const QString& folder, const QString& name) {
   m_path = PathOf(folder, name);
-  if (!CheckReadable(folder, name)) return;
+  if (!CheckReadable(folder, name)) return std::nullopt;
   m_status.ShowStatusNow(QStringLiteral(u"Чтение файла ") + name);
 
   settings::IniFile ini;
-  if (!LoadForReading(name, ini)) return;
+  if (!LoadForReading(name, ini)) return std::nullopt;
 
   const QString missing = CompareDefault();
   for (int k = 0; k < kSlotCount; ++k) {
     const QString value = ini.Read(ParamFileSection(k), ParamFileKey(k), missing);
-    std::uint32_t color;
+    SlotState state;
     if (value == missing)
-      color = COLOR_MISSING_IN_FILE;
-    else if (m_catalogue.IsText(k))
-      // The box as the file would hold it: a just-saved text with edge
-      // blanks or a line break compares equal, a change of letter case not.
-      color = settings::IniFile::StoredValue(m_boxes.Text(k)) == value ? COLOR_MATCHES_FILE
-                                                                       : COLOR_DIFFERS_FROM_FILE;
+      state = SlotState::missing_in_file;
     else
-      color = ParseNumber(m_boxes.Text(k)) == ParseNumber(value) ? COLOR_MATCHES_FILE : COLOR_DIFFERS_FROM_FILE;
-    m_boxes.SetColor(k, color);
+      state = ParamDiff::MatchesFile(k, m_set.Text(k), value) ? SlotState::matches_file : SlotState::differs_from_file;
+    m_set.SetState(k, state);
   }
   m_status.SetStatusText(QString());
+  return ParamDiff::CompareWithFile(m_set, ini, name);
 }
 
 }  // namespace zart::params

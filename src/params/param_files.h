@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
+
+#include "params/param_diff.h"
 
 namespace zart::link {
 class StatusLine;
@@ -12,16 +16,14 @@ class Prompter;
 
 namespace zart::params {
 
-class ParamBoxes;
-class ParamCatalogue;
+class ParamSet;
 
 /// Saving, loading and comparing the whole parameter set as an INI file
 /// (section "Parameters", keys PAR0..PAR1207). Each operation reads the file
 /// once and writes it at most once, atomically.
 class ParamFiles {
  public:
-  ParamFiles(const ParamCatalogue& catalogue, ParamBoxes& boxes, link::StatusLine& status,
-             settings::Prompter& prompter);
+  ParamFiles(ParamSet& set, link::StatusLine& status, settings::Prompter& prompter);
 
   /// "Parameters" for every slot.
   static QString ParamFileSection(int slot);
@@ -31,11 +33,26 @@ class ParamFiles {
   /// "Сохранить в файл". `folder` is the folder list's current folder,
   /// `name` the text of Text3. Returns true when the file was written (the
   /// file list should refresh); only then do the boxes turn COLOR_FROM_FILE.
+  /// While some boxes hold no value (nothing read, loaded or typed) the user
+  /// is asked first; the default is not to save.
   bool cmdSaveFile_Click(const QString& folder, const QString& name);
   /// "Прочитать из файла": file values into the boxes, absent keys marked.
-  void cmdReadFile_Click(const QString& folder, const QString& name);
-  /// "Сравнить с файлом": colours each box by whether the file agrees.
-  void cmdCompare_Click(const QString& folder, const QString& name);
+  /// A file holding none of the parameters is refused and nothing changes.
+  /// The list of loaded values that cannot be written to the controller
+  /// (empty when all can); nothing when the file was not loaded.
+  std::optional<DiffList> cmdReadFile_Click(const QString& folder, const QString& name);
+  /// "Сравнить с файлом": colours each box by whether the file agrees; the
+  /// differences list, nothing when the file could not be read.
+  std::optional<DiffList> cmdCompare_Click(const QString& folder, const QString& name);
+
+  /// Writes the whole set to `path` as "Сохранить в файл" does, without
+  /// questions: false with the reason in `error`. The boxes' colours stay.
+  static bool Save(const ParamSet& set, const QString& path, QString* error);
+  /// Loads `path` into the set as "Прочитать из файла" does; false with the
+  /// reason when it cannot be read or holds no parameter.
+  static bool Load(ParamSet& set, const QString& path, SlotSet* loaded, QString* error);
+  /// "Файл site.ini не содержит параметров".
+  static QString NoParametersText(const QString& name);
 
   /// The full path of the last operation's file.
   QString param_file_path() const { return m_path; }
@@ -51,9 +68,10 @@ class ParamFiles {
   bool CheckReadable(const QString& folder, const QString& name);
   /// Loads the file, offering Retry/Cancel while it cannot be read.
   bool LoadForReading(const QString& name, settings::IniFile& ini);
+  /// The "не содержит параметров" message when the file holds no key of ours.
+  bool CheckHoldsParameters(const QString& name, const settings::IniFile& ini);
 
-  const ParamCatalogue& m_catalogue;
-  ParamBoxes& m_boxes;
+  ParamSet& m_set;
   link::StatusLine& m_status;
   settings::Prompter& m_prompter;
   QString m_path;

@@ -7,16 +7,15 @@
 
 #include "params/box_colors.h"
 #include "params/function_pages.h"
-#include "params/param_boxes.h"
+#include "params/param_set.h"
 #include "params/slot_names.h"
 
 namespace zart::params {
 
 namespace {
 
-constexpr std::array<int, 5> kPagesPerGroup{5, 9, 17, 8, 8};  // function, channel, logic, relay, input
-constexpr std::array<PageGroup, 5> kGroupOrder{PageGroup::function, PageGroup::channel, PageGroup::logic,
-                                               PageGroup::relay, PageGroup::input};
+constexpr std::array<int, 5> kPagesPerGroup{kFunctionPageCount, kChannelScreens, kLogicPages, kRelayPages,
+                                             kInputScreens};  // in the order of kPageGroups
 
 QString Esc(const QString& text) { return text.toHtmlEscaped(); }
 
@@ -50,52 +49,52 @@ QString ServiceReport::UnitOf(const QString& caption) {
   return kUnits.contains(inside) ? inside : QString();
 }
 
-QString ServiceReport::StateOf(std::uint32_t colour) { return QString::fromUtf16(ColorCaption(colour)); }
+QString ServiceReport::StateOf(SlotState state) { return QString::fromUtf16(StateCaption(state)); }
 
-ServiceReport ServiceReport::Build(const ParamCatalogue& catalogue, const ParamBoxes& boxes,
-                                   const ReportIdentity& identity, const DiffList* differences) {
+ServiceReport ServiceReport::Build(const ParamSet& set, const ReportIdentity& identity, const DiffList* differences) {
   ServiceReport report;
   report.identity = identity;
   if (differences != nullptr) {
     report.differences = *differences;
-    for (const DiffEntry& e : differences->entries) report.differencePages.push_back(SlotPageTitle(catalogue, e.slot));
+    for (const DiffEntry& e : differences->entries) report.differencePages.push_back(SlotPageTitle(e.slot));
   }
 
   // One bucket per page, in the order the pages are listed.
   std::array<int, 5> firstBucket{};
   int buckets = 0;
-  for (std::size_t g = 0; g < kGroupOrder.size(); ++g) {
+  for (std::size_t g = 0; g < kPageGroups.size(); ++g) {
     firstBucket[g] = buckets;
     for (int i = 0; i < kPagesPerGroup[g]; ++i) {
       ReportPage page;
-      page.page = {kGroupOrder[g], i};
-      const QString group = PageGroupName(kGroupOrder[g]);
-      page.title = group.isEmpty() ? FunctionPages()[static_cast<std::size_t>(i)].frameCaption
+      page.page = {kPageGroups[g], i};
+      const QString group = PageGroupName(kPageGroups[g]);
+      page.title = group.isEmpty() ? kFunctionPages[static_cast<std::size_t>(i)].FrameCaption()
                                    : group + QStringLiteral(u" · ") + TabCaption(page.page);
       report.pages.push_back(std::move(page));
       ++buckets;
     }
   }
   auto add = [&](int slot) {
-    const PageRef where = catalogue.PageOf(slot);
+    const PageRef where = kCatalogue.PageOf(slot);
     const auto g = static_cast<std::size_t>(where.group);
     ReportRow row;
     row.slot = slot;
     row.name = SlotName(slot);
-    row.value = boxes.Text(slot).trimmed();
+    row.value = set.Text(slot).trimmed();
     row.unit = UnitOf(row.name);
-    row.colour = boxes.Color(slot);
-    row.state = StateOf(row.colour);
+    row.colour = ColorOf(set.State(slot));
+    row.state = StateOf(set.State(slot));
     report.pages[static_cast<std::size_t>(firstBucket[g] + where.index)].rows.push_back(std::move(row));
     ++report.rowCount;
   };
   // Function pages row by row as they stand on screen, the tables by slot.
-  for (const FunctionPage& page : FunctionPages()) {
+  for (const FunctionPage& page : kFunctionPages) {
     for (const FunctionRow& row : page.rows) {
-      for (int slot : row.boxSlots) add(slot);
+      for (int slot : row.boxes)
+        if (slot >= 0) add(slot);
     }
   }
-  for (int k = kChannelFirstSlot; k < kSlotCount; ++k) add(k);
+  for (int k = ParamCatalogue::FirstSlot(PageGroup::channel); k < kSlotCount; ++k) add(k);
   return report;
 }
 

@@ -7,12 +7,13 @@
 #include <QDateTime>
 #include <QString>
 
+#include "params/box_colors.h"
 #include "params/catalogue.h"
 #include "params/param_diff.h"
 
 namespace zart::params {
 
-class ParamBoxes;
+class ParamSet;
 
 /// Who the report is about, as the main window shows the controller.
 struct ReportIdentity {
@@ -47,17 +48,17 @@ struct ReportPage {
 /// then channels, logic, relays, inputs), optionally a differences list.
 class ServiceReport {
  public:
-  /// Builds the report from the boxes as they stand.
-  static ServiceReport Build(const ParamCatalogue& catalogue, const ParamBoxes& boxes, const ReportIdentity& identity,
+  /// Builds the report from the parameter set as it stands.
+  static ServiceReport Build(const ParamSet& set, const ReportIdentity& identity,
                              const DiffList* differences = nullptr);
 
   /// The unit a caption names in its last brackets ("(об/мин)" → "об/мин",
   /// "(°C)", "(%)"); ranges, choices and remarks such as "(1-72)", "(0 -
   /// ДГУ, 1 - ДРА)" or "(автозапуск)" are not units. Empty when there is none.
   static QString UnitOf(const QString& caption);
-  /// The legend caption of a box colour ("Значение из ЭСППЗУ", ...); for a
-  /// box never coloured, "Значение не прочитано из ЭСППЗУ".
-  static QString StateOf(std::uint32_t colour);
+  /// The legend caption of a box's state ("Значение из ЭСППЗУ", ...); for a
+  /// box no value has reached, "Значение не прочитано из ЭСППЗУ".
+  static QString StateOf(SlotState state);
 
   /// A self-contained HTML page (UTF-8), printable as it stands.
   QString ToHtml() const;

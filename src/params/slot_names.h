@@ -17,7 +17,13 @@ QString PageGroupName(PageGroup group);
 
 /// "Каналы · Экр3", "Реле · 9-16", "Двигатель": the page of a slot as a user
 /// finds it in the parameters window.
-QString SlotPageTitle(const ParamCatalogue& catalogue, int slot);
+QString SlotPageTitle(int slot);
+
+/// The column headers of the channel table ("Имя", "РЗН", "Тип", "НПИ",
+/// "ВПИ", "Код упр.", "П1", "П2", "Авария") and of the input table ("Имя",
+/// "РЗН", "Тип", "Код упр."); empty outside them.
+QString ChannelColumnName(int column);
+QString InputColumnName(int column);
 
 /// The human name of slot 0..1207, distinct for every slot:
 /// the caption of its row on a function page ("Стартовые обороты (об/мин)"),

@@ -2,84 +2,83 @@
 
 #include "link/exchange_cycle.h"
 #include "link/frame.h"
-#include "link/rx_store.h"
-#include "params/controller_image.h"
-#include "params/param_editor.h"
+#include "params/conversions.h"
+#include "params/eeprom_requests.h"
+#include "params/param_set.h"
 
 namespace zart::params {
 
-WriteVerifier::WriteVerifier(link::ExchangeCycle& link, const ParamCatalogue& catalogue, ParamEditor& editor)
-    : m_link(link), m_catalogue(catalogue), m_editor(editor) {}
+WriteVerifier::WriteVerifier(link::ExchangeCycle& link, ParamSet& set) : m_link(link), m_set(set) {}
 
-void WriteVerifier::Begin(std::vector<std::vector<std::uint8_t>> written, int lastWriteSlot) {
+WriteVerifier::~WriteVerifier() { m_link.CancelRequests(this); }
+
+bool WriteVerifier::Start(std::vector<std::vector<std::uint8_t>> written, int leftOut) {
   Cancel();
+  const std::vector<Block> blocks = ParamBlocks();
+  if (m_link.Queue().FreeSlots() < static_cast<int>(blocks.size())) return false;
   m_written = std::move(written);
   m_written.resize(kSlotCount);
-  m_lastWriteSlot = lastWriteSlot;
-  m_phase = Phase::writing;
-}
-
-void WriteVerifier::Cancel() {
-  m_phase = Phase::idle;
-  m_readSlots.clear();
-  m_currentIsOurs = false;
   m_read.assign(kSlotCount, {});
-}
-
-void WriteVerifier::OnRequestCompleted(int slot) {
-  m_currentIsOurs = false;
-  switch (m_phase) {
-    case Phase::idle:
-      return;
-    case Phase::writing:
-      // Requests leave the queue in order: once the last write is answered,
-      // every write of the set has been echoed.
-      if (slot == m_lastWriteSlot) StartReading();
-      return;
-    case Phase::reading:
-      if (!m_readSlots.empty() && m_readSlots.front() == slot) {
-        m_readSlots.pop_front();
-        m_currentIsOurs = true;
-        return;
-      }
-      // The last read-back was answered with an exception (no data came):
-      // the slots it covered count as not read.
-      if (m_readSlots.empty()) Finish();
-      return;
-  }
-}
-
-void WriteVerifier::StartReading() {
-  m_phase = Phase::reading;
-  m_read.assign(kSlotCount, {});
-  const int first = m_link.Queue().WriteIndex();
-  if (!m_editor.ReadAllParams()) {
-    // No room for the read-back: the check ends with every slot unread.
-    Finish();
-    return;
-  }
-  const int count = (m_link.Queue().WriteIndex() - first + link::RequestQueue::kSlots) % link::RequestQueue::kSlots;
-  for (int i = 0; i < count; ++i) m_readSlots.push_back((first + i) % link::RequestQueue::kSlots);
-}
-
-bool WriteVerifier::Consume(const link::RxStore& rx, int rxCount) {
-  if (m_phase != Phase::reading || !m_currentIsOurs || rx[1] != link::FC_EEPROM_READ) return false;
-  m_currentIsOurs = false;
-  for (SlotBytes& s : SplitParamReply(m_catalogue, rx, rxCount)) m_read[static_cast<std::size_t>(s.slot)] = std::move(s.bytes);
-  if (m_readSlots.empty()) Finish();
+  m_leftOut = leftOut;
+  link::RequestOptions options;
+  options.client = this;
+  for (const Block& b : blocks) QueueEepromRead(m_link, kCatalogue.par_addr[static_cast<std::size_t>(b.start)], b.bytes, options);
+  m_total = static_cast<int>(blocks.size());
+  m_answered = 0;
+  Notify();
   return true;
 }
 
-void WriteVerifier::Finish() {
-  const DiffList mismatches = Compare(m_catalogue, m_written, m_read);
-  int compared = 0;
-  for (const auto& w : m_written) compared += w.empty() ? 0 : 1;
-  m_phase = Phase::idle;
-  m_readSlots.clear();
-  if (m_finished) m_finished(mismatches, compared);
+void WriteVerifier::Cancel() {
+  m_link.CancelRequests(this);
+  const bool was = Running();
+  m_total = 0;
+  m_answered = 0;
+  m_stalled = false;
+  if (was) Notify();
 }
 
-DiffList WriteVerifier::Compare(const ParamCatalogue& catalogue, const std::vector<std::vector<std::uint8_t>>& written,
+TransferProgress WriteVerifier::Progress() const { return {m_answered, m_total, m_stalled}; }
+
+void WriteVerifier::Notify() {
+  if (m_progress) m_progress(Progress());
+}
+
+bool WriteVerifier::RequestAnswered(int, const link::Reply& reply) {
+  if (!Running()) return false;
+  ++m_answered;
+  m_stalled = false;
+  // An exception reply brings no data: the slots it covered count as not
+  // read back. The exchange still reports its code.
+  const bool taken = reply.FunctionCode() == link::FC_EEPROM_READ;
+  if (taken) {
+    for (const SlotBytes& s : SplitParamReply(reply)) {
+      m_read[static_cast<std::size_t>(s.slot)].assign(s.Bytes().begin(), s.Bytes().end());
+      m_set.RecordControllerBytes(s.slot, s.Bytes(), true);
+    }
+  }
+  Notify();
+  if (m_answered == m_total) Finish();
+  return taken;
+}
+
+void WriteVerifier::RequestSent(int, bool repeat) {
+  if (repeat == m_stalled) return;
+  m_stalled = repeat;
+  Notify();
+}
+
+void WriteVerifier::Finish() {
+  const DiffList mismatches = Compare(m_written, m_read);
+  int compared = 0;
+  for (const auto& w : m_written) compared += w.empty() ? 0 : 1;
+  m_total = 0;
+  m_answered = 0;
+  Notify();
+  if (m_finished) m_finished(mismatches, compared, m_leftOut);
+}
+
+DiffList WriteVerifier::Compare(const std::vector<std::vector<std::uint8_t>>& written,
                                 const std::vector<std::vector<std::uint8_t>>& read) {
   DiffList list;
   list.title = QStringLiteral(u"Не совпадает после записи");
@@ -90,10 +89,10 @@ DiffList WriteVerifier::Compare(const ParamCatalogue& catalogue, const std::vect
     if (w.empty()) continue;
     const auto* r = static_cast<std::size_t>(k) < read.size() ? &read[static_cast<std::size_t>(k)] : nullptr;
     if (r == nullptr || r->empty()) {
-      list.entries.push_back({k, SlotTextOfBytes(catalogue, k, w), QString(), DiffState::notRead});
+      list.entries.push_back({k, SlotTextOfBytes(k, w), QString(), DiffState::notRead, {}});
       ++list.missing;
     } else if (*r != w) {
-      list.entries.push_back({k, SlotTextOfBytes(catalogue, k, w), SlotTextOfBytes(catalogue, k, *r), DiffState::differs});
+      list.entries.push_back({k, SlotTextOfBytes(k, w), SlotTextOfBytes(k, *r), DiffState::differs, {}});
       ++list.differs;
     }
   }
@@ -101,8 +100,9 @@ DiffList WriteVerifier::Compare(const ParamCatalogue& catalogue, const std::vect
   return list;
 }
 
-QString WriteVerifier::SuccessText(int compared) {
-  return QStringLiteral(u"Запись проверена: все %1 параметров совпадают").arg(compared);
+QString WriteVerifier::SuccessText(int compared, int leftOut) {
+  if (leftOut == 0) return QStringLiteral(u"Запись проверена: все %1 параметров совпадают").arg(compared);
+  return QStringLiteral(u"Запись проверена: все %1 записанных параметров совпадают; не записано %2").arg(compared).arg(leftOut);
 }
 
 }  // namespace zart::params

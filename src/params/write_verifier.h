@@ -1,72 +1,75 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <vector>
 
-#include "params/catalogue.h"
+#include "link/request_queue.h"
 #include "params/param_diff.h"
+#include "params/param_editor.h"
 
 namespace zart::link {
 class ExchangeCycle;
-class RxStore;
-}  // namespace zart::link
+}
 
 namespace zart::params {
 
-class ParamEditor;
+class ParamSet;
 
-/// Checks a write-all: once the controller has echoed all 133 writes, the
-/// whole EEPROM is read again and compared, slot by slot, with the bytes
-/// that were written. The read-back replies are taken here and never shown
-/// in the boxes, which keep what the user wrote.
-class WriteVerifier {
+/// Checks a write-all: once the controller has echoed the writes, the whole
+/// EEPROM is read again with requests of its own and compared, slot by slot,
+/// with the bytes that were written. The read-back replies are taken here and
+/// never shown in the boxes, which keep what the user wrote; the set's record
+/// of the controller's bytes does take them.
+class WriteVerifier : public link::RequestClient {
  public:
-  enum class Phase { idle, writing, reading };
+  WriteVerifier(link::ExchangeCycle& link, ParamSet& set);
+  ~WriteVerifier() override;
+  WriteVerifier(const WriteVerifier&) = delete;
+  WriteVerifier& operator=(const WriteVerifier&) = delete;
 
-  WriteVerifier(link::ExchangeCycle& link, const ParamCatalogue& catalogue, ParamEditor& editor);
-
-  /// Starts watching a write-all just queued: `written` holds each slot's
-  /// bytes as sent (empty for a slot not written), `lastWriteSlot` is the
-  /// queue slot of its last request. A running check is dropped.
-  void Begin(std::vector<std::vector<std::uint8_t>> written, int lastWriteSlot);
-  /// Forgets a running check.
+  /// Queues the read-back. `written` holds each slot's bytes as sent (empty
+  /// for a slot not written); `leftOut` is how many slots write-all left
+  /// out. A running check is dropped first. False when the queue has no
+  /// room for the read-back (nothing is queued).
+  bool Start(std::vector<std::vector<std::uint8_t>> written, int leftOut);
+  /// Drops a running check and its requests; no result is reported.
   void Cancel();
+  bool Running() const { return m_total > 0; }
+  TransferProgress Progress() const;
 
-  /// The link's notice that queue slot `slot` was answered (after the
-  /// editor has had it): the last write starts the read-back.
-  void OnRequestCompleted(int slot);
-  /// A function-100/101 reply: true when it is one of the read-back's and
-  /// was taken here (it must not reach the boxes).
-  bool Consume(const link::RxStore& rx, int rxCount);
-
-  Phase CurrentPhase() const { return m_phase; }
   /// Called once per check with the slots that do not match (an empty list
-  /// when all do) and the number of slots compared.
-  void SetFinishedHandler(std::function<void(const DiffList& mismatches, int compared)> handler) {
+  /// when all do), the number of slots compared and of those left out.
+  void SetFinishedHandler(std::function<void(const DiffList& mismatches, int compared, int leftOut)> handler) {
     m_finished = std::move(handler);
   }
+  /// Called whenever the progress of the read-back changes.
+  void SetProgressHandler(std::function<void(const TransferProgress&)> handler) { m_progress = std::move(handler); }
 
   /// The slots whose read-back bytes differ from the written ones, or that
   /// were not read back; texts as the boxes would show them.
-  static DiffList Compare(const ParamCatalogue& catalogue, const std::vector<std::vector<std::uint8_t>>& written,
+  static DiffList Compare(const std::vector<std::vector<std::uint8_t>>& written,
                           const std::vector<std::vector<std::uint8_t>>& read);
-  /// "Запись проверена: все 1208 параметров совпадают".
-  static QString SuccessText(int compared);
+  /// "Запись проверена: все 1208 параметров совпадают", with how many were
+  /// left out when write-all left some out.
+  static QString SuccessText(int compared, int leftOut);
+
+  // link::RequestClient
+  bool RequestAnswered(int tag, const link::Reply& reply) override;
+  void RequestSent(int tag, bool repeat) override;
 
  private:
-  void StartReading();
   void Finish();
+  void Notify();
 
   link::ExchangeCycle& m_link;
-  const ParamCatalogue& m_catalogue;
-  ParamEditor& m_editor;
-  std::function<void(const DiffList&, int)> m_finished;
-  Phase m_phase = Phase::idle;
-  int m_lastWriteSlot = -1;
-  std::deque<int> m_readSlots;  // queue slots of the read-back still unanswered
-  bool m_currentIsOurs = false;  // the reply being dispatched answers a read-back
+  ParamSet& m_set;
+  std::function<void(const DiffList&, int, int)> m_finished;
+  std::function<void(const TransferProgress&)> m_progress;
+  int m_total = 0;
+  int m_answered = 0;
+  bool m_stalled = false;
+  int m_leftOut = 0;
   std::vector<std::vector<std::uint8_t>> m_written;
   std::vector<std::vector<std::uint8_t>> m_read;
 };

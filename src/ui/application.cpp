@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -72,12 +73,16 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   about->setObjectName(QStringLiteral("mnu_about"));
   QObject::connect(about, &QAction::triggered, m_window.get(),
                    [this] { AboutDialog(m_settings->Path(), m_window.get()).exec(); });
-  m_cycle->SetStatusHandler([this](const link::RxStore& rx) {
-    m_logic->DecodeStatus(rx);
-    m_service->OnStatusReply(rx);
+  m_cycle->SetStatusHandler([this](const link::Reply& reply) {
+    m_logic->DecodeStatus(reply.rx);
+    m_service->OnStatusReply(reply.rx);
   });
-  // The parameters window plugs its reply and completion handlers into the
-  // exchange; it is built on first use and lives as long as the run.
+  // A few times a second: values older than a second are shown as such.
+  m_freshness.setInterval(kFreshnessCheckMs);
+  QObject::connect(&m_freshness, &QTimer::timeout, m_window.get(),
+                   [this] { m_logic->Decoder().CheckFreshness(QDateTime::currentDateTime()); });
+  // The parameter session takes the exchange's EEPROM replies; the
+  // parameters window is built when the menu first asks for it.
   m_params = std::make_unique<ParamWindowController>(*m_cycle, m_window.get(), *m_window, *m_prompter);
   m_logic->SetParamWindowHook(m_params.get());
   // Reports and backups name the controller as the main window shows it.
@@ -91,13 +96,17 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
     id.protocolVersion = text(monitor::ValueLabel::lbl_pr_ver);
     id.softwareVersion = text(monitor::ValueLabel::lbl_sw_ver);
     id.runningHours = text(monitor::ValueLabel::lbl_motomin);
-    id.slaveAddress = m_window->SlaveAddress();
+    id.slaveAddress = m_cycle->SlaveAddress();
     return id;
   });
   m_reconnector = std::make_unique<link::PortReconnector>(*m_port);
 
   QObject::connect(m_window.get(), &MainWindow::commandClicked, m_window.get(),
                    [this](int index) { m_logic->cmd_mode_Click(index); });
+  QObject::connect(m_window.get(), &MainWindow::slaveAddressChosen, m_window.get(),
+                   [this](int address) { m_cycle->SetSlaveAddress(address); });
+  QObject::connect(m_window.get(), &MainWindow::protectionOffToggled, m_window.get(),
+                   [this](bool on) { m_cycle->SetProtectionOff(on); });
   QObject::connect(m_window.get(), &MainWindow::paramMenuTriggered, m_window.get(),
                    [this] { m_logic->mnu_param_Click(); });
   QObject::connect(m_window.get(), &MainWindow::portMenuTriggered, m_window.get(), [this] { mnu_settings_Click(); });
@@ -105,6 +114,7 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
     // The program ends at once: no more ticks, every other window goes with
     // the event loop, nothing is saved.
     m_timer->Stop();
+    m_freshness.stop();
     if (m_portDialog) m_portDialog->hide();
     QCoreApplication::quit();
   });
@@ -151,7 +161,7 @@ void Application::mnu_settings_Click() {
   // the dialog's back; that starts with the probe the dialog runs as it is
   // built, which lets timers fire between ports.
   m_reconnector->SetEnabled(false);
-  auto* dialog = new PortDialog(*m_port, *m_settings, *m_window, *m_portState, nullptr);
+  auto* dialog = new PortDialog(*m_port, *m_settings, *m_window, *m_cycle, *m_portState, nullptr);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   m_portDialog = dialog;
   QObject::connect(dialog, &QObject::destroyed, m_window.get(), [this] { m_reconnector->SetEnabled(true); });
@@ -163,7 +173,7 @@ void Application::mnu_settings_Click() {
 void Application::SetFastExchange(bool on) {
   m_settings->SetFastExchange(on);
   m_timer->SetFastExchange(on);
-  m_settings->SaveConfig(m_window->SlaveAddress());
+  m_settings->SaveConfig(m_cycle->SlaveAddress());
 }
 
 bool Application::FastExchange() const { return m_timer->FastExchange(); }
@@ -184,7 +194,7 @@ void Application::FillSlaveAddresses(int selected) { m_window->FillSlaveAddresse
 void Application::CreateSignalCells() { m_window->CreateSignalCells(); }
 
 void Application::ShowPortDialogModal() {
-  PortDialog dialog(*m_port, *m_settings, *m_window, *m_portState, m_window.get());
+  PortDialog dialog(*m_port, *m_settings, *m_window, *m_cycle, *m_portState, m_window.get());
   m_portDialog = &dialog;
   m_reconnector->SetEnabled(false);
   dialog.exec();
@@ -201,6 +211,7 @@ void Application::ShowWindow() {
 void Application::StartTimer() {
   m_timer->Start();
   m_reconnector->Start();
+  m_freshness.start();
 }
 
 }  // namespace zart::ui

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QPointer>
+#include <QTimer>
 #include <QString>
 
 #include "link/native_serial_port.h"
@@ -37,6 +38,9 @@ class ServiceTools;
 /// and living until the program ends. Needs a QApplication.
 class Application : private monitor::StartUpHost {
  public:
+  /// How often the main window looks whether its values are still live.
+  static constexpr int kFreshnessCheckMs = 250;
+
   /// Replacements for tests; everything left empty is the real thing.
   struct Setup {
     /// Folder of "тп.ini"; empty: settings::SettingsFolder::ForThisProgram().
@@ -108,6 +112,7 @@ class Application : private monitor::StartUpHost {
   std::unique_ptr<link::PortReconnector> m_reconnector;
   std::unique_ptr<ServiceTools> m_service;
   std::unique_ptr<PortDialogState> m_portState;
+  QTimer m_freshness;
   QPointer<PortDialog> m_portDialog;
 };
 

@@ -43,7 +43,7 @@ settings::Answer CommonPrompter::Ask(const settings::Message& message) {
       break;
     case settings::Message::Buttons::ok_cancel:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-      box.setDefaultButton(QMessageBox::Ok);
+      box.setDefaultButton(message.cancelIsDefault ? QMessageBox::Cancel : QMessageBox::Ok);
       break;
     case settings::Message::Buttons::retry_cancel:
       box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
@@ -57,6 +57,8 @@ settings::Answer CommonPrompter::Ask(const settings::Message& message) {
                                         std::pair{QMessageBox::Retry, u"Повторить"}}) {
     if (QAbstractButton* shown = box.button(button)) shown->setText(QString::fromUtf16(caption));
   }
+  if (!message.okCaption.isEmpty())
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok)) ok->setText(message.okCaption);
 
   switch (box.exec()) {
     case QMessageBox::Ok:

@@ -12,6 +12,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <vector>
+
+#include "monitor/command_codes.h"
 
 namespace zart::ui {
 namespace {
@@ -58,7 +61,8 @@ constexpr int kLampHeight = 375;
 /// Lamps 6 ("Авт. зап.") and 7 ("Редуктор") share one place; until the
 /// controller names its type only the generator set's lamp stands there,
 /// so the two transparent captions are never drawn over each other.
-constexpr int kLampHiddenBeforeType = 7;
+/// Lamps of one object type only: "Авт. зап.", "Редуктор", "Вперед", "Назад", "Двиг. ост.".
+constexpr std::array<int, 5> kTypeLamps{6, 7, 8, 9, 10};
 
 /// Signal cell template lbl_sgl(0).
 constexpr int kCellLeft = 240;
@@ -69,7 +73,6 @@ constexpr int kCellColumns = 16;
 
 constexpr int kCommandLeft[4] = {11520, 12840, 11520, 12840};
 constexpr int kCommandTop[4] = {1920, 1920, 2640, 2640};
-const char16_t* const kCommandCaption[4] = {u"СТАРТ", u"СТОП", u"КВИТ", u"ОТКЛ. ЗАЩ"};
 
 QString Dash() { return QStringLiteral("-"); }
 
@@ -80,6 +83,32 @@ const char16_t* const kNarrowFaces[] = {u"Arial Narrow", u"Liberation Sans Narro
 /// How long after the window first shows the frame the window manager adds
 /// is still awaited to keep the window on the screen.
 constexpr int kFrameWaitMs = 3000;
+
+/// A command button whose keyboard focus shows plainly: Space sends the
+/// command, so the user must see which button has it.
+class FocusFrameButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPushButton::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    const int width = std::max(2, logicalDpiX() / 48);
+    QPen pen(palette().color(QPalette::Highlight), width);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    const int inset = width / 2 + 2;
+    painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+  }
+};
+
+// The colour a lit lamp or signal keeps while the display is stale: its own
+// colour, faded towards grey.
+QColor Faded(const QColor& colour) {
+  return QColor((colour.red() + 2 * 192) / 3, (colour.green() + 2 * 192) / 3, (colour.blue() + 2 * 192) / 3);
+}
 
 }  // namespace
 
@@ -114,6 +143,7 @@ MainWindow::MainWindow(QWidget* parent)
   setTabOrder(cmd_mode[2], cmb_slad);
   setTabOrder(cmb_slad, chk_armoff);
   setTabOrder(chk_armoff, cmd_mode[3]);
+  SetStale(true, NoDataNote());
 
   // The size is fixed: no resizing, no maximizing.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -174,10 +204,12 @@ void MainWindow::BuildLamps(QWidget* client) {
     lamp->setObjectName(QStringLiteral("lbl_led_%1").arg(i));
     QPalette palette = lamp->palette();
     palette.setColor(QPalette::Window, *design.colour);
+    palette.setColor(QPalette::Disabled, QPalette::Window, Faded(*design.colour));
     lamp->setPalette(palette);
     lbl_led[static_cast<std::size_t>(i)] = lamp;
   }
-  lbl_led[kLampHiddenBeforeType]->setVisible(false);
+  // The lamps of one object type wait until the controller says which it is.
+  for (int lamp : kTypeLamps) lbl_led[static_cast<std::size_t>(lamp)]->setVisible(false);
 }
 
 void MainWindow::BuildMeasurements(QWidget* client) {
@@ -225,7 +257,7 @@ void MainWindow::BuildMeasurements(QWidget* client) {
 
 void MainWindow::BuildCommands(QWidget* client) {
   for (int i = 0; i < 4; ++i) {
-    auto* button = new QPushButton(QString::fromUtf16(kCommandCaption[i]), client);
+    auto* button = new FocusFrameButton(QString::fromUtf16(monitor::kCommandCaptions[i]), client);
     button->setObjectName(QStringLiteral("cmd_mode_%1").arg(i));
     button->setGeometry(m_layout.Rect(kCommandLeft[i], kCommandTop[i], 1215, 615));
     button->setAutoDefault(false);
@@ -239,6 +271,7 @@ void MainWindow::BuildCommands(QWidget* client) {
   chk_armoff->setObjectName(QStringLiteral("chk_armoff"));
   chk_armoff->setGeometry(m_layout.Rect(10320, 3000, 1095, 495));
   chk_armoff->setVisible(false);
+  connect(chk_armoff, &QCheckBox::toggled, this, [this](bool on) { emit protectionOffToggled(on); });
 
   const QString banner = QStringLiteral(u"Управление по Modbus заблокировано в ЩМКР.540");
   lbl_modbus_off = MakeLabel(client, "lbl_modbus_off", banner, {8760, 2040, 2415, 1095}, kMedium, kCentre);
@@ -259,9 +292,34 @@ void MainWindow::BuildSignals(QWidget* client) {
                            kDefault, kCentreMiddle, true);
   QPalette palette = cell->palette();
   palette.setColor(QPalette::Window, kLampGreen);
+  palette.setColor(QPalette::Disabled, QPalette::Window, Faded(kLampGreen));
   cell->setPalette(palette);
   cell->setVisible(false);
   lbl_sgl[0] = cell;
+
+  // Beside the grid, in the window's free middle: that the values shown are
+  // not live (no reply yet, or none for a while).
+  m_staleNote = MakeLabel(client, "lbl_stale", QString(), {7200, 3480, 6840, 615}, kMedium, kCentre);
+  m_staleNote->setWordWrap(true);
+  m_staleNote->setFont(m_layout.Font(kMedium, true));
+  QPalette note = m_staleNote->palette();
+  note.setColor(QPalette::WindowText, kLampRed);
+  m_staleNote->setPalette(note);
+}
+
+QString MainWindow::NoDataNote() { return QStringLiteral(u"Данных от контроллера ещё нет"); }
+
+void MainWindow::SetStale(bool stale, const QString& note) {
+  m_stale = stale;
+  // Greyed, lit ones faded: the last values known, not the controller's now.
+  for (QLabel* value : m_values)
+    if (value) value->setEnabled(!stale);
+  for (QLabel* lamp : lbl_led)
+    if (lamp) lamp->setEnabled(!stale);
+  for (QLabel* cell : lbl_sgl)
+    if (cell) cell->setEnabled(!stale);
+  m_staleNote->setText(note);
+  m_staleNote->setVisible(stale && !note.isEmpty());
 }
 
 void MainWindow::CreateSignalCells() {
@@ -282,9 +340,10 @@ void MainWindow::CreateSignalCells() {
     cell->setPalette(tmpl->palette());
     cell->setTextFormat(Qt::PlainText);
     lbl_sgl[static_cast<std::size_t>(i)] = cell;
+    // No data until the first status reply: dark and greyed, not 255 lit
+    // cells that read as 255 signals on.
     m_signalLit[static_cast<std::size_t>(i)] = false;
-    ShowLit(cell, true);
-    m_signalLit[static_cast<std::size_t>(i)] = true;
+    cell->setEnabled(!m_stale);
     cell->show();
   }
 }
@@ -346,6 +405,9 @@ void MainWindow::BuildBottomLine(QWidget* client) {
   cmb_slad->setObjectName(QStringLiteral("cmb_slad"));
   cmb_slad->setGeometry(m_layout.Rect(2520, 7920, 855, 315));
   cmb_slad->setEditable(false);
+  // The exchange owns the address; the list shows it and hands the user's
+  // choice over.
+  connect(cmb_slad, &QComboBox::activated, this, [this](int index) { emit slaveAddressChosen(index); });
   lbl_sys_mes = MakeLabel(client, "lbl_sys_mes", QString(), {3600, 7920, 7080, 315}, kDefault,
                           Qt::AlignLeft | Qt::AlignVCenter, true);
 }
@@ -482,8 +544,6 @@ int MainWindow::SlaveAddress() const { return cmb_slad->currentIndex(); }
 void MainWindow::SetSlaveAddress(int address) {
   if (address >= 0 && address < cmb_slad->count()) cmb_slad->setCurrentIndex(address);
 }
-
-bool MainWindow::ProtectionOff() const { return chk_armoff->isChecked(); }
 
 void MainWindow::SetTransactionId(int counter) { lbl_tr_id->setText(QString::number(counter)); }
 

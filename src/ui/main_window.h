@@ -37,10 +37,11 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
   void SetStatusText(const QString& text) override;
   /// Sets the text and repaints the status line before returning.
   void ShowStatusNow(const QString& text) override;
-  int SlaveAddress() const override;
   void SetSlaveAddress(int address) override;
-  bool ProtectionOff() const override;
   void SetTransactionId(int counter) override;
+
+  /// The entry selected in `cmb_slad` (the slave address shown), -1 with none.
+  int SlaveAddress() const;
 
   // monitor::StatusView
   void SetValueText(monitor::ValueLabel label, const QString& text) override;
@@ -51,6 +52,11 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
   void SetPropSpeedVisible(bool visible) override;
   void SetParamMenuEnabled(bool enabled) override;
   void SetBlockedBannerVisible(bool visible) override;
+  void SetStale(bool stale, const QString& note) override;
+  /// The note before the first status reply.
+  static QString NoDataNote();
+  bool Stale() const { return m_stale; }
+  QLabel* StaleNote() const { return m_staleNote; }
 
   /// `cmb_slad`: the entries "0".."count-1", `selected` selected.
   void FillSlaveAddresses(int count, int selected);
@@ -91,6 +97,10 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
  signals:
   /// `cmd_mode`(index) clicked.
   void commandClicked(int index);
+  /// The user chose another entry of `cmb_slad`.
+  void slaveAddressChosen(int address);
+  /// `chk_armoff` changed (nothing shows it; kept for the heartbeat's flag).
+  void protectionOffToggled(bool on);
   void paramMenuTriggered();
   void portMenuTriggered();
   /// "Сервис" → "Монитор обмена", "Графики", "Журнал в файл…" (on or off).
@@ -149,6 +159,8 @@ class MainWindow : public QMainWindow, public link::LinkView, public monitor::St
   QLabel* lbl_modbus_off = nullptr;
   QLabel* lbl_tr_id = nullptr;
   QLabel* lbl_sys_mes = nullptr;
+  QLabel* m_staleNote = nullptr;
+  bool m_stale = true;
   QComboBox* cmb_slad = nullptr;
   QCheckBox* chk_armoff = nullptr;
   QGroupBox* Frame4 = nullptr;

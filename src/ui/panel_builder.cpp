@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QRegularExpression>
 
+#include "params/slot_names.h"
 #include "ui/param_box.h"
 #include "ui/param_tab_strip.h"
 #include "ui/param_text_fit.h"
@@ -19,7 +20,6 @@ namespace {
 constexpr int kRowHeight = 375;        // every parameter box
 constexpr int kTableRowTop = 240;      // first row of a channel or input screen
 constexpr int kTableNameLeft = 600;    // name column of both tables
-constexpr int kTemplateBoxWidth = 975;
 constexpr int kWideName = 1215;        // 12-byte names
 constexpr int kNarrowName = 500;       // 4-byte names, rows 5-8 of channel screens
 constexpr int kRowLabelLeft = 120;
@@ -60,46 +60,28 @@ constexpr int kFunTripleGap = 15;
 constexpr int kFunCaptionGap = 120;
 
 struct Column {
-  const char16_t* header;
   int left;
   int width;
 };
-// Column headers of the channel table in Frame1 and of the input table in Frame2.
-constexpr std::array<Column, 9> kChannelColumns{{{u"Имя", 720, 1200},
-                                                 {u"РЗН", 1920, 600},
-                                                 {u"Тип", 2520, 840},
-                                                 {u"НПИ", 3360, 1080},
-                                                 {u"ВПИ", 4560, 960},
-                                                 {u"Код упр.", 5760, 1080},
-                                                 {u"П1", 7080, 1080},
-                                                 {u"П2", 8160, 960},
-                                                 {u"Авария", 9360, 1080}}};
-constexpr std::array<Column, 4> kInputColumns{
-    {{u"Имя", 600, 1200}, {u"РЗН", 1920, 840}, {u"Тип", 3120, 600}, {u"Код упр.", 3960, 1080}}};
+// Column headers of the channel table in Frame1 and of the input table in
+// Frame2 (their words are the catalogue's column names).
+constexpr std::array<Column, params::kChannelColumns> kChannelColumns{
+    {{720, 1200}, {1920, 600}, {2520, 840}, {3360, 1080}, {4560, 960}, {5760, 1080}, {7080, 1080}, {8160, 960}, {9360, 1080}}};
+constexpr std::array<Column, params::kInputColumns> kInputColumns{{{600, 1200}, {1920, 840}, {3120, 600}, {3960, 1080}}};
 
-constexpr int kTableRowsPerScreen = 8;
-
-int TableRowTop(int row) { return kTableRowTop + (row - 1) * kRowHeight; }
+// Row r (0..7) of a channel or input screen.
+int TableRowTop(int row) { return kTableRowTop + row * kRowHeight; }
 
 QString Num(int n) { return QString::number(n); }
 
 }  // namespace
 
-PanelBuilder::PanelBuilder(PanelSet& panels, const TwipScale& twips, BoxFactory makeBox, EventPump pump)
-    : m_panels(panels), m_twips(twips), m_makeBox(std::move(makeBox)), m_pump(std::move(pump)) {
-  if (!m_pump) m_pump = [] {};
-}
+PanelBuilder::PanelBuilder(PanelSet& panels, const TwipScale& twips, BoxFactory makeBox)
+    : m_panels(panels), m_twips(twips), m_makeBox(std::move(makeBox)) {}
 
 void PanelBuilder::ShowOnTop(QWidget* control) {
   control->raise();
   control->setVisible(true);
-}
-
-ParamBox* PanelBuilder::NewBox(int index, QWidget* parent, int left, int top, int width, int height) {
-  ParamBox* box = m_makeBox(index, parent);
-  box->setGeometry(m_twips.Rect(left, top, width, height));
-  m_panels.txt_par[static_cast<std::size_t>(index)] = box;
-  return box;
 }
 
 QLabel* PanelBuilder::NewLabel(QWidget* parent, const QString& text, int left, int top, int width, int height,
@@ -145,7 +127,7 @@ ParamTabStrip* PanelBuilder::NewTabStrip(const StripGeometry& g) {
   return strip;
 }
 
-void PanelBuilder::BuildFormData(const std::array<params::FunctionPage, 5>& pages) {
+void PanelBuilder::BuildFormData() {
   PanelSet& p = m_panels;
   QWidget* prg = p.frm_prg;
 
@@ -157,8 +139,9 @@ void PanelBuilder::BuildFormData(const std::array<params::FunctionPage, 5>& page
 
   // Function pages, slots 0..88.
   for (std::size_t t = 0; t < p.frm_fun.size(); ++t) {
-    p.frm_fun[t] = NewFrame(prg, pages[t].frameCaption, kFunPageLeft, kFunPageTop, kFunPageWidth, kFunPageHeight);
-    BuildFunctionPage(p.frm_fun[t], pages[t]);
+    p.frm_fun[t] = NewFrame(prg, params::kFunctionPages[t].FrameCaption(), kFunPageLeft, kFunPageTop, kFunPageWidth,
+                            kFunPageHeight);
+    BuildFunctionPage(p.frm_fun[t], params::kFunctionPages[t]);
   }
 
   // Header strips above the channel screens and the input screens.
@@ -169,43 +152,40 @@ void PanelBuilder::BuildFormData(const std::array<params::FunctionPage, 5>& page
   NewLabel(p.Frame1, QStringLiteral(u"Канал"), 120, 60, 600, 255, left);
   for (std::size_t j = 0; j < kChannelColumns.size(); ++j) {
     const Column& c = kChannelColumns[j];
-    p.lblc_ch[j] = NewLabel(p.Frame1, QString::fromUtf16(c.header), c.left, 60, c.width, 255, centre);
+    p.lblc_ch[j] = NewLabel(p.Frame1, params::ChannelColumnName(static_cast<int>(j)), c.left, 60, c.width, 255, centre);
   }
   p.Frame2 = new QWidget(prg);
   p.Frame2->setGeometry(m_twips.Rect(7320, 5160, 5175, 480));
   NewLabel(p.Frame2, QStringLiteral(u"Канал"), 60, 180, 540, 255, left);
   for (std::size_t j = 0; j < kInputColumns.size(); ++j) {
     const Column& c = kInputColumns[j];
-    p.lblc_din[j] = NewLabel(p.Frame2, QString::fromUtf16(c.header), c.left, 180, c.width, 255, centre);
+    p.lblc_din[j] = NewLabel(p.Frame2, params::InputColumnName(static_cast<int>(j)), c.left, 180, c.width, 255, centre);
   }
 
   const QString dash = QStringLiteral(u"-");
   const int right = Qt::AlignRight | Qt::AlignVCenter;
 
-  // Channel table template.
+  // The first element of each generated array; their boxes come with all
+  // the others, in slot order (BuildBoxes).
   p.frm_psa[0] = NewFrame(prg, QString(), 7440, 960, 10815, 3375);
-  NewBox(89, p.frm_psa[0], kTableNameLeft, kTableRowTop, kTemplateBoxWidth, kRowHeight)->setText(dash);
   p.lblc_ch_n[0] = NewLabel(p.frm_psa[0], dash, kRowLabelLeft, kTableRowTop, kRowLabelWidth, kRowHeight, right);
 
-  // Input table template.
   p.frm_din[0] = NewFrame(prg, QString(), 7320, 5640, 5175, 3255);
-  NewBox(952, p.frm_din[0], kTableNameLeft, kTableRowTop, kTemplateBoxWidth, kRowHeight)->setText(dash);
   p.lblc_din_n[0] = NewLabel(p.frm_din[0], dash, kRowLabelLeft, kTableRowTop, kRowLabelWidth, kRowHeight, right);
 
   // Logic blocks: the first majority block and the two NOT blocks.
   p.frm_logic[0] = NewFrame(prg, QString(), 12840, 5160, 5775, 1335);
-  NewBox(737, p.frm_logic[0], kLogicThresholdLeft, kLogicTop, kLogicBoxWidth, kRowHeight)->setText(dash);
   p.lblc_lm[0] = NewLabel(p.frm_logic[0], QStringLiteral(u"из 8"), 720, kLogicTop, 735, kRowHeight, left);
-  for (std::size_t n = 15; n <= 16; ++n) {
+  for (std::size_t n = params::kMajorityBlocks; n < params::kLogicPages; ++n) {
     p.frm_logic[n] = NewFrame(prg, QString(), 12840, 5160, 5775, 1335);
     NewLabel(p.frm_logic[n], QStringLiteral(u"Входы"), 360, kLogicTop, 1200, kRowHeight, left);
     NewLabel(p.frm_logic[n], QStringLiteral(u"Выходы"), 360, kNotOutTop, 1200, kNotOutHeight, left);
   }
-  p.lbl_notout[0] = NewLabel(p.frm_logic[15], dash, kLogicInputLeft, kNotOutTop, kLogicBoxWidth, kNotOutHeight, centre);
+  p.lbl_notout[0] = NewLabel(p.frm_logic[params::kMajorityBlocks], dash, kLogicInputLeft, kNotOutTop, kLogicBoxWidth,
+                             kNotOutHeight, centre);
 
   // Relay outputs.
   p.frm_prs[0] = NewFrame(prg, QStringLiteral(u"Релейные выходы"), 12840, 7440, 5775, 1455);
-  NewBox(888, p.frm_prs[0], kRelayBoxLeft, kRelayBoxTop, kRelayBoxWidth, kRowHeight)->setText(dash);
   p.lblc_dout[0] = NewLabel(p.frm_prs[0], QStringLiteral(u"1"), kRelayLabelLeft, kRelayLabelTop, kRelayLabelWidth,
                             kRelayLabelHeight, centre);
 
@@ -218,46 +198,46 @@ void PanelBuilder::BuildFormData(const std::array<params::FunctionPage, 5>& page
 }
 
 void PanelBuilder::BuildFunctionPage(QGroupBox* page, const params::FunctionPage& content) {
-  const QString dash = QStringLiteral(u"-");
   const int left = Qt::AlignLeft | Qt::AlignVCenter;
   int top = kFunRowTop;
   QString header;
   for (const params::FunctionRow& row : content.rows) {
-    if (!row.columnHeader.isEmpty()) {
+    if (!row.columnHeader.empty()) {
       // The header takes its own line; its words go over the boxes of the
       // row below once their places are known.
-      header = row.columnHeader;
+      header = row.ColumnHeader();
       top += kFunRowStep;
     }
-    if (row.boxSlots.empty()) {
+    const int count = row.BoxCount();
+    if (count == 0) {
       // A footnote: one line across the page.
-      QLabel* note = NewLabel(page, row.caption, kFunCaptionLeft, top, kFunPageWidth - 2 * kFunCaptionLeft,
+      QLabel* note = NewLabel(page, row.Caption(), kFunCaptionLeft, top, kFunPageWidth - 2 * kFunCaptionLeft,
                               kRowHeight, left);
       note->setWordWrap(true);
       top += kFunRowStep;
       continue;
     }
-    const int count = static_cast<int>(row.boxSlots.size());
     // One box: 1215; two: 600 each with a small gap; three: see kFunTripleMaxWidth.
     int width = count == 1 ? kFunBoxArea : 600;
     int boxLeft = kFunBoxLeft;
     int captionWidth = kFunCaptionWidth;
     if (count == 3) {
-      const int captionEnd = kFunCaptionLeft + m_twips.Twips(page->fontMetrics().horizontalAdvance(row.caption));
+      const int captionEnd = kFunCaptionLeft + m_twips.Twips(page->fontMetrics().horizontalAdvance(row.Caption()));
       const int area = kFunBoxLeft + kFunBoxArea - captionEnd - kFunCaptionGap;
       width = std::clamp((area - 2 * kFunTripleGap) / 3, kFunTripleMinWidth, kFunTripleMaxWidth);
       boxLeft = kFunBoxLeft + kFunBoxArea - 3 * width - 2 * kFunTripleGap;
       captionWidth = boxLeft - kFunCaptionGap - kFunCaptionLeft;
     }
     const int step = count == 2 ? kFunBoxArea - width : width + kFunTripleGap;
-    NewLabel(page, row.caption, kFunCaptionLeft, top, captionWidth, kRowHeight, left);
+    NewLabel(page, row.Caption(), kFunCaptionLeft, top, captionWidth, kRowHeight, left);
     if (!header.isEmpty()) {
       BuildColumnHeader(page, header, boxLeft, width, step, top - kFunRowStep, count);
       header.clear();
     }
+    // Where the row's boxes go; BuildBoxes makes them.
     for (int b = 0; b < count; ++b) {
-      NewBox(row.boxSlots[static_cast<std::size_t>(b)], page, boxLeft + b * step, top, width, kRowHeight)
-          ->setText(dash);
+      m_functionBoxes[static_cast<std::size_t>(row.boxes[static_cast<std::size_t>(b)])] =
+          m_twips.Rect(boxLeft + b * step, top, width, kRowHeight);
     }
     top += kFunRowStep;
   }
@@ -284,79 +264,36 @@ void PanelBuilder::BuildColumnHeader(QGroupBox* page, const QString& header, int
   ParamTextFit::FitLabels(labels);
 }
 
-void PanelBuilder::BuildTableScreens(bool channels) {
+void PanelBuilder::BuildTableScreens(params::PageGroup group) {
   PanelSet& p = m_panels;
+  const bool channels = group == params::PageGroup::channel;
   const std::span<QGroupBox*> frames = channels ? std::span<QGroupBox*>(p.frm_psa) : std::span<QGroupBox*>(p.frm_din);
   const std::span<QLabel*> rowLabels = channels ? std::span<QLabel*>(p.lblc_ch_n) : std::span<QLabel*>(p.lblc_din_n);
-  const std::span<const Column> columns =
-      channels ? std::span<const Column>(kChannelColumns) : std::span<const Column>(kInputColumns);
   ParamTabStrip* strip = channels ? p.TabStrip_psa : p.TabStrip_din;
-  const int firstSlot = channels ? 89 : 952;
-  const int screens = static_cast<int>(frames.size());
   const int right = Qt::AlignRight | Qt::AlignVCenter;
-  auto tabCaption = [channels](int screen) {
-    return channels ? QStringLiteral(u"Экр") + Num(screen + 1) : Num(screen + 1);
-  };
-  // 12-byte names take the wide box; channel rows 5-8 hold 4-byte names.
-  auto nameWidth = [channels](int row) { return channels && row > 4 ? kNarrowName : kWideName; };
 
-  strip->setTabText(0, tabCaption(0));
-  ParamBox* element0 = p.txt_par[static_cast<std::size_t>(firstSlot)];
-  element0->resize(m_twips.Px(kWideName), element0->height());
+  strip->setTabText(0, params::TabCaption({group, 0}));
   rowLabels[0]->setText(Num(1));
-
-  int i = firstSlot;
   int n = 0;
-  auto nextRow = [&](int screen, int row, const QString& text) {
-    ++i;
-    ParamBox* box = NewBox(i, frames[static_cast<std::size_t>(screen)], kTableNameLeft, TableRowTop(row),
-                           nameWidth(row), kRowHeight);
-    ShowOnTop(box);
-    box->setText(text);
-    ++n;
-    QLabel* label = NewLabel(frames[static_cast<std::size_t>(screen)], QString(), kRowLabelLeft, TableRowTop(row),
-                             kRowLabelWidth, kRowHeight, right);
-    rowLabels[static_cast<std::size_t>(n)] = label;
-    ShowOnTop(label);
-    label->setText(Num(kTableRowsPerScreen * screen + row));
-  };
-
-  // Screen 0: rows 2..8 of the name column show their own slot numbers.
-  for (int r = 2; r <= kTableRowsPerScreen; ++r) nextRow(0, r, Num(i + 1));
-
-  // Further screens: their name boxes show the channel or input number.
-  for (int s = 1; s < screens; ++s) {
-    frames[static_cast<std::size_t>(s)] = LoadFrame(frames[0]);
-    strip->addTab(tabCaption(s));
-    for (int r = 1; r <= kTableRowsPerScreen; ++r) {
-      nextRow(s, r, Num(kTableRowsPerScreen * s + r));
-      m_pump();
+  for (int s = 0; s < static_cast<int>(frames.size()); ++s) {
+    if (s > 0) {
+      frames[static_cast<std::size_t>(s)] = LoadFrame(frames[0]);
+      strip->addTab(params::TabCaption({group, s}));
     }
-  }
-
-  // The value columns, column by column, so that box 89 + 72 j + 8 s + r - 1
-  // is column j of channel 8 s + r (inputs: 952 + 64 j + 8 s + r - 1).
-  for (std::size_t j = 1; j < columns.size(); ++j) {
-    const int left = columns[j].left;
-    const int width = columns[j].width;
-    for (int s = 0; s < screens; ++s) {
-      for (int r = 1; r <= kTableRowsPerScreen; ++r) {
-        ++i;
-        ParamBox* box = NewBox(i, frames[static_cast<std::size_t>(s)], left, TableRowTop(r), width, kRowHeight);
-        ShowOnTop(box);
-        box->setText(Num(i));
-      }
+    for (int r = s == 0 ? 1 : 0; r < params::kRowsPerScreen; ++r) {
+      QLabel* label = NewLabel(frames[static_cast<std::size_t>(s)], QString(), kRowLabelLeft, TableRowTop(r),
+                               kRowLabelWidth, kRowHeight, right);
+      rowLabels[static_cast<std::size_t>(++n)] = label;
+      ShowOnTop(label);
+      label->setText(Num(params::kRowsPerScreen * s + r + 1));
     }
-    // Beyond the design's own points: without this the value columns are
-    // one stretch of 576 boxes with no events processed.
-    m_pump();
   }
   frames[0]->setVisible(true);
 }
 
-void PanelBuilder::BuildChannelPages() { BuildTableScreens(true); }
+void PanelBuilder::BuildChannelPages() { BuildTableScreens(params::PageGroup::channel); }
 
-void PanelBuilder::BuildInputPages() { BuildTableScreens(false); }
+void PanelBuilder::BuildInputPages() { BuildTableScreens(params::PageGroup::input); }
 
 void PanelBuilder::BuildLogicPages() {
   PanelSet& p = m_panels;
@@ -365,22 +302,13 @@ void PanelBuilder::BuildLogicPages() {
     return QStringLiteral(u"Логический блок мажоритарный М") + Num(block + 1) + QStringLiteral(u". Выход ") +
            Num(block + 70);
   };
-  auto inputLeft = [](int k) { return kLogicInputLeft + kLogicBoxWidth * k; };  // k from 0
 
-  p.TabStrip_logic->setTabText(0, QStringLiteral(u"М1"));
+  p.TabStrip_logic->setTabText(0, params::TabCaption({params::PageGroup::logic, 0}));
   p.frm_logic[0]->setTitle(majorityCaption(0));
 
-  int i = 737;
-  for (int k = 0; k < 8; ++k) {
-    ++i;
-    ParamBox* box = NewBox(i, p.frm_logic[0], inputLeft(k), kLogicTop, kLogicBoxWidth, kRowHeight);
-    ShowOnTop(box);
-    box->setText(Num(i));
-  }
-
   const QLabel* lm0 = p.lblc_lm[0];
-  for (int b = 1; b <= 14; ++b) {
-    p.TabStrip_logic->addTab(QStringLiteral(u"М") + Num(b + 1));
+  for (int b = 1; b < params::kMajorityBlocks; ++b) {
+    p.TabStrip_logic->addTab(params::TabCaption({params::PageGroup::logic, b}));
     QGroupBox* frame = LoadFrame(p.frm_logic[0]);
     p.frm_logic[static_cast<std::size_t>(b)] = frame;
     frame->setTitle(majorityCaption(b));
@@ -389,38 +317,21 @@ void PanelBuilder::BuildLogicPages() {
     lm->setGeometry(lm0->geometry());
     p.lblc_lm[static_cast<std::size_t>(b)] = lm;
     ShowOnTop(lm);
-    ++i;
-    ParamBox* threshold = NewBox(i, frame, kLogicThresholdLeft, kLogicTop, kLogicBoxWidth, kRowHeight);
-    ShowOnTop(threshold);
-    threshold->setText(Num(i));
-    for (int k = 0; k < 8; ++k) {
-      ++i;
-      ParamBox* box = NewBox(i, frame, inputLeft(k), kLogicTop, kLogicBoxWidth, kRowHeight);
-      ShowOnTop(box);
-      box->setText(Num(i));
-      m_pump();
-    }
   }
 
   int m = 0;
-  for (int n = 0; n < 2; ++n) {
-    p.TabStrip_logic->addTab(QStringLiteral(u"НЕ") + Num(n + 1));
-    QGroupBox* frame = p.frm_logic[static_cast<std::size_t>(n + 15)];
+  for (int n = 0; n < params::kNotBlocks; ++n) {
+    const int page = params::kMajorityBlocks + n;
+    p.TabStrip_logic->addTab(params::TabCaption({params::PageGroup::logic, page}));
+    QGroupBox* frame = p.frm_logic[static_cast<std::size_t>(page)];
     frame->setVisible(false);
     frame->setTitle(QStringLiteral(u"Логический блок Н") + Num(n + 1) + QStringLiteral(u" (8НЕ8)."));
-    for (int k = 0; k < 8; ++k) {
-      ++i;
-      ParamBox* box = NewBox(i, frame, inputLeft(k), kLogicTop, kLogicBoxWidth, kRowHeight);
-      ShowOnTop(box);
-      box->setText(Num(i));
-    }
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < params::kNotInputs; ++k) {
       if (n == 0 && k == 0) continue;  // the form's own element 0
-      ++m;
-      QLabel* out = NewLabel(frame, QString(), inputLeft(k), kNotOutTop, kLogicBoxWidth, kNotOutHeight, centre);
-      p.lbl_notout[static_cast<std::size_t>(m)] = out;
+      QLabel* out = NewLabel(frame, QString(), kLogicInputLeft + kLogicBoxWidth * k, kNotOutTop, kLogicBoxWidth,
+                             kNotOutHeight, centre);
+      p.lbl_notout[static_cast<std::size_t>(++m)] = out;
       ShowOnTop(out);
-      m_pump();
     }
   }
   for (std::size_t out = 0; out < p.lbl_notout.size(); ++out) {
@@ -436,34 +347,23 @@ void PanelBuilder::BuildRelayPages() {
     return QStringLiteral(u"Релейные выходы с ") + Num(8 * b + 1) + QStringLiteral(u" по ") + Num(8 * b + 8);
   };
 
-  p.TabStrip_prs->setTabText(0, QStringLiteral(u"1-8"));
+  p.TabStrip_prs->setTabText(0, params::TabCaption({params::PageGroup::relay, 0}));
   p.frm_prs[0]->setTitle(pageCaption(0));
-
-  int i = 888;
   int n = 0;
-  auto nextColumn = [&](QGroupBox* frame, int j) {
-    ++i;
-    ParamBox* box = NewBox(i, frame, kRelayBoxLeft + j * kRelayBoxWidth, kRelayBoxTop, kRelayBoxWidth, kRowHeight);
-    ShowOnTop(box);
-    box->setText(Num(i));
-    m_pump();
-    ++n;
-    QLabel* label = NewLabel(frame, QString(), kRelayLabelLeft + j * kRelayLabelWidth, kRelayLabelTop,
-                             kRelayLabelWidth, kRelayLabelHeight, centre);
-    p.lblc_dout[static_cast<std::size_t>(n)] = label;
-    ShowOnTop(label);
-    label->setText(Num(n + 1));
-  };
-
-  for (int j = 1; j < 8; ++j) nextColumn(p.frm_prs[0], j);
-  for (int b = 1; b < PanelSet::kRelayPages; ++b) {
-    p.TabStrip_prs->addTab(Num(8 * b + 1) + QStringLiteral(u"-") + Num(8 * b + 8));
-    QGroupBox* frame = LoadFrame(p.frm_prs[0]);
-    p.frm_prs[static_cast<std::size_t>(b)] = frame;
-    frame->setTitle(pageCaption(b));
-    for (int j = 0; j < 8; ++j) {
-      nextColumn(frame, j);
-      m_pump();
+  for (int b = 0; b < params::kRelayPages; ++b) {
+    QGroupBox* frame = p.frm_prs[0];
+    if (b > 0) {
+      p.TabStrip_prs->addTab(params::TabCaption({params::PageGroup::relay, b}));
+      frame = LoadFrame(p.frm_prs[0]);
+      p.frm_prs[static_cast<std::size_t>(b)] = frame;
+      frame->setTitle(pageCaption(b));
+    }
+    for (int j = b == 0 ? 1 : 0; j < params::kRelaysPerPage; ++j) {
+      QLabel* label = NewLabel(frame, QString(), kRelayLabelLeft + j * kRelayLabelWidth, kRelayLabelTop,
+                               kRelayLabelWidth, kRelayLabelHeight, centre);
+      p.lblc_dout[static_cast<std::size_t>(++n)] = label;
+      ShowOnTop(label);
+      label->setText(Num(n + 1));
     }
   }
   p.frm_prs[0]->setVisible(true);
@@ -471,10 +371,63 @@ void PanelBuilder::BuildRelayPages() {
 
 void PanelBuilder::SetFunctionTabs() {
   PanelSet& p = m_panels;
-  for (int t = 0; t < 4; ++t) p.TabStrip_fun->addTab(QString());
-  const std::array<const char16_t*, 5> captions{u"Двигатель", u"ОЖ", u"Масло", u"Токовое упр", u"Система"};
-  for (int t = 0; t < 5; ++t) p.TabStrip_fun->setTabText(t, QString::fromUtf16(captions[static_cast<std::size_t>(t)]));
+  for (int t = 1; t < params::kFunctionPageCount; ++t) p.TabStrip_fun->addTab(QString());
+  for (int t = 0; t < params::kFunctionPageCount; ++t)
+    p.TabStrip_fun->setTabText(t, params::TabCaption({params::PageGroup::function, t}));
   p.frm_fun[0]->setVisible(true);
+}
+
+QWidget* PanelBuilder::PageOf(const params::SlotPlace& place) const {
+  const PanelSet& p = m_panels;
+  const auto page = static_cast<std::size_t>(place.page);
+  switch (place.group) {
+    case params::PageGroup::function: return p.frm_fun[page];
+    case params::PageGroup::channel: return p.frm_psa[page];
+    case params::PageGroup::logic: return p.frm_logic[page];
+    case params::PageGroup::relay: return p.frm_prs[page];
+    case params::PageGroup::input: return p.frm_din[page];
+  }
+  return nullptr;
+}
+
+QRect PanelBuilder::BoxRect(int slot, const params::SlotPlace& place) const {
+  switch (place.group) {
+    case params::PageGroup::function:
+      return m_functionBoxes[static_cast<std::size_t>(slot)];
+    case params::PageGroup::channel:
+    case params::PageGroup::input: {
+      const bool channel = place.group == params::PageGroup::channel;
+      if (place.column == 0) {
+        // 12-byte names take the wide box; channel rows 5-8 hold 4-byte names.
+        const int width = channel && place.row >= 4 ? kNarrowName : kWideName;
+        return m_twips.Rect(kTableNameLeft, TableRowTop(place.row), width, kRowHeight);
+      }
+      const Column& c = channel ? kChannelColumns[place.column] : kInputColumns[place.column];
+      return m_twips.Rect(c.left, TableRowTop(place.row), c.width, kRowHeight);
+    }
+    case params::PageGroup::logic: {
+      const bool majority = place.page < params::kMajorityBlocks;
+      const int left = majority ? (place.column == 0 ? kLogicThresholdLeft : kLogicInputLeft + kLogicBoxWidth * (place.column - 1))
+                                : kLogicInputLeft + kLogicBoxWidth * place.column;
+      return m_twips.Rect(left, kLogicTop, kLogicBoxWidth, kRowHeight);
+    }
+    case params::PageGroup::relay:
+      return m_twips.Rect(kRelayBoxLeft + place.column * kRelayBoxWidth, kRelayBoxTop, kRelayBoxWidth, kRowHeight);
+  }
+  return QRect();
+}
+
+void PanelBuilder::BuildBoxes(const std::function<QString(int slot)>& textOf) {
+  // Every box in slot order, from the catalogue: its page, its place there,
+  // and the text the set holds for it.
+  for (int slot = 0; slot < params::kSlotCount; ++slot) {
+    const params::SlotPlace& place = params::kCatalogue.PlaceOf(slot);
+    ParamBox* box = m_makeBox(slot, PageOf(place));
+    box->setGeometry(BoxRect(slot, place));
+    box->setText(textOf(slot));
+    m_panels.txt_par[static_cast<std::size_t>(slot)] = box;
+    ShowOnTop(box);
+  }
 }
 
 void PanelBuilder::FitTexts() {

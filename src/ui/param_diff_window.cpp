@@ -22,8 +22,7 @@ constexpr int kStateRole = Qt::UserRole + 2;
 
 }  // namespace
 
-ParamDiffWindow::ParamDiffWindow(const params::ParamCatalogue& catalogue, QWidget* owner)
-    : QWidget(owner, Qt::Window), m_catalogue(catalogue) {
+ParamDiffWindow::ParamDiffWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
   m_summary = new QLabel(this);
   m_summary->setWordWrap(true);
   m_filter = new QComboBox(this);
@@ -78,13 +77,14 @@ void ParamDiffWindow::ShowList(const params::DiffList& list) {
   m_model->setRowCount(static_cast<int>(list.entries.size()));
   int row = 0;
   for (const params::DiffEntry& e : list.entries) {
-    const QString state = params::ParamDiff::StateText(e.state);
-    const QString cells[5] = {params::SlotName(e.slot), params::SlotPageTitle(m_catalogue, e.slot), e.left.trimmed(),
+    const QString state = e.note.isEmpty() ? params::ParamDiff::StateText(e.state) : e.note;
+    const QString cells[5] = {params::SlotName(e.slot), params::SlotPageTitle(e.slot), e.left.trimmed(),
                               e.right.isNull() ? QStringLiteral(u"—") : e.right.trimmed(), state};
     for (int c = 0; c < 5; ++c) {
       auto* item = new QStandardItem(cells[c]);
       item->setData(e.slot, kSlotRole);
-      item->setData(e.state == params::DiffState::differs ? QStringLiteral("d") : QStringLiteral("m"), kStateRole);
+      const bool differs = e.state == params::DiffState::differs || e.state == params::DiffState::invalid;
+      item->setData(differs ? QStringLiteral("d") : QStringLiteral("m"), kStateRole);
       m_model->setItem(row, c, item);
     }
     ++row;

@@ -22,7 +22,7 @@ class ParamDiffWindow : public QWidget {
   Q_OBJECT
 
  public:
-  ParamDiffWindow(const params::ParamCatalogue& catalogue, QWidget* owner);
+  explicit ParamDiffWindow(QWidget* owner);
 
   /// Replaces the list shown.
   void ShowList(const params::DiffList& list);
@@ -40,7 +40,6 @@ class ParamDiffWindow : public QWidget {
  private:
   void Activate(const QModelIndex& index);
 
-  const params::ParamCatalogue& m_catalogue;
   QLabel* m_summary = nullptr;
   QComboBox* m_filter = nullptr;
   QTableView* m_view = nullptr;

@@ -6,16 +6,16 @@
 namespace zart::ui {
 namespace {
 
-constexpr int kRowsPerScreen = 8;
-constexpr int kChannelColumns = 9;
-constexpr int kInputColumns = 4;
+using params::kCatalogue;
+using params::PageGroup;
 
-// A table of `rows` entries per column, stored column by column from `first`,
-// shown as screens of eight rows: the slots of each screen row by row.
-void AppendTable(std::vector<int>& order, int first, int rows, int columns) {
-  for (int screen = 0; screen * kRowsPerScreen < rows; ++screen) {
-    for (int r = 0; r < kRowsPerScreen; ++r) {
-      for (int j = 0; j < columns; ++j) order.push_back(first + rows * j + kRowsPerScreen * screen + r);
+// A table stored column by column from its first slot, shown as screens of
+// eight rows: the slots of each screen row by row.
+void AppendTable(std::vector<int>& order, PageGroup group, int rows, int columns) {
+  const int first = params::ParamCatalogue::FirstSlot(group);
+  for (int screen = 0; screen * params::kRowsPerScreen < rows; ++screen) {
+    for (int r = 0; r < params::kRowsPerScreen; ++r) {
+      for (int j = 0; j < columns; ++j) order.push_back(first + rows * j + params::kRowsPerScreen * screen + r);
     }
   }
 }
@@ -25,30 +25,27 @@ void AppendTable(std::vector<int>& order, int first, int rows, int columns) {
 std::vector<int> ParamKeyboardOrder::TabOrder() {
   std::vector<int> order;
   order.reserve(params::kSlotCount);
-  for (const params::FunctionPage& page : params::FunctionPages()) {
-    for (const params::FunctionRow& row : page.rows) order.insert(order.end(), row.boxSlots.begin(), row.boxSlots.end());
+  for (const params::FunctionPage& page : params::kFunctionPages) {
+    for (const params::FunctionRow& row : page.rows)
+      for (int slot : row.boxes)
+        if (slot >= 0) order.push_back(slot);
   }
-  AppendTable(order, params::kChannelFirstSlot, params::kChannels, kChannelColumns);
-  AppendTable(order, params::kInputFirstSlot, params::kInputs, kInputColumns);
+  AppendTable(order, PageGroup::channel, params::kChannels, params::kChannelColumns);
+  AppendTable(order, PageGroup::input, params::kInputs, params::kInputColumns);
   // Logic blocks (threshold, then inputs 1..8) and relays are stored row by row.
-  for (int slot = params::kLogicFirstSlot; slot < params::kInputFirstSlot; ++slot) order.push_back(slot);
+  for (int slot = params::ParamCatalogue::FirstSlot(PageGroup::logic);
+       slot < params::ParamCatalogue::FirstSlot(PageGroup::input); ++slot)
+    order.push_back(slot);
   return order;
 }
 
 int ParamKeyboardOrder::ColumnNeighbour(int slot, int step) {
-  int first = 0;
-  int rows = 0;
-  if (slot >= params::kChannelFirstSlot && slot < params::kLogicFirstSlot) {
-    first = params::kChannelFirstSlot;
-    rows = params::kChannels;
-  } else if (slot >= params::kInputFirstSlot && slot < params::kSlotCount) {
-    first = params::kInputFirstSlot;
-    rows = params::kInputs;
-  } else {
-    return -1;
-  }
-  const int row = (slot - first) % rows % kRowsPerScreen + step;
-  return row >= 0 && row < kRowsPerScreen ? slot + step : -1;
+  if (slot < 0 || slot >= params::kSlotCount) return -1;
+  const params::SlotPlace& place = kCatalogue.PlaceOf(slot);
+  if (place.group != PageGroup::channel && place.group != PageGroup::input) return -1;
+  // Within a column the channels (inputs) follow each other slot by slot.
+  const int row = place.row + step;
+  return row >= 0 && row < params::kRowsPerScreen ? slot + step : -1;
 }
 
 }  // namespace zart::ui

@@ -8,10 +8,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "link/exchange_cycle.h"
-#include "link/rx_store.h"
-#include "params/catalogue.h"
-#include "params/param_editor.h"
+#include "params/param_session.h"
 #include "settings/ini_file.h"
 #include "ui/param_diff_window.h"
 #include "ui/param_report_window.h"
@@ -28,32 +25,11 @@ bool LoadParamFile(const QString& path, settings::IniFile& ini) {
 
 }  // namespace
 
-ParamService::ParamService(link::ExchangeCycle& link, const params::ParamCatalogue& catalogue,
-                           params::ParamEditor& editor, settings::Prompter& prompter, QWidget* owner)
-    : m_link(link),
-      m_catalogue(catalogue),
-      m_editor(editor),
-      m_prompter(prompter),
-      m_owner(owner),
-      m_image(catalogue),
-      m_verifier(link, catalogue, editor) {
-  m_backup.emplace(m_prompter, params::ParamBackup::DefaultFolder());
-  m_verifier.SetFinishedHandler(
-      [this](const params::DiffList& mismatches, int compared) { Verified(mismatches, compared); });
-}
+ParamService::ParamService(params::ParamSession& session, QWidget* owner) : m_session(session), m_owner(owner) {}
 
 ParamService::~ParamService() {
   delete m_diffWindow.data();
   delete m_reportWindow.data();
-}
-
-void ParamService::SetBackupFolder(const QString& folder) { m_backup.emplace(m_prompter, folder); }
-
-void ParamService::OnRequestCompleted(int slot) { m_verifier.OnRequestCompleted(slot); }
-
-bool ParamService::OnParamReply(const link::RxStore& rx, int rxCount) {
-  m_image.Record(rx[1], rx, rxCount);
-  return m_verifier.Consume(rx, rxCount);
 }
 
 params::ReportIdentity ParamService::Identity() const {
@@ -62,62 +38,26 @@ params::ReportIdentity ParamService::Identity() const {
   return identity;
 }
 
-bool ParamService::BeforeWrite() {
-  const bool go = m_backup->EnsureBackup(m_image, Identity().slaveAddress, QDateTime::currentDateTime());
-  if (ParamWindow* window = Window()) window->SetServiceInfo(BackupInfo());
-  return go;
-}
-
-void ParamService::WriteAll() {
-  if (!BeforeWrite()) return;
-  ParamWindow* window = Window();
-  const int before = m_link.Queue().WriteIndex();
-  m_editor.cmd_writeall_Click();
-  const int after = m_link.Queue().WriteIndex();
-  if (window == nullptr || after == before) return;  // refused: nothing to check
-  std::vector<std::vector<std::uint8_t>> written(params::kSlotCount);
-  for (int k = 0; k < params::kSlotCount; ++k) {
-    written[static_cast<std::size_t>(k)] = m_editor.WriteAllSlotBytes(k, window->Text(k));
-  }
-  m_lastVerification.clear();
-  m_verifier.Begin(std::move(written), (after - 1 + link::RequestQueue::kSlots) % link::RequestQueue::kSlots);
-}
-
-void ParamService::Verified(const params::DiffList& mismatches, int compared) {
+void ParamService::Checked(const params::DiffList& mismatches, const QString& text) {
   ParamWindow* window = Window();
   if (mismatches.entries.empty()) {
-    m_lastVerification = params::WriteVerifier::SuccessText(compared);
     // Not modal: this runs inside the exchange's tick, which must go on.
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral(u"Проверка записи"), m_lastVerification,
-                                QMessageBox::Ok, window != nullptr ? static_cast<QWidget*>(window) : m_owner);
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral(u"Проверка записи"), text, QMessageBox::Ok,
+                                window != nullptr ? static_cast<QWidget*>(window) : m_owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
   } else {
-    m_lastVerification = mismatches.summary;
-    if (window != nullptr) window->MarkTabs(params::ParamDiff::Pages(m_catalogue, mismatches, false));
+    if (window != nullptr) window->MarkTabs(params::ParamDiff::Pages(mismatches, false));
     ShowList(mismatches);
   }
   if (window != nullptr) window->SetServiceInfo(BackupInfo());
 }
 
-void ParamService::AfterCompare(const QString& folder, const QString& name) {
-  ParamWindow* window = Window();
-  settings::IniFile ini;
-  if (window == nullptr || name.isEmpty() || !LoadParamFile(folder + QLatin1Char('/') + name, ini)) return;
-  const params::DiffList list = params::ParamDiff::CompareWithFile(m_catalogue, *window, ini, name);
-  window->MarkTabs(params::ParamDiff::Pages(m_catalogue, list, true));
-  ShowList(list);
-}
-
-void ParamService::ClearMarks() {
-  if (ParamWindow* window = Window()) window->MarkTabs({});
-}
-
 void ParamService::ShowList(const params::DiffList& list) {
-  m_last = list;
+  m_session.SetLastDifferences(list);
   if (!m_diffWindow) {
-    m_diffWindow = new ParamDiffWindow(m_catalogue, m_owner);
+    m_diffWindow = new ParamDiffWindow(m_owner);
     m_diffWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_diffWindow->SetActivateHandler([this](int slot) { ShowSlot(slot); });
   }
@@ -127,8 +67,8 @@ void ParamService::ShowList(const params::DiffList& list) {
 }
 
 void ParamService::ShowDifferences() {
-  if (m_last) {
-    ShowList(*m_last);
+  if (m_session.LastDifferences()) {
+    ShowList(*m_session.LastDifferences());
     return;
   }
   QMessageBox::information(Window(), QStringLiteral(u"Список отличий"),
@@ -147,12 +87,13 @@ void ParamService::CompareTwoFiles(const QString& first, const QString& second) 
       return;
     }
   }
-  ShowList(params::ParamDiff::CompareFiles(m_catalogue, a, QFileInfo(first).fileName(), b,
-                                           QFileInfo(second).fileName()));
+  ShowList(params::ParamDiff::CompareFiles(a, QFileInfo(first).fileName(), b, QFileInfo(second).fileName()));
 }
 
 void ParamService::CompareTwoFiles() {
-  const QString filter = QStringLiteral(u"Файлы параметров (*.ini);;Все файлы (*)");
+  // Parameter files are saved under any name the user types, "set1" with no
+  // extension included: every file is offered first.
+  const QString filter = QStringLiteral(u"Все файлы (*);;Файлы параметров (*.ini)");
   const QString first = QFileDialog::getOpenFileName(Window(), QStringLiteral(u"Первый файл параметров"),
                                                      QDir::homePath(), filter);
   if (first.isEmpty()) return;
@@ -165,13 +106,12 @@ void ParamService::CompareTwoFiles() {
 void ParamService::ShowReport() {
   ParamWindow* window = Window();
   if (window == nullptr) return;
-  const params::ServiceReport report = params::ServiceReport::Build(m_catalogue, *window, Identity());
+  const params::ServiceReport report = params::ServiceReport::Build(m_session.Set(), Identity());
   auto rebuild = [this](const QString& file, params::ServiceReport& out) {
-    ParamWindow* w = Window();
     settings::IniFile ini;
-    if (w == nullptr || !LoadParamFile(file, ini)) return false;
-    const params::DiffList diff = params::ParamDiff::CompareWithFile(m_catalogue, *w, ini, QFileInfo(file).fileName());
-    out = params::ServiceReport::Build(m_catalogue, *w, Identity(), &diff);
+    if (!LoadParamFile(file, ini)) return false;
+    const params::DiffList diff = params::ParamDiff::CompareWithFile(m_session.Set(), ini, QFileInfo(file).fileName());
+    out = params::ServiceReport::Build(m_session.Set(), Identity(), &diff);
     return true;
   };
   delete m_reportWindow.data();
@@ -181,21 +121,22 @@ void ParamService::ShowReport() {
 }
 
 void ParamService::OpenBackupFolder() {
-  QDir().mkpath(m_backup->Folder());
-  QDesktopServices::openUrl(QUrl::fromLocalFile(m_backup->Folder()));
+  QDir().mkpath(m_session.Backup().Folder());
+  QDesktopServices::openUrl(QUrl::fromLocalFile(m_session.Backup().Folder()));
 }
 
 QString ParamService::BackupInfo() const {
-  const QString last = m_backup->LastBackup().isEmpty() ? QStringLiteral(u"ещё нет")
-                                                        : QFileInfo(m_backup->LastBackup()).fileName();
-  QString info = QStringLiteral(u"Резервные копии: ") + QDir::toNativeSeparators(m_backup->Folder()) +
+  const params::ParamBackup& backup = m_session.Backup();
+  const QString last =
+      backup.LastBackup().isEmpty() ? QStringLiteral(u"ещё нет") : QFileInfo(backup.LastBackup()).fileName();
+  QString info = QStringLiteral(u"Резервные копии: ") + QDir::toNativeSeparators(backup.Folder()) +
                  QStringLiteral(u"\nПоследняя копия: ") + last;
-  if (!m_lastVerification.isEmpty()) info += QStringLiteral(u"\n") + m_lastVerification;
+  if (!m_session.LastVerification().isEmpty()) info += QStringLiteral(u"\n") + m_session.LastVerification();
   return info;
 }
 
 void ParamService::ShowSlot(int slot) {
-  if (ParamWindow* window = Window()) window->ShowSlot(slot, m_catalogue.PageOf(slot));
+  if (ParamWindow* window = Window()) window->ShowSlot(slot);
 }
 
 }  // namespace zart::ui

@@ -14,11 +14,12 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTabBar>
 #include <QToolButton>
 
 #include "params/box_colors.h"
-#include "params/function_pages.h"
+#include "params/conversions.h"
 #include "params/slot_names.h"
 #include "ui/file_chooser.h"
 #include "ui/panel_builder.h"
@@ -42,16 +43,16 @@ constexpr double kFontPoints = 7.5;
 struct LegendRow {
   int top;
   int shape;  // Shape1..Shape7
-  std::uint32_t colour;
+  params::SlotState state;
 };
 constexpr std::array<LegendRow, 7> kLegend{{
-    {840, 1, params::COLOR_FROM_EEPROM},
-    {1200, 7, params::COLOR_NOT_READ},
-    {1800, 2, params::COLOR_FROM_FILE},
-    {2160, 6, params::COLOR_MISSING_IN_FILE},
-    {2760, 4, params::COLOR_MATCHES_FILE},
-    {3240, 5, params::COLOR_DIFFERS_FROM_FILE},
-    {3840, 3, params::COLOR_CHANGED},
+    {840, 1, params::SlotState::from_eeprom},
+    {1200, 7, params::SlotState::not_read},
+    {1800, 2, params::SlotState::from_file},
+    {2160, 6, params::SlotState::missing_in_file},
+    {2760, 4, params::SlotState::matches_file},
+    {3240, 5, params::SlotState::differs_from_file},
+    {3840, 3, params::SlotState::changed},
 }};
 
 constexpr std::array<const char16_t*, 18> kSensorTypes{
@@ -84,17 +85,16 @@ QColor Rgb(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); 
 
 }  // namespace
 
-ParamWindow::ParamWindow(QWidget* owner, EventPump pump, const QString& startFolder)
+ParamWindow::ParamWindow(QWidget* owner, const params::ParamSet& set, const QString& startFolder)
     : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_set(set),
       m_twips(logicalDpiX()),
-      m_pump(pump ? std::move(pump) : EventPump([] { QCoreApplication::processEvents(); })),
       m_startFolder(startFolder.isEmpty() ? QDir::homePath() : startFolder) {
   setWindowTitle(QStringLiteral(u"Программируемые параметры"));
   QFont small = font();
   small.setPointSizeF(kFontPoints);
   setFont(small);
-  m_colors.fill(params::COLOR_CHANGED);
 
   // Box colours go through the palette's Base role; a style that paints edit
   // boxes natively may ignore it, so the boxes then use Fusion, which does not.
@@ -104,35 +104,51 @@ ParamWindow::ParamWindow(QWidget* owner, EventPump pump, const QString& startFol
   }
   m_boxPalette = m_boxStyle != nullptr ? m_boxStyle->standardPalette() : QApplication::palette("QLineEdit");
 
-  m_panels.frm_prg = new QWidget(this);
+  // The design's client area lies between a menu bar and a status line of
+  // this tool's own; frm_prg and the scroll bars keep their places in it.
+  m_area = new QWidget(this);
+  m_panels.frm_prg = new QWidget(m_area);
   m_panels.frm_prg->setGeometry(m_twips.Rect(m_frameLeft, m_frameTop, kFrameWidth, kFrameHeight));
+  m_statusLine = new QLabel(this);
+  m_statusLine->setObjectName(QStringLiteral("lbl_param_status"));
+  m_statusLine->setFrameShape(QFrame::Panel);
+  m_statusLine->setFrameShadow(QFrame::Sunken);
+  m_statusLine->setTextFormat(Qt::PlainText);
 
-  m_vScroll = new QScrollBar(Qt::Vertical, this);
-  m_hScroll = new QScrollBar(Qt::Horizontal, this);
+  m_vScroll = new QScrollBar(Qt::Vertical, m_area);
+  m_hScroll = new QScrollBar(Qt::Horizontal, m_area);
   m_vScroll->setVisible(false);
   m_hScroll->setVisible(false);
   m_vScroll->setSingleStep(240);
   m_hScroll->setSingleStep(240);
 
-  PanelBuilder builder(m_panels, m_twips, [this](int index, QWidget* parent) { return MakeBox(index, parent); },
-                       m_pump);
-  builder.BuildFormData(params::FunctionPages());
+  m_builder = std::make_unique<PanelBuilder>(m_panels, m_twips,
+                                             [this](int index, QWidget* parent) { return MakeBox(index, parent); });
+  m_builder->BuildFormData();
   BuildStaticControls();
+  BuildMenuBar();
 
   // The design size: full width and height; a smaller screen gets what fits.
   const QRect screenArea = screen() != nullptr ? screen()->availableGeometry() : QRect(0, 0, 1920, 1080);
-  setMinimumSize(m_twips.Px(kParamMinWidth), m_twips.Px(kParamMinHeight));
-  setMaximumSize(m_twips.Px(kParamMaxWidth), m_twips.Px(kParamMaxHeight));
+  const QSize chrome = Chrome();
+  setMinimumSize(QSize(m_twips.Px(kParamMinWidth), m_twips.Px(kParamMinHeight)) + chrome);
+  setMaximumSize(QSize(m_twips.Px(kParamMaxWidth), m_twips.Px(kParamMaxHeight)) + chrome);
   // A window frame is not known before the window is shown; where the
   // design's size does not fit, room is left for a usual one and the window
   // starts at the screen's corner. Form_Resize keeps it within the screen
   // once the real frame is known.
   constexpr int kFrameAllowanceX = 16;
   constexpr int kFrameAllowanceY = 48;
-  const QSize design(m_twips.Px(kParamMaxWidth), m_twips.Px(kParamMaxHeight));
+  const QSize design = QSize(m_twips.Px(kParamMaxWidth), m_twips.Px(kParamMaxHeight)) + chrome;
   const QSize room = screenArea.size() - QSize(kFrameAllowanceX, kFrameAllowanceY);
   resize(design.boundedTo(room));
   if (design.width() > room.width() || design.height() > room.height()) move(screenArea.topLeft());
+
+  // A control that takes the focus (Tab, Shift+Tab, a key) is scrolled
+  // into view: the design's frame is larger than most screens.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now != nullptr && m_panels.frm_prg->isAncestorOf(now)) ScrollIntoView(now);
+  });
 }
 
 ParamWindow::~ParamWindow() = default;
@@ -147,6 +163,45 @@ QLabel* ParamWindow::AddLabel(const QString& text, int left, int top, int width,
   auto* label = new QLabel(text, m_panels.frm_prg);
   label->setGeometry(m_twips.Rect(left, top, width, height));
   return label;
+}
+
+QSize ParamWindow::Chrome() const {
+  return QSize(0, m_menuBar->sizeHint().height() + m_statusLine->sizeHint().height());
+}
+
+void ParamWindow::Run(const std::function<void()>& action) const {
+  if (action) action();
+}
+
+void ParamWindow::RunOnFile(const std::function<void(const QString&, const QString&)>& action) const {
+  if (action) action(m_chooser->CurrentFolder(), m_chooser->FileName());
+}
+
+void ParamWindow::BuildMenuBar() {
+  // The main actions at hand whatever part of frm_prg is scrolled into
+  // view, with keys of their own; the design's buttons stay where they are.
+  m_menuBar = new QMenuBar(this);
+  QMenu* params = m_menuBar->addMenu(QStringLiteral(u"&Параметры"));
+  auto add = [this, params](const char16_t* text, const QKeySequence& keys, std::function<void()> run) {
+    QAction* action = params->addAction(QString::fromUtf16(text));
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, std::move(run));
+    addAction(action);
+    return action;
+  };
+  add(u"Прочитать всё из ЭСППЗУ", QKeySequence(Qt::CTRL | Qt::Key_R), [this] { m_readAll->click(); });
+  add(u"Записать всё в ЭСППЗУ", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W), [this] { m_writeAll->click(); });
+  params->addSeparator();
+  add(u"Прочитать из файла", QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_readFile->click(); });
+  add(u"Сохранить в файл", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { m_saveFile->click(); });
+  add(u"Сравнить с файлом", QKeySequence(Qt::CTRL | Qt::Key_D), [this] { m_compare->click(); });
+  params->addSeparator();
+  m_abortAction = add(u"Прервать передачу", QKeySequence(Qt::CTRL | Qt::Key_Period), [this] { Run(m_actions.abort); });
+  m_abortAction->setEnabled(false);
+  QMenu* service = m_service->menu();
+  service->setTitle(QStringLiteral(u"&Сервис"));
+  m_menuBar->addMenu(service);
 }
 
 void ParamWindow::BuildStaticControls() {
@@ -188,7 +243,7 @@ void ParamWindow::BuildStaticControls() {
     // A caption may wrap down to the next row.
     const int width = row.top >= 3840 ? 840 : 2100;
     const int height = k + 1 < kLegend.size() ? kLegend[k + 1].top - row.top : 480;
-    QLabel* caption = AddLabel(QString::fromUtf16(params::ColorCaption(row.colour)), 22560, row.top, width, height);
+    QLabel* caption = AddLabel(QString::fromUtf16(params::StateCaption(row.state)), 22560, row.top, width, height);
     caption->setWordWrap(true);
     caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ParamTextFit::FitLabels(std::span<QLabel* const>(&caption, 1));
@@ -205,12 +260,17 @@ void ParamWindow::BuildStaticControls() {
   m_readFile = button(u"Прочитать из файла", 23400, 3840, 1695, 615);
   m_saveFile = button(u"Сохранить в файл", 25200, 4320, 1695, 615);
 
-  // A transfer holds the link for some 13 s; the bar tells how far it got.
+  // A transfer holds the link for some 13 s; the bar tells how far it got,
+  // and "Прервать" beside it stops it.
   m_progress = new QProgressBar(prg);
-  m_progress->setGeometry(m_twips.Rect(24720, 3150, 2175, 300));
+  m_progress->setGeometry(m_twips.Rect(24720, 3150, 1335, 300));
   m_progress->setFormat(QStringLiteral(u"%v / %m"));
   m_progress->setAlignment(Qt::AlignCenter);
   m_progress->setVisible(false);
+  m_abort = new QPushButton(QStringLiteral(u"Прервать"), prg);
+  m_abort->setObjectName(QStringLiteral("cmd_abort"));
+  m_abort->setGeometry(m_twips.Rect(26085, 3150, 810, 300));
+  m_abort->setVisible(false);
 
   BuildServiceButton();
 
@@ -271,10 +331,6 @@ void ParamWindow::SetServiceInfo(const QString& info) {
   m_service->setToolTip(info);
 }
 
-void ParamWindow::SetProgressCaption(const QString& caption) {
-  m_progress->setFormat(caption.isEmpty() ? QStringLiteral(u"%v / %m") : caption + QStringLiteral(u" %v / %m"));
-}
-
 QTabBar* ParamWindow::StripOf(params::PageGroup group) const {
   switch (group) {
     case params::PageGroup::function:
@@ -305,8 +361,9 @@ void ParamWindow::MarkTabs(const std::vector<params::PageRef>& pages) {
   }
 }
 
-void ParamWindow::ShowSlot(int slot, params::PageRef page) {
+void ParamWindow::ShowSlot(int slot) {
   if (slot < 0 || slot >= params::kSlotCount) return;
+  const params::PageRef page = params::kCatalogue.PageOf(slot);
   ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
   if (QTabBar* strip = StripOf(page.group); strip != nullptr && page.index < strip->count()) {
     strip->setCurrentIndex(page.index);  // the click handler switches the page
@@ -316,22 +373,26 @@ void ParamWindow::ShowSlot(int slot, params::PageRef page) {
   raise();
   activateWindow();
   if (box == nullptr) return;
-  // Scroll frm_prg so that the whole box lies in the visible part: a larger
-  // scroll value moves the frame left (up).
-  const QPoint at = box->mapTo(this, QPoint(0, 0));
-  const int visibleWidth = width() - (m_vScroll->isVisible() ? m_vScroll->width() : 0);
-  const int visibleHeight = height() - (m_hScroll->isVisible() ? m_hScroll->height() : 0);
+  ScrollIntoView(box);
+  box->setFocus(Qt::OtherFocusReason);
+  box->selectAll();
+}
+
+void ParamWindow::ScrollIntoView(QWidget* control) {
+  // Scroll frm_prg so that the whole control lies in the visible part: a
+  // larger scroll value moves the frame left (up).
+  const QPoint at = control->mapTo(m_area, QPoint(0, 0));
+  const int visibleWidth = m_area->width() - (m_vScroll->isVisible() ? m_vScroll->width() : 0);
+  const int visibleHeight = m_area->height() - (m_hScroll->isVisible() ? m_hScroll->height() : 0);
   auto shift = [](int start, int length, int visible) {
     if (start < 0) return start;
     if (start + length > visible) return std::min(start, start + length - visible);
     return 0;
   };
-  const int dx = shift(at.x(), box->width(), visibleWidth);
-  const int dy = shift(at.y(), box->height(), visibleHeight);
+  const int dx = shift(at.x(), control->width(), visibleWidth);
+  const int dy = shift(at.y(), control->height(), visibleHeight);
   if (dx != 0 && m_hScroll->isVisible()) m_hScroll->setValue(m_hScroll->value() + m_twips.Twips(dx));
   if (dy != 0 && m_vScroll->isVisible()) m_vScroll->setValue(m_vScroll->value() + m_twips.Twips(dy));
-  box->setFocus(Qt::OtherFocusReason);
-  box->selectAll();
 }
 
 void ParamWindow::Form_Load() {
@@ -341,33 +402,56 @@ void ParamWindow::Form_Load() {
   for (const LegendRow& row : kLegend) {
     QFrame* shape = m_shapes[static_cast<std::size_t>(row.shape - 1)];
     QPalette palette = shape->palette();
-    palette.setColor(QPalette::Window, Rgb(row.colour));
+    palette.setColor(QPalette::Window, Rgb(params::ColorOf(row.state)));
     shape->setPalette(palette);
   }
 
-  PanelBuilder builder(m_panels, m_twips, [this](int index, QWidget* parent) { return MakeBox(index, parent); },
-                       m_pump);
+  PanelBuilder& builder = *m_builder;
   builder.BuildChannelPages();
   builder.BuildLogicPages();
   builder.BuildRelayPages();
   builder.BuildInputPages();
   builder.SetFunctionTabs();
+  m_showing = true;
+  builder.BuildBoxes([this](int slot) { return m_set.Text(slot); });
+  m_showing = false;
   builder.FitTexts();
+  m_builder.reset();
   DescribeBoxes();
+  for (int slot = 0; slot < params::kSlotCount; ++slot) {
+    ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+    box->setCursorPosition(0);
+    box->setPalette(PaletteFor(params::ColorOf(m_set.State(slot))));
+  }
   SetKeyboardOrder();
   ConnectControls();
 }
 
 void ParamWindow::DescribeBoxes() {
-  params::ParamCatalogue catalogue;
-  catalogue.InitParamTables();
   for (int slot = 0; slot < params::kSlotCount; ++slot) {
     ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
     if (box == nullptr) continue;
-    box->SetDescription(params::SlotName(slot) + QLatin1Char('\n') + params::SlotPageTitle(catalogue, slot) +
-                        QStringLiteral(u" · адрес ЭСППЗУ ") +
-                        QString::number(catalogue.par_addr[static_cast<std::size_t>(slot)]));
+    const QString name = params::SlotName(slot);
+    // A screen reader names each box by its own slot, not by its group.
+    box->setAccessibleName(name);
+    m_descriptions[static_cast<std::size_t>(slot)] =
+        name + QLatin1Char('\n') + params::SlotPageTitle(slot) + QStringLiteral(u" · адрес ЭСППЗУ ") +
+        QString::number(params::kCatalogue.par_addr[static_cast<std::size_t>(slot)]);
+    DescribeBox(slot);
   }
+}
+
+void ParamWindow::DescribeBox(int slot) {
+  ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+  QString description = m_descriptions[static_cast<std::size_t>(slot)];
+  // A value loaded from a file that the controller cannot take says why.
+  if (m_set.State(slot) == params::SlotState::from_file && !params::kCatalogue.IsText(slot)) {
+    const params::TextProblem problem = params::EncodeSlotText(slot, m_set.Text(slot)).problem;
+    if (problem != params::TextProblem::none)
+      description += QLatin1Char('\n') + QStringLiteral(u"Не будет записано: ") +
+                     params::ProblemText(slot, m_set.Text(slot), problem);
+  }
+  box->SetDescription(description);
 }
 
 void ParamWindow::SetKeyboardOrder() {
@@ -380,11 +464,10 @@ void ParamWindow::SetKeyboardOrder() {
   const std::vector<int> order = ParamKeyboardOrder::TabOrder();
   auto box = [&p](int slot) -> QWidget* { return p.txt_par[static_cast<std::size_t>(slot)]; };
   chain.push_back(p.TabStrip_fun);
+  using params::PageGroup;
   for (int slot : order) {
-    if (slot == params::kChannelFirstSlot) chain.push_back(p.TabStrip_psa);
-    if (slot == params::kInputFirstSlot) chain.push_back(p.TabStrip_din);
-    if (slot == params::kLogicFirstSlot) chain.push_back(p.TabStrip_logic);
-    if (slot == params::kRelayFirstSlot) chain.push_back(p.TabStrip_prs);
+    for (PageGroup group : {PageGroup::channel, PageGroup::input, PageGroup::logic, PageGroup::relay})
+      if (slot == params::ParamCatalogue::FirstSlot(group)) chain.push_back(StripOf(group));
     chain.push_back(box(slot));
   }
   for (std::size_t k = 1; k < chain.size(); ++k) QWidget::setTabOrder(chain[k - 1], chain[k]);
@@ -409,23 +492,16 @@ void ParamWindow::ConnectControls() {
   connect(m_vScroll, &QScrollBar::valueChanged, this, [this](int v) { VScroll1_Change(v); });
   connect(m_hScroll, &QScrollBar::valueChanged, this, [this](int v) { HScroll1_Change(v); });
 
-  connect(m_readAll, &QPushButton::clicked, this, [this] {
-    if (m_actions.readAll) m_actions.readAll();
-  });
-  connect(m_writeAll, &QPushButton::clicked, this, [this] {
-    if (m_actions.writeAll) m_actions.writeAll();
-  });
+  connect(m_readAll, &QPushButton::clicked, this, [this] { Run(m_actions.readAll); });
+  connect(m_writeAll, &QPushButton::clicked, this, [this] { Run(m_actions.writeAll); });
+  connect(m_abort, &QPushButton::clicked, this, [this] { Run(m_actions.abort); });
   connect(m_saveFile, &QPushButton::clicked, this, [this] {
     if (m_actions.saveFile && m_actions.saveFile(m_chooser->CurrentFolder(), m_chooser->FileName())) {
       m_chooser->RefreshFiles();
     }
   });
-  connect(m_readFile, &QPushButton::clicked, this, [this] {
-    if (m_actions.readFile) m_actions.readFile(m_chooser->CurrentFolder(), m_chooser->FileName());
-  });
-  connect(m_compare, &QPushButton::clicked, this, [this] {
-    if (m_actions.compare) m_actions.compare(m_chooser->CurrentFolder(), m_chooser->FileName());
-  });
+  connect(m_readFile, &QPushButton::clicked, this, [this] { RunOnFile(m_actions.readFile); });
+  connect(m_compare, &QPushButton::clicked, this, [this] { RunOnFile(m_actions.compare); });
 }
 
 void ParamWindow::SwitchPage(QTabBar* strip, std::span<QGroupBox* const> frames) {
@@ -444,19 +520,36 @@ void ParamWindow::TabStrip_prs_Click() { SwitchPage(m_panels.TabStrip_prs, m_pan
 
 void ParamWindow::SetBlockedBanner(bool visible) { m_banner->setVisible(visible); }
 
-void ParamWindow::ShowProgress(const params::TransferProgress& progress) {
-  if (!progress.active()) {
+void ParamWindow::ShowProgress(const params::TransferProgress& progress, bool checking) {
+  const bool active = progress.active();
+  m_abort->setVisible(active);
+  m_abortAction->setEnabled(active);
+  if (!active) {
     m_progress->setVisible(false);
     m_progress->reset();
     return;
   }
+  QString format = checking ? QStringLiteral(u"Проверка записи: %v / %m") : QStringLiteral(u"%v / %m");
+  if (progress.stalled) format = QStringLiteral(u"нет ответа, повтор… ") + format;
+  m_progress->setFormat(format);
+  m_progress->setToolTip(progress.stalled ? QStringLiteral(u"Контроллер не отвечает: запрос повторяется") : QString());
   m_progress->setRange(0, progress.total);
   m_progress->setValue(progress.answered);
   m_progress->setVisible(true);
 }
 
+void ParamWindow::ShowMessage(const QString& text) {
+  m_statusLine->setText(text);
+  m_statusLine->setToolTip(text);
+}
+
+QString ParamWindow::Message() const { return m_statusLine->text(); }
+
 void ParamWindow::BoxChanged(int index) {
-  if (m_actions.boxChanged) m_actions.boxChanged(index);
+  // The program's own setting of a box is not the user's typing.
+  if (m_showing || !m_loaded) return;
+  const ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(index)];
+  if (box != nullptr && m_actions.boxEdited) m_actions.boxEdited(index, box->text());
 }
 
 void ParamWindow::BoxKeyPress(int index, int key) {
@@ -469,23 +562,27 @@ QString ParamWindow::Text(int slot) const {
   return box != nullptr ? box->text() : QString();
 }
 
-void ParamWindow::SetText(int slot, const QString& text) {
+void ParamWindow::SlotChanged(int slot) {
   if (slot < 0 || slot >= params::kSlotCount) return;
   ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
   if (box == nullptr) return;
-  if (box->text() == text) {
-    // The edit box reports no change for the same text; the change handler
-    // still runs so the box turns white like any other set text.
-    box->setCursorPosition(0);
-    BoxChanged(slot);
-    return;
+  const QString& text = m_set.Text(slot);
+  if (box->text() != text) {
+    m_showing = true;
+    box->ShowValue(text);
+    m_showing = false;
   }
-  box->ShowValue(text);
+  const QPalette& palette = PaletteFor(params::ColorOf(m_set.State(slot)));
+  // One shared palette per colour: no style sheet per box, which would make
+  // building and recolouring the 1208 boxes many times slower.
+  if (box->palette().color(QPalette::Base) != palette.color(QPalette::Base)) box->setPalette(palette);
+  DescribeBox(slot);
 }
 
 std::uint32_t ParamWindow::Color(int slot) const {
   if (slot < 0 || slot >= params::kSlotCount) return params::COLOR_CHANGED;
-  return m_colors[static_cast<std::size_t>(slot)];
+  const ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
+  return box != nullptr ? box->palette().color(QPalette::Base).rgb() & 0xFFFFFFu : params::COLOR_CHANGED;
 }
 
 const QPalette& ParamWindow::PaletteFor(std::uint32_t rgb) {
@@ -498,20 +595,13 @@ const QPalette& ParamWindow::PaletteFor(std::uint32_t rgb) {
   return found.value();
 }
 
-void ParamWindow::SetColor(int slot, std::uint32_t rgb) {
-  if (slot < 0 || slot >= params::kSlotCount) return;
-  rgb &= 0xFFFFFF;
-  auto& current = m_colors[static_cast<std::size_t>(slot)];
-  ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
-  if (box == nullptr || current == rgb) return;
-  current = rgb;
-  // One shared palette per colour: no style sheet per box, which would make
-  // building and recolouring the 1208 boxes many times slower.
-  box->setPalette(PaletteFor(rgb));
-}
-
 void ParamWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  const int menu = m_menuBar->sizeHint().height();
+  const int status = m_statusLine->sizeHint().height();
+  m_menuBar->setGeometry(0, 0, width(), menu);
+  m_statusLine->setGeometry(0, height() - status, width(), status);
+  m_area->setGeometry(0, menu, width(), std::max(0, height() - menu - status));
   Form_Resize();
 }
 
@@ -523,19 +613,24 @@ void ParamWindow::closeEvent(QCloseEvent* event) {
 
 void ParamWindow::Form_Resize() {
   if (isMinimized() || isMaximized()) return;
-  const QSize inner = size();
-  const QSize frameExtra = isVisible() ? frameGeometry().size() - inner : QSize(0, 0);
+  // The design's rules apply to the page area, as if it were the whole
+  // client area: the menu bar and the status line come on top of the
+  // design's sizes, like the window's own caption.
+  const QSize chrome = Chrome();
+  const QSize inner = m_area->size();
+  const QSize frameExtra = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
   // A window on a screen smaller than the design's size is kept on it, so
   // that both bars, and with them every control, can be reached.
-  const QSize screenArea = isVisible() && screen() != nullptr ? screen()->availableGeometry().size() : QSize();
+  const QSize screenArea =
+      isVisible() && screen() != nullptr ? screen()->availableGeometry().size() - chrome : QSize();
   if (isVisible()) {
     // The limits are for the outer size; once the frame is known the window
     // manager is told, so that dragging stops at them instead of snapping back.
     const QSize least(m_twips.Px(kParamMinWidth) - frameExtra.width(), m_twips.Px(kParamMinHeight) - frameExtra.height());
     QSize most(m_twips.Px(kParamMaxWidth) - frameExtra.width(), m_twips.Px(kParamMaxHeight) - frameExtra.height());
     if (screenArea.isValid()) most = most.boundedTo(screenArea - frameExtra).expandedTo(least);
-    if (minimumSize() != least) setMinimumSize(least);
-    if (maximumSize() != most) setMaximumSize(most);
+    if (minimumSize() != least + chrome) setMinimumSize(least + chrome);
+    if (maximumSize() != most + chrome) setMaximumSize(most + chrome);
   }
   const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_vScroll);
   const ParamPixelLayout out = ParamFormResizePx(m_twips, inner, frameExtra, screenArea, extent);
@@ -555,7 +650,7 @@ void ParamWindow::Form_Resize() {
     m_hScroll->raise();
   }
   // Raises the resize event again with the limited size.
-  if (out.size != inner) resize(out.size);
+  if (out.size != inner) resize(out.size + chrome);
 }
 
 void ParamWindow::HScroll1_Change(int value) {

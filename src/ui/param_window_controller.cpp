@@ -12,77 +12,76 @@ ParamWindowController::ParamWindowController(link::ExchangeCycle& link, QWidget*
       m_owner(owner),
       m_status(status),
       m_prompter(prompter),
-      m_editor(link, m_catalogue, status),
-      m_service(link, m_catalogue, m_editor, prompter, owner) {
-  // Replies may arrive before the menu first rebuilds the catalogue (a
-  // window created by the banner, a transfer still running after a close).
-  m_catalogue.InitParamTables();
-  m_editor.SetBoxesProvider([this]() -> params::ParamBoxes* { return EnsureWindow(); });
-  m_editor.SetProgressHandler([this](const params::TransferProgress& progress) {
-    if (!m_window) return;
-    const bool checking = m_service.Verifier().CurrentPhase() == params::WriteVerifier::Phase::reading;
-    m_window->SetProgressCaption(checking ? QStringLiteral(u"Проверка записи:") : QString());
-    m_window->ShowProgress(progress);
-  });
+      m_session(link, status, prompter),
+      m_service(m_session, owner) {
   m_service.SetWindowProvider([this] { return Window(); });
-  // The read-back of a write check is taken by the service and never shown.
-  m_link.SetParamHandler([this](const link::RxStore& rx) {
-    if (!m_service.OnParamReply(rx, m_link.RxCount())) m_editor.HandleParamReply(rx);
+  m_link.SetParamHandler([this](const link::Reply& reply) { m_session.Editor().HandleParamReply(reply); });
+  m_session.SetProgressHandler([this](const params::TransferProgress& progress, bool checking) {
+    if (m_window) m_window->ShowProgress(progress, checking);
   });
-  m_link.SetCompletionHandler([this](int slot) {
-    m_editor.OnRequestCompleted(slot);
-    m_service.OnRequestCompleted(slot);
+  m_session.SetMessageHandler([this](const QString& text) {
+    if (m_window) m_window->ShowMessage(text);
   });
+  m_session.SetCheckHandler(
+      [this](const params::DiffList& mismatches, const QString& text) { m_service.Checked(mismatches, text); });
 }
 
 ParamWindowController::~ParamWindowController() {
   m_link.SetParamHandler({});
-  m_link.SetCompletionHandler({});
+  m_session.SetProgressHandler({});
+  m_session.SetMessageHandler({});
+  m_session.SetCheckHandler({});
   // The window calls back into this object; it goes first.
   delete m_window.data();
 }
 
-ParamWindow* ParamWindowController::Window() const { return m_building ? nullptr : m_window.data(); }
+ParamWindow* ParamWindowController::Window() const { return m_window.data(); }
 
-ParamWindow* ParamWindowController::EnsureWindow() {
-  if (m_window) return m_window.data();
-  if (m_building) return nullptr;
-
-  m_building = true;
-  EventPump pump = m_pump;
-  auto* window = new ParamWindow(m_owner, std::move(pump), m_startFolder);
+ParamWindow* ParamWindowController::BuildWindow() {
+  auto* window = new ParamWindow(m_owner, m_session.Set(), m_startFolder);
   window->setAttribute(Qt::WA_DeleteOnClose);
-  QPointer<ParamWindow> guard(window);
   window->Form_Load();
-  m_building = false;
-  if (!guard) return nullptr;  // the owner went away while events ran
+  m_session.Set().SetListener(window);
 
+  params::ParamSession& session = m_session;
   ParamWindow::Actions actions;
-  actions.boxChanged = [this](int index) { m_editor.txt_par_Change(index); };
-  actions.boxKeyPress = [this](int index, int key) {
-    // Nothing reaches the controller without a backup of what it held.
-    if (key == params::ParamEditor::kKeyEnter && !m_service.BeforeWrite()) return;
-    m_editor.txt_par_KeyPress(index, key);
+  actions.boxEdited = [&session](int index, const QString& text) { session.Editor().txt_par_Change(index, text); };
+  actions.boxKeyPress = [this, &session](int index, int key) {
+    if (key != params::ParamEditor::kKeyEnter) return;
+    session.Enter(index);
+    if (m_window) m_window->SetServiceInfo(m_service.BackupInfo());
   };
-  actions.readAll = [this] {
-    m_service.ClearMarks();
-    m_editor.cmd_readall_Click();
+  actions.readAll = [this, &session] {
+    if (m_window) m_window->MarkTabs({});
+    session.ReadAll();
   };
-  actions.writeAll = [this] { m_service.WriteAll(); };
-  actions.saveFile = [this, window](const QString& folder, const QString& name) {
-    params::ParamFiles files(m_catalogue, *window, m_status, m_prompter);
+  actions.writeAll = [this, &session] {
+    session.WriteAll();
+    if (m_window) m_window->SetServiceInfo(m_service.BackupInfo());
+  };
+  actions.abort = [&session] { session.Abort(); };
+  actions.saveFile = [this, &session](const QString& folder, const QString& name) {
+    params::ParamFiles files(session.Set(), m_status, m_prompter);
     return files.cmdSaveFile_Click(folder, name);
   };
-  actions.readFile = [this, window](const QString& folder, const QString& name) {
-    params::ParamFiles files(m_catalogue, *window, m_status, m_prompter);
-    m_service.ClearMarks();
-    files.cmdReadFile_Click(folder, name);
+  actions.readFile = [this, &session](const QString& folder, const QString& name) {
+    params::ParamFiles files(session.Set(), m_status, m_prompter);
+    if (m_window) m_window->MarkTabs({});
+    const std::optional<params::DiffList> invalid = files.cmdReadFile_Click(folder, name);
+    // Values the controller cannot take are listed, with the reason, and
+    // will not be written.
+    if (invalid && !invalid->entries.empty()) {
+      m_service.ShowList(*invalid);
+      if (m_window) m_window->ShowMessage(invalid->summary);
+    }
   };
-  actions.compare = [this, window](const QString& folder, const QString& name) {
-    params::ParamFiles files(m_catalogue, *window, m_status, m_prompter);
-    m_service.ClearMarks();
-    files.cmdCompare_Click(folder, name);
-    m_service.AfterCompare(folder, name);
+  actions.compare = [this, &session](const QString& folder, const QString& name) {
+    params::ParamFiles files(session.Set(), m_status, m_prompter);
+    if (m_window) m_window->MarkTabs({});
+    const std::optional<params::DiffList> list = files.cmdCompare_Click(folder, name);
+    if (!list) return;
+    if (m_window) m_window->MarkTabs(params::ParamDiff::Pages(*list, true));
+    m_service.ShowList(*list);
   };
   actions.showDifferences = [this] { m_service.ShowDifferences(); };
   actions.compareFiles = [this] { m_service.CompareTwoFiles(); };
@@ -90,50 +89,32 @@ ParamWindow* ParamWindowController::EnsureWindow() {
   actions.backupFolder = [this] { m_service.OpenBackupFolder(); };
   actions.closed = [this, window] {
     // From now on the next use builds a fresh window; this one is deleted
-    // once its close has been handled.
-    if (m_window == window) m_window = nullptr;
+    // once its close has been handled, and the set starts afresh with it.
+    if (m_window != window) return;
+    m_session.Set().SetListener(nullptr);
+    m_session.Set().ResetTexts();
+    m_window = nullptr;
   };
   window->SetActions(std::move(actions));
   window->SetBlockedBanner(m_blocked);
-  window->ShowProgress(m_editor.Progress());
-  m_window = window;
+  window->ShowProgress(m_session.Progress(), m_session.Checking());
   window->SetServiceInfo(m_service.BackupInfo());
-
-  if (m_showWhenBuilt) {
-    m_showWhenBuilt = false;
-    ShowWindow(window);
-  }
+  m_window = window;
   return window;
-}
-
-void ParamWindowController::ShowWindow(ParamWindow* window) {
-  window->show();
-  window->raise();
-  window->activateWindow();
 }
 
 void ParamWindowController::SetBlockedBanner(bool visible) {
   m_blocked = visible;
-  // The latest flag: a reply handled while the window was being built may
-  // have changed it.
-  if (ParamWindow* window = EnsureWindow()) window->SetBlockedBanner(m_blocked);
+  if (m_window) m_window->SetBlockedBanner(m_blocked);
 }
 
 void ParamWindowController::OpenParamWindow() {
-  m_catalogue.InitParamTables();
-  m_service.ClearMarks();
-  if (m_building) {
-    // The menu was used again while the window is being built (events run
-    // during the build): queue the read and show the window once it is done.
-    m_editor.ReadAllParams();
-    m_showWhenBuilt = true;
-    return;
-  }
-  // The window is built before the read-all is queued: the build lets the
-  // exchange run, and its replies need the boxes to exist.
-  ParamWindow* window = EnsureWindow();
-  m_editor.ReadAllParams();
-  if (window != nullptr) ShowWindow(window);
+  if (m_window) m_window->MarkTabs({});
+  m_session.Editor().ReadAllParams();
+  ParamWindow* window = m_window ? m_window.data() : BuildWindow();
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 }  // namespace zart::ui

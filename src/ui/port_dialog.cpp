@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
+#include "link/exchange_cycle.h"
 #include "link/serial_port.h"
 #include "link/status_line.h"
 #include "settings/settings_file.h"
@@ -22,19 +24,21 @@ QString EntryText(int n) { return QStringLiteral("COM") + QString::number(n); }
 
 }  // namespace
 
-PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings, link::LinkView& mainWindow,
-                       PortDialogState& state, QWidget* parent)
+PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings, link::StatusLine& status,
+                       const link::ExchangeCycle& exchange, PortDialogState& state, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_port(port),
       m_settings(settings),
-      m_mainWindow(mainWindow),
+      m_status(status),
+      m_exchange(exchange),
       m_state(state) {
   setObjectName(QStringLiteral("wndSetCOM"));
   setWindowTitle(QStringLiteral(u"Настройка порта"));
   const CommonLayout layout(this);
   setFont(layout.DefaultFont());
-  setFixedSize(layout.Px(4665), layout.Px(2205));
+  // Wider than the design's 4665 twips by the room of "Обновить" beside the list.
+  setFixedSize(layout.Px(kWidth), layout.Px(2205));
   move(layout.Px(5940), layout.Px(5040));
 
   Label1 = new QLabel(QStringLiteral(u"Выберите порт:"), this);
@@ -46,6 +50,11 @@ PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings,
   cmbCOMList->setEditable(true);
   cmbCOMList->setInsertPolicy(QComboBox::NoInsert);
   layout.Place(cmbCOMList, 2280, 600, 1575, 315);
+
+  m_refresh = new QPushButton(QStringLiteral(u"Обновить"), this);
+  m_refresh->setObjectName(QStringLiteral("cmd_refresh"));
+  m_refresh->setToolTip(QStringLiteral(u"Найти порты снова: адаптер, подключённый после открытия окна"));
+  layout.Place(m_refresh, 3960, 600, 1455, 315);
 
   // Beside the port: replies judged as soon as they are complete. Stored
   // with "ОК" like the port.
@@ -62,18 +71,20 @@ PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings,
   m_cancel->setObjectName(QStringLiteral("Cancel"));
   layout.Place(m_cancel, 480, 1440, 1335, 375);
   // Neither button answers Enter.
-  for (QPushButton* b : {m_ok, m_cancel}) {
+  for (QPushButton* b : {m_ok, m_cancel, m_refresh}) {
     b->setAutoDefault(false);
     b->setDefault(false);
   }
 
   setTabOrder(m_ok, m_cancel);
   setTabOrder(m_cancel, cmbCOMList);
-  setTabOrder(cmbCOMList, chk_fast);
+  setTabOrder(cmbCOMList, m_refresh);
+  setTabOrder(m_refresh, chk_fast);
 
   connect(cmbCOMList, &QComboBox::activated, this, [this] { cmbCOMList_Click(); });
   connect(m_ok, &QPushButton::clicked, this, [this] { OK_Click(); });
   connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(); });
+  connect(m_refresh, &QPushButton::clicked, this, [this] { Refresh_Click(); });
 
   Load();
 }
@@ -82,7 +93,22 @@ PortDialog::~PortDialog() = default;
 
 void PortDialog::Load() {
   saved_port = m_settings.ComPort();
+  Probe();
+}
+
+void PortDialog::Refresh_Click() {
+  // The port in use is probed with the others; the one picked (or typed)
+  // is opened again afterwards.
+  const int keep = SelectedPort() > 0 ? SelectedPort() : m_settings.ComPort();
+  const int current = m_settings.ComPort();
+  m_settings.SetComPort(keep);
+  Probe();
+  m_settings.SetComPort(current);
+}
+
+void PortDialog::Probe() {
   if (m_port.IsOpen()) m_port.Close();
+  cmbCOMList->clear();
 
   for (int n = 1; n <= kProbedPorts; ++n) {
     bool probe_ok = m_port.SetPortNumber(n);
@@ -118,15 +144,22 @@ void PortDialog::Load() {
   m_port.Open();
 }
 
+int PortDialog::TypedPort(const QString& text) {
+  static const QRegularExpression kPort(QStringLiteral(u"^\\s*(?:COM\\s*)?(\\d{1,3})\\s*$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+  const QRegularExpressionMatch m = kPort.match(text);
+  if (!m.hasMatch()) return 0;
+  const int n = m.captured(1).toInt();
+  return n >= 1 && n <= 255 ? n : 0;
+}
+
 int PortDialog::SelectedPort() const {
   const int index = cmbCOMList->currentIndex();
-  if (index < 0) return 0;
-  const QString text = cmbCOMList->itemText(index);
-  // Text typed over the entry means nothing is selected.
-  if (cmbCOMList->currentText() != text) return 0;
-  bool ok = false;
-  const int n = text.mid(3).toInt(&ok);
-  return ok ? n : 0;
+  const QString typed = cmbCOMList->currentText();
+  // A port typed over the list (one not probed, COM17 and above, or one
+  // plugged in later) counts as typed; the list's own prompt names none.
+  if (index < 0 || typed != cmbCOMList->itemText(index)) return TypedPort(typed);
+  return TypedPort(cmbCOMList->itemText(index));
 }
 
 void PortDialog::cmbCOMList_Click() {
@@ -139,7 +172,7 @@ void PortDialog::OK_Click() {
   m_state.port_confirmed = true;
   m_settings.SetComPort(SelectedPort());
   m_settings.SetFastExchange(chk_fast->isChecked());
-  m_settings.SaveConfig(m_mainWindow.SlaveAddress());
+  m_settings.SaveConfig(m_exchange.SlaveAddress());
   accept();
 }
 
@@ -160,10 +193,10 @@ void PortDialog::done(int result) {
 
 void PortDialog::ReopenPort() {
   if (m_port.IsOpen()) return;
-  if (!m_port.SetPortNumber(m_settings.ComPort())) m_mainWindow.SetStatusText(QStringLiteral(u"Порт не выбран"));
+  if (!m_port.SetPortNumber(m_settings.ComPort())) m_status.SetStatusText(QStringLiteral(u"Порт не выбран"));
   // Tried even after a refused number: the port opens on the number it last
   // accepted, if it can.
-  if (!m_port.Open().ok()) m_mainWindow.SetStatusText(QStringLiteral(u"Порт не выбран"));
+  if (!m_port.Open().ok()) m_status.SetStatusText(QStringLiteral(u"Порт не выбран"));
 }
 
 void PortDialog::showEvent(QShowEvent* event) {

@@ -7,7 +7,7 @@
 #include <QMessageBox>
 
 #include "link/exchange_cycle.h"
-#include "monitor/status_decoder.h"
+#include "monitor/status_registers.h"
 #include "monitor/status_sample.h"
 #include "ui/main_window.h"
 #include "ui/traffic_window.h"
@@ -16,8 +16,7 @@
 namespace zart::ui {
 
 ServiceTools::ServiceTools(link::ExchangeCycle& cycle, MainWindow& window) : m_cycle(cycle), m_window(window) {
-  m_catalogue.InitParamTables();
-  m_description = std::make_unique<params::FrameDescription>(m_catalogue);
+  m_description = std::make_unique<params::FrameDescription>();
   m_cycle.SetRecorder(&m_recorder);
   connect(&m_window, &MainWindow::trafficMonitorTriggered, this, [this] { ShowTrafficMonitor(); });
   connect(&m_window, &MainWindow::trendsTriggered, this, [this] { ShowTrends(); });
@@ -47,8 +46,8 @@ void ServiceTools::OnStatusReply(const link::RxStore& rx) {
   m_trends.Add(monitor::TrendPoint{static_cast<double>(now) / 1000.0, static_cast<double>(sample.engineRpm),
                                    static_cast<double>(sample.shaftRpm), sample.batteryDecivolts / 10.0});
   // Other object types leave the display as it was, as on the main window.
-  if (sample.objectType == monitor::StatusDecoder::kObjectDgu || sample.objectType == monitor::StatusDecoder::kObjectDra)
-    m_shaftShown = sample.objectType == monitor::StatusDecoder::kObjectDra;
+  if (sample.objectType == monitor::status_registers::kObjectDgu || sample.objectType == monitor::status_registers::kObjectDra)
+    m_shaftShown = sample.objectType == monitor::status_registers::kObjectDra;
   if (m_trendsWindow) m_trendsWindow->SetShaftShown(m_shaftShown);
   if (m_log.IsOpen()) {
     const std::uint64_t failures = Failures();

@@ -62,7 +62,6 @@ class ServiceTools : public QObject {
   link::ExchangeCycle& m_cycle;
   MainWindow& m_window;
   link::FrameRecorder m_recorder;
-  params::ParamCatalogue m_catalogue;
   std::unique_ptr<params::FrameDescription> m_description;
   monitor::TrendBuffer m_trends;
   monitor::CsvStatusLog m_log;

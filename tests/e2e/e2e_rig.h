@@ -57,6 +57,7 @@ class RecordingPort : public link::SerialPort {
     m_inner.Write(frame);
   }
   bool DeviceLost() const override { return m_inner.DeviceLost(); }
+  QString FailureReason() const override { return m_inner.FailureReason(); }
 
   /// The function-`fc` frames with repeats of the same request collapsed:
   /// what the controller was asked, in order.
@@ -133,7 +134,7 @@ class Rig {
     if (m_spare < 0 || ::grantpt(m_spare) != 0 || ::unlockpt(m_spare) != 0) return false;
     serial.SetPortMap(link::PortMap({{5, sim.LinkPath()}, {6, QString::fromLocal8Bit(::ptsname(m_spare))}}));
     controller.SetStartFolder(files.path());
-    cycle.SetStatusHandler([this](const link::RxStore&) { ++statusReplies; });
+    cycle.SetStatusHandler([this](const link::Reply&) { ++statusReplies; });
     if (mode == Mode::simOnly) return true;
     if (mode == Mode::core) return serial.SetPortNumber(5) && serial.Open().ok();
     if (!WriteSettings(sim.Folder(), "")) return false;
@@ -155,6 +156,8 @@ class Rig {
   ScriptedPrompter& Prompts() { return app ? *m_appPrompter : prompter; }
   ui::ParamWindowController& Params() { return app ? app->ParamWindows() : controller; }
   params::ParamEditor& Editor() { return Params().Editor(); }
+  /// The user types `text` into box `slot`.
+  void Type(int slot, const QString& text) { Editor().txt_par_Change(slot, text); }
   ui::ParamWindow& Window() { return *Params().Window(); }
   QString Status() { return app ? app->Window().StatusText() : view.status; }
   bool LinkUp() { return Status() == link::ExchangeCycle::LinkUpMessage(); }
@@ -180,7 +183,10 @@ class Rig {
     return done();
   }
   void Wait(int ms) { RunUntil([] { return false; }, ms); }
-  bool RunTransfer() { return RunUntil([this] { return Editor().Progress().total == 0; }, 60000); }
+  /// Runs until the transfers and a write check have ended.
+  bool RunTransfer() {
+    return RunUntil([this] { return Editor().Progress().total == 0 && !Params().Session().Checking(); }, 60000);
+  }
   /// True once `n` more status replies reach the core within `ms`.
   bool MoreStatusReplies(int n, int ms = 3000) {
     const int target = statusReplies + n;

@@ -27,8 +27,8 @@ class ExchangeCycleTest : public ::testing::Test {
  protected:
   ExchangeCycleTest() : cycle(port, view) {
     EXPECT_TRUE(port.Open().ok());
-    cycle.SetStatusHandler([this](const RxStore&) { ++statusReplies; });
-    cycle.SetParamHandler([this](const RxStore&) { ++paramReplies; });
+    cycle.SetStatusHandler([this](const Reply&) { ++statusReplies; });
+    cycle.SetParamHandler([this](const Reply&) { ++paramReplies; });
   }
   /// One tick that finds `reply` in place of the controller's answer.
   void TickWith(std::span<const std::uint8_t> reply) {
@@ -46,8 +46,6 @@ class ExchangeCycleTest : public ::testing::Test {
 };
 
 TEST_F(ExchangeCycleTest, IdleTrafficAlternatesStatusAndHeartbeatWithExactFrames) {
-  std::vector<int> completed;
-  cycle.SetCompletionHandler([&](int slot) { completed.push_back(slot); });
   cycle.ExchangeTick();
   EXPECT_EQ(view.status, ExchangeCycle::NoAnswerMessage());
   EXPECT_EQ(port.written, std::vector<Bytes>{kStatusRequest});
@@ -59,7 +57,49 @@ TEST_F(ExchangeCycleTest, IdleTrafficAlternatesStatusAndHeartbeatWithExactFrames
   EXPECT_EQ(LastWritten(), kStatusRequest);
   EXPECT_EQ(statusReplies, 1);  // the heartbeat's echo is validated, then ignored
   EXPECT_EQ(port.controller.LastTransaction(), 1);
-  EXPECT_EQ(completed, (std::vector<int>{0, 1}));
+}
+
+/// A producer that knows its own requests by tag.
+struct Client : RequestClient {
+  bool RequestAnswered(int tag, const Reply& reply) override {
+    answered.push_back({tag, reply.FunctionCode()});
+    return take;
+  }
+  void RequestSent(int tag, bool repeat) override { sent.push_back({tag, repeat}); }
+  void RequestGivenUp(int tag) override { givenUp.push_back(tag); }
+  std::vector<std::pair<int, int>> answered;
+  std::vector<std::pair<int, bool>> sent;
+  std::vector<int> givenUp;
+  bool take = false;
+};
+
+TEST_F(ExchangeCycleTest, RequestsCarryTheirClientTheirOwnAddressAndALimitOnlyWhenAsked) {
+  Client client;
+  const Bytes status{0x01, 0x2C, 0x00, 0x7D};
+  ASSERT_TRUE(cycle.EnqueueRequest(4, status, {&client, 1}));
+  // A status read at address 9, which nobody answers, given up after two sends.
+  ASSERT_TRUE(cycle.EnqueueRequest(4, status, {&client, 2, 9, -1, 2}));
+  ASSERT_TRUE(cycle.EnqueueRequest(4, status, {&client, 3}));
+  ASSERT_TRUE(cycle.EnqueueRequest(4, status, {&client, 4}));
+  EXPECT_EQ(cycle.CancelRequests(&client) > 0, true);
+  cycle.CancelRequests(nullptr);
+  // Withdrawn: 1..4 never go out, the idle status read does.
+  cycle.ExchangeTick();
+  EXPECT_EQ(port.written, std::vector<Bytes>{kStatusRequest});
+  EXPECT_TRUE(client.sent.empty());
+
+  client.take = true;
+  ASSERT_TRUE(cycle.EnqueueRequest(4, status, {&client, 1}));
+  ASSERT_TRUE(cycle.EnqueueRequest(4, status, {&client, 2, 9, -1, 2}));
+  ASSERT_TRUE(cycle.EnqueueRequest(4, status, {&client, 3}));
+  for (int i = 0; i < 5; ++i) cycle.ExchangeTick();
+  EXPECT_EQ(client.answered, (std::vector<std::pair<int, int>>{{1, 4}, {3, 4}}));
+  EXPECT_EQ(client.givenUp, std::vector<int>{2});
+  EXPECT_EQ(client.sent, (std::vector<std::pair<int, bool>>{{1, false}, {2, false}, {2, true}, {3, false}}));
+  EXPECT_EQ(port.written[2][0], 9);  // its own address, then back to 7
+  EXPECT_EQ(port.written[4][0], 7);
+  // Taken by the client: the status handler saw only the idle read's reply.
+  EXPECT_EQ(statusReplies, 1);
 }
 
 TEST_F(ExchangeCycleTest, SilentControllerGetsTheSameRequestEveryTickForever) {
@@ -71,7 +111,7 @@ TEST_F(ExchangeCycleTest, SilentControllerGetsTheSameRequestEveryTickForever) {
 }
 
 TEST_F(ExchangeCycleTest, HeartbeatCarriesTheProtectionOffFlagAndTheCounterSkips65535) {
-  view.protectionOff = true;
+  cycle.SetProtectionOff(true);
   std::vector<int> sent;
   for (int i = 0; i < 140000 && sent.size() < 5; ++i) {
     cycle.ExchangeTick();
@@ -162,14 +202,15 @@ TEST_F(ExchangeCycleTest, SplitReplyFailsThenTheRepeatIsJudgedWithTheLeftover) {
 
 TEST_F(ExchangeCycleTest, AddressSwitchFiresOnFirstTransmissionEvenUnanswered) {
   cycle.ExchangeTick();  // status request outstanding
-  cycle.ArmAddressSwitch(200);
-  ASSERT_TRUE(cycle.EnqueueRequest(101, {0x01, 0x17, 0x01, 0xC8}));
+  RequestOptions write;
+  write.switchAddressTo = 200;
+  ASSERT_TRUE(cycle.EnqueueRequest(101, {0x01, 0x17, 0x01, 0xC8}, write));
   port.silent = true;
   TickWith(StatusReply());  // sends the address write, still to 7
   EXPECT_EQ(LastWritten()[0], 7);
   EXPECT_EQ(LastWritten()[1], 101);
   EXPECT_EQ(view.slaveAddress, 127);  // 200 is lowered to the highest address
-  EXPECT_FALSE(cycle.pending_address_switch.armed);
+  EXPECT_EQ(cycle.SlaveAddress(), 127);
   cycle.ExchangeTick();  // no answer: the repeat goes to the new address
   EXPECT_EQ(LastWritten()[0], 127);
   EXPECT_EQ(LastWritten()[1], 101);
@@ -181,20 +222,26 @@ TEST_F(ExchangeCycleTest, CommandsQueuedWhileClosedGoOutInOrderOnceOpen) {
   ASSERT_TRUE(cycle.EnqueueRequest(6, {0x01, 0x92, 0x45, 0x69}));
   for (int i = 0; i < 5; ++i) cycle.ExchangeTick();
   EXPECT_TRUE(port.written.empty());
-  EXPECT_EQ(view.status, ExchangeCycle::NoAnswerMessage());
-  ASSERT_TRUE(port.Open().ok());
-  view.slaveAddress = 12;  // the selected address goes into the next frame
+  // A closed port is told as such, with the reason it could not be opened.
+  port.openable.clear();
+  port.Open();
   cycle.ExchangeTick();
+  EXPECT_EQ(view.status, QStringLiteral(u"Порт COM1 не открыт: /dev/fake1: No such file or directory"));
+  port.openable.insert(1);
+  ASSERT_TRUE(port.Open().ok());
+  cycle.SetSlaveAddress(12);  // the selected address goes into the next frame
+  cycle.ExchangeTick();
+  EXPECT_EQ(view.status, ExchangeCycle::NoAnswerMessage());
   EXPECT_EQ(LastWritten(), testing::WithCrc({0x0C, 0x06, 0x01, 0x92, 0x12, 0x38}));
-  view.slaveAddress = 7;
+  cycle.SetSlaveAddress(7);
   TickWith(testing::WithCrc({0x0C, 0x06, 0x01, 0x92, 0x12, 0x38}));
   EXPECT_EQ(LastWritten()[4], 0x45);
 }
 
 TEST_F(ExchangeCycleTest, TickStartedInsideATickDoesNothing) {
-  // The parameters window lets events run while it is built; a timer tick
-  // delivered then must not judge the same reply again.
-  cycle.SetStatusHandler([&](const RxStore&) {
+  // Should a handler ever let events run, a timer tick delivered then must
+  // not judge the same reply again.
+  cycle.SetStatusHandler([&](const Reply&) {
     ++statusReplies;
     cycle.ExchangeTick();
   });

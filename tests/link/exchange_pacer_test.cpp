@@ -18,6 +18,15 @@
 namespace zart::link {
 namespace {
 
+/// Notes the tag of each request answered.
+struct Answered : RequestClient {
+  bool RequestAnswered(int tag, const Reply&) override {
+    tags.push_back(tag);
+    return false;
+  }
+  std::vector<int> tags;
+};
+
 using Bytes = std::vector<std::uint8_t>;
 using Pieces = std::vector<std::pair<std::int64_t, Bytes>>;  // (arrival after the write, bytes)
 constexpr std::int64_t kMs = 1'000'000;
@@ -128,7 +137,7 @@ TEST_F(PacerTest, EveryRequestGetsItsWholeIntervalHoweverLongTheTickTook) {
     line.writeTimes.clear();
     line.lookTimes.clear();
     int statusReplies = 0;
-    cycle.SetStatusHandler([&](const RxStore&) {
+    cycle.SetStatusHandler([&](const Reply&) {
       if (++statusReplies % 3 == 1) now += slowMs * kMs;
     });
     RunFor(3000);
@@ -165,17 +174,17 @@ class FastPacerTest : public PacerTest, public ::testing::WithParamInterface<Fas
 TEST_P(FastPacerTest, JudgesAReplyWhenItIsCompleteAndRepeatsAsBefore) {
   const FastRow& row = GetParam();
   pacer.SetFastExchange(true);
-  std::vector<int> completed;
-  cycle.SetCompletionHandler([&](int slot) { completed.push_back(slot); });
+  Answered answered;
+  std::vector<int>& completed = answered.tags;
   std::vector<int> handled;  // start address of each read reply taken
-  cycle.SetParamHandler([&](const RxStore& rx) { handled.push_back(rx[2] * 256 + rx[3]); });
+  cycle.SetParamHandler([&](const Reply& r) { handled.push_back(r.rx[2] * 256 + r.rx[3]); });
   int reads = 0;
   line.controller = [&](const Bytes& request) {
     if (request[1] != 100 || reads++ > 0) return Answer(sim, request);
     return row.firstAnswer(*sim.HandleRequest(request));
   };
-  ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x10, 4}));
-  ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x20, 8}));
+  ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x10, 4}, {&answered, 0}));
+  ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, 0x20, 8}, {&answered, 1}));
   RunFor(400);
 
   ASSERT_GE(line.writeTimes.size(), 3u);
@@ -248,12 +257,11 @@ TEST_F(PacerTest, FastExchangeKeepsTheIdlePaceRunsQueuedWorkBackToBackAndSwitche
   ASSERT_GE(line.writeTimes.size(), 8u);
   expectTickPace(0);
 
-  int completed = 0;
-  cycle.SetCompletionHandler([&](int) { ++completed; });
-  for (int i = 0; i < 131; ++i) ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, static_cast<std::uint8_t>(i), 8}));
+  Answered answered;
+  for (int i = 0; i < 131; ++i) ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, static_cast<std::uint8_t>(i), 8}, {&answered, i}));
   RunFor(131 * 6);
   // The idle request under way, then 3 ms on the line plus a poll for each.
-  EXPECT_GE(completed, 131);
+  EXPECT_EQ(answered.tags.size(), 131u);
 
   RunFor(300);
   for (const std::size_t n = line.writeTimes.size(); line.writeTimes.size() == n;) RunFor(1);

@@ -46,6 +46,21 @@ TEST_F(PortReconnectorTest, ReopensOnlyTheLostPortAndStandsAsideWhileAnotherIsCh
   EXPECT_FALSE(port.IsOpen());
 }
 
+// A port closed without a loss (start-up could not open it, the dialog
+// could not reopen it) is tried every second interval on the number in
+// force, so the link comes back by itself once the adapter is there.
+TEST_F(PortReconnectorTest, APortThatCouldNotBeOpenedIsTriedEveryOtherInterval) {
+  port.Close();
+  port.openable = {};
+  for (int i = 0; i < 4; ++i) reconnector.Attempt();
+  EXPECT_EQ(reconnector.Attempts(), 2);
+  port.openable = {5};
+  reconnector.Attempt();
+  EXPECT_FALSE(port.IsOpen());
+  reconnector.Attempt();
+  EXPECT_TRUE(port.IsOpen());
+}
+
 TEST_F(PortReconnectorTest, KeepsTryingTheLostPortAfterADialogThatProbedOthers) {
   port.Vanish();
   port.openable = {6};

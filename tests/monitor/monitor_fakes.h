@@ -28,6 +28,8 @@ class FakeStatusView : public monitor::StatusView {
   bool propSpeedVisible = true;
   bool paramMenuEnabled = true;
   bool bannerVisible = false;
+  bool stale = true;
+  QString staleNote;
 
   void SetValueText(monitor::ValueLabel label, const QString& text) override { values[label] = text; }
   void SetFaultText(int index, const QString& text) override { faults.at(static_cast<std::size_t>(index)) = text; }
@@ -37,6 +39,10 @@ class FakeStatusView : public monitor::StatusView {
   void SetPropSpeedVisible(bool visible) override { propSpeedVisible = visible; }
   void SetParamMenuEnabled(bool enabled) override { paramMenuEnabled = enabled; }
   void SetBlockedBannerVisible(bool visible) override { bannerVisible = visible; }
+  void SetStale(bool on, const QString& note) override {
+    stale = on;
+    staleNote = note;
+  }
 };
 
 /// Records the calls of the parameters window hook.

@@ -89,7 +89,28 @@ TEST_F(StatusDecoderTest, BlockedFlagDisablesMenuAndShowsBothBanners) {
   EXPECT_EQ(hook.banners, (QList<bool>{true, false}));
 }
 
+// Replies that stop are not shown as live values: after a second without
+// one the window says since when it shows the last ones; the next reply
+// makes it live again. Before the first reply nothing is stale.
+TEST_F(StatusDecoderTest, ValuesOlderThanASecondAreShownAsStale) {
+  const QDateTime at(QDate(2026, 12, 7), QTime(12, 3, 15, 500));
+  decoder.CheckFreshness(at.addSecs(60));
+  EXPECT_TRUE(view.staleNote.isEmpty());
+  decoder.DecodeStatus(StatusBlock().Store(), at);
+  EXPECT_FALSE(view.stale);
+  decoder.CheckFreshness(at.addMSecs(1000));
+  EXPECT_FALSE(view.stale);
+  decoder.CheckFreshness(at.addMSecs(1001));
+  EXPECT_TRUE(view.stale);
+  EXPECT_EQ(view.staleNote, QStringLiteral(u"Нет связи с 12:03:15: показаны последние значения"));
+  decoder.DecodeStatus(StatusBlock().Store(), at.addSecs(5));
+  EXPECT_FALSE(view.stale);
+}
+
 TEST_F(StatusDecoderTest, UnknownObjectTypeKeepsLastKnownDisplay) {
+  Decode(StatusBlock().Set(302, 7));  // before a known type the type's controls wait
+  EXPECT_EQ(decoder.ObjectType(), -1);
+  EXPECT_EQ(view.values.count(ValueLabel::lbl_object), 0u);
   Decode(StatusBlock().Set(302, 1));
   Decode(StatusBlock().Set(302, 5));
   EXPECT_EQ(view.values[ValueLabel::lbl_object], QStringLiteral(u"ДРА"));
@@ -273,15 +294,14 @@ class MainWindowLogicTest : public ::testing::Test {
 TEST_F(MainWindowLogicTest, FreePortStartsWithoutAnyMessage) {
   port.openable = {4};
   host.comPort = 4;
-  cycle.pending_address_switch.new_address = 0;
+  cycle.SetSlaveAddress(0);
 
   EXPECT_TRUE(logic.StartUp());
   EXPECT_EQ(host.steps, kRunSteps);
   EXPECT_TRUE(prompter.asked.empty());
   EXPECT_TRUE(port.IsOpen());
   EXPECT_EQ(port.PortNumber(), 4);
-  EXPECT_EQ(cycle.pending_address_switch.new_address, 7);
-  EXPECT_FALSE(cycle.pending_address_switch.armed);
+  EXPECT_EQ(cycle.SlaveAddress(), 7);
 }
 
 struct FailureCase {
@@ -375,12 +395,12 @@ TEST_F(MainWindowLogicTest, ButtonsQueueTheirCommandsInClickOrder) {
   const int codes[] = {0x4569, 0x1238, 0x789A, 0xABC4, 0x4569};  // stop, start, acknowledge, protection off
   ASSERT_EQ(cycle.Queue().PendingCount(), 5);
   for (int i = 0; i < 5; ++i) {
-    const link::RequestSlot& q = cycle.Queue().Slot(i);
+    const link::RequestSlot& q = cycle.Queue().Pending(i);
     EXPECT_EQ(std::vector<int>(q.slot_bytes.begin() + 1, q.slot_bytes.begin() + q.last_index + 1),
               (std::vector<int>{6, 1, 0x92, codes[i] >> 8, codes[i] & 0xFF}))
         << i;
   }
-  linkView.slaveAddress = 12;
+  cycle.SetSlaveAddress(12);
   cycle.SendNextRequest();
   EXPECT_EQ(port.written, (std::vector<std::vector<std::uint8_t>>{{0x0C, 6, 1, 0x92, 0x45, 0x69, 0xDA, 0x78}}));
 }

@@ -9,6 +9,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include "controller.h"
@@ -235,6 +239,81 @@ TEST(SimProcess, UnplugRemovesTheLinkAndReplugMakesANewDevice) {
   sim.Stop();
   EXPECT_EQ(sim.Process().exitCode(), 0);
   EXPECT_FALSE(QFileInfo(sim.LinkPath()).isSymLink()) << "link removed on exit";
+}
+
+// The simulator as an Ethernet gateway: each framing over TCP, one client at
+// a time, and unplug/replug as the gateway going away and coming back.
+QByteArray FromHex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+
+/// Reads until `n` bytes came, the peer left or `ms` passed.
+QByteArray ReadSome(QTcpSocket& s, int n, int ms = 2000) {
+  QByteArray out;
+  for (const QDeadlineTimer deadline(ms); out.size() < n && !deadline.hasExpired();) {
+    if (s.bytesAvailable() == 0 && !s.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) {
+      if (s.state() != QAbstractSocket::ConnectedState) break;
+    }
+    out += s.readAll();
+  }
+  return out;
+}
+
+bool Connect(QTcpSocket& s, const QString& url) {
+  s.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(QUrl(url).port()));
+  return s.waitForConnected(2000);
+}
+
+TEST(SimOverTcp, AnswersOneClientAndGoesAwayOnUnplug) {
+  const struct {
+    QStringList args;
+    const char *scheme, *request, *replyHead;  // the reply's first bytes
+    int replyLength;
+  } cases[] = {{{}, "rtuovertcp://", "07 04 01 2C 00 7D F0 78", "07 04 FA", 255},
+               {{QStringLiteral("--mbap")}, "tcp://", "12 34 00 00 00 06 07 04 01 2C 00 7D", "12 34 00 00 00 FD 07 04 FA", 7 + 252}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scheme);
+    testing::SimProcess sim(QStringLiteral(ZART_SIM_PATH));
+    const QString url = sim.StartTcp(c.args);
+    ASSERT_TRUE(url.startsWith(QString::fromLatin1(c.scheme) + QStringLiteral("127.0.0.1:"))) << url.toStdString();
+    const auto ask = [&](QTcpSocket& s) {
+      s.write(FromHex(c.request));
+      const QByteArray reply = ReadSome(s, c.replyLength);
+      EXPECT_EQ(reply.size(), c.replyLength);
+      EXPECT_TRUE(reply.startsWith(FromHex(c.replyHead))) << reply.toHex(' ').left(40).toStdString();
+    };
+    QTcpSocket first, second, refused, again;
+    ASSERT_TRUE(Connect(first, url));
+    ask(first);
+    ASSERT_TRUE(Connect(second, url));  // accepted and closed at once
+    EXPECT_TRUE(ReadSome(second, 1).isEmpty());
+    EXPECT_EQ(second.state(), QAbstractSocket::UnconnectedState);
+    ask(first);  // the first is served still
+
+    EXPECT_EQ(sim.Command(QStringLiteral("unplug")), QStringLiteral("ok unplug"));
+    EXPECT_TRUE(ReadSome(first, 1).isEmpty());
+    EXPECT_EQ(first.state(), QAbstractSocket::UnconnectedState);
+    EXPECT_FALSE(Connect(refused, url));
+    EXPECT_EQ(sim.Command(QStringLiteral("replug")), QStringLiteral("ok replug ") + url) << "the same port";
+    ASSERT_TRUE(Connect(again, url));
+    ask(again);
+  }
+}
+
+TEST(SimOverTcp, MbpollReadsTheStatusBlockOverModbusTcp) {
+  const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
+  if (mbpoll.isEmpty()) GTEST_SKIP() << "mbpoll is not installed (apt-get install mbpoll)";
+  testing::SimProcess sim(QStringLiteral(ZART_SIM_PATH));
+  const QString url = sim.StartTcp({QStringLiteral("--mbap")});
+  ASSERT_FALSE(url.isEmpty());
+  QProcess p;
+  p.start(mbpoll, QStringLiteral("-m tcp -a 7 -t 3 -0 -r 300 -c 125 -1 -o 2 -p %1 127.0.0.1").arg(QUrl(url).port()).split(u' '));
+  ASSERT_TRUE(p.waitForFinished(10000));
+  const QString out = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+  // One line a register, "[300]: \t515"; 300 holds the versions 2 and 3,
+  // 302 the object type ДГУ.
+  EXPECT_EQ(out.count(QRegularExpression(QStringLiteral(R"(^\[\d+\]:\s+\d+)"), QRegularExpression::MultilineOption)), 125);
+  EXPECT_TRUE(out.contains(QStringLiteral("\n[300]: \t515\n")) && out.contains(QStringLiteral("\n[302]: \t0\n"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("\n[424]: "))) << "the last register of the block";
 }
 
 // The worn-cell fault: a write echoes correctly but one byte is stored wrong.

@@ -10,8 +10,7 @@ namespace zart::testing {
 /// The main window's link controls, recorded.
 class FakeLinkView : public link::LinkView {
  public:
-  int slaveAddress = 7;
-  bool protectionOff = false;
+  int slaveAddress = 7;  // the address the window shows
   int transactionId = -1;
   QString status;
   QStringList statusHistory;  // every text set, in order
@@ -21,9 +20,7 @@ class FakeLinkView : public link::LinkView {
     status = text;
     statusHistory << text;
   }
-  int SlaveAddress() const override { return slaveAddress; }
   void SetSlaveAddress(int address) override { slaveAddress = address; }
-  bool ProtectionOff() const override { return protectionOff; }
   void SetTransactionId(int counter) override { transactionId = counter; }
 };
 

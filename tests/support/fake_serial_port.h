@@ -49,8 +49,11 @@ class FakeSerialPort : public link::SerialPort {
       m_open = true;
       lost = false;
     }
+    failure = r.reason;
     return r;
   }
+  QString FailureReason() const override { return failure; }
+  QString failure;
   void Close() override {
     m_open = false;
     lost = false;

@@ -36,6 +36,19 @@ class SimProcess {
     return !m_device.isEmpty() && QFile::exists(m_linkPath);
   }
 
+  /// Starts the simulator as a TCP server on a free loopback port
+  /// (`--tcp 127.0.0.1:0`, then `extraArgs`, such as "--mbap") and returns
+  /// the address it prints ("rtuovertcp://127.0.0.1:40123"); empty when it
+  /// does not come up.
+  QString StartTcp(const QStringList& extraArgs = {}, int timeoutMs = 5000) {
+    m_process.setProgram(m_binary);
+    m_process.setArguments(QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")} + extraArgs);
+    m_process.start();
+    if (!m_process.waitForStarted(timeoutMs)) return {};
+    m_device = ReadLine(timeoutMs).trimmed();
+    return m_device;
+  }
+
   /// Sends one control line and returns the simulator's answer line
   /// ("ok ..." or "error ..."); empty on time-out.
   QString Command(const QString& line, int timeoutMs = 3000) {

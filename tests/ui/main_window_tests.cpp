@@ -15,10 +15,12 @@
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QDateTime>
 #include <QTimer>
 
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
+#include "monitor/main_window_logic.h"
 #include "main_window_test_support.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
@@ -64,7 +66,13 @@ TEST_F(MainWindowTest, BeforeAnyReplyEverythingWaitsInAFixedSizeWindow) {
   for (const char* name : {"lbl_object", "lbl_eng_rpm", "lbl_acc", "lbl_motomin", "lbl_tr_id"})
     EXPECT_EQ(label(name)->text(), QStringLiteral("-")) << name;
   EXPECT_FALSE(window().Lamp(0)->autoFillBackground());
-  EXPECT_TRUE(window().SignalCell(1)->autoFillBackground());
+  // No data yet: the cells dark and greyed, the lamps of one type hidden
+  // until the controller says which it is, and the window says so.
+  EXPECT_FALSE(window().SignalCell(1)->autoFillBackground());
+  EXPECT_FALSE(window().SignalCell(1)->isEnabled());
+  EXPECT_FALSE(window().Lamp(6)->isVisible());
+  EXPECT_FALSE(window().Lamp(7)->isVisible());
+  EXPECT_EQ(window().StaleNote()->text(), MainWindow::NoDataNote());
   // Cell 17 is the first of the second row.
   EXPECT_EQ(window().SignalCell(17)->geometry().topLeft(), window().SignalCell(0)->geometry().bottomLeft() + QPoint(0, 1));
   EXPECT_FALSE(window().SignalCell(0)->isVisible());
@@ -119,15 +127,28 @@ TEST_F(MainWindowTest, StatusReplyFillsTheWindow) {
   EXPECT_EQ(window().SignalCell(1)->palette().color(QPalette::Window), QColor(0, 255, 0));
   EXPECT_FALSE(window().SignalCell(2)->autoFillBackground());
 
+  EXPECT_TRUE(window().SignalCell(1)->isEnabled());
+  EXPECT_FALSE(window().StaleNote()->isVisible());
+
   // The next idle request is the first heartbeat.
   cycle().ExchangeTick();
   EXPECT_EQ(label("lbl_tr_id")->text(), QStringLiteral("1"));
+
+  // Replies stop: the values stay, greyed, and the window says since when.
+  fx.app->Logic().Decoder().CheckFreshness(QDateTime::currentDateTime().addSecs(2));
+  EXPECT_FALSE(label("lbl_eng_rpm")->isEnabled());
+  EXPECT_EQ(label("lbl_eng_rpm")->text(), QStringLiteral("1500 "));
+  EXPECT_TRUE(window().StaleNote()->text().startsWith(QStringLiteral(u"Нет связи с ")));
+  EXPECT_FALSE(window().Lamp(0)->isEnabled());
 }
 
 TEST_F(MainWindowTest, CommandClickSendsItsFrameToTheSelectedAddress) {
   cycle().ExchangeTick();
   QTest::mouseClick(window().CommandButton(1), Qt::LeftButton);
-  window().findChild<QComboBox*>(QStringLiteral("cmb_slad"))->setCurrentIndex(12);
+  auto* address = window().findChild<QComboBox*>(QStringLiteral("cmb_slad"));
+  address->setCurrentIndex(12);
+  emit address->activated(12);  // the user's choice reaches the exchange
+  EXPECT_EQ(cycle().SlaveAddress(), 12);
   TickWithReply({7, 4, 0});  // garbled answer to the status read: it is repeated first
   TickWithReply(StatusBlock().Frame());
   const std::vector<std::uint8_t> stop{0x0C, 0x06, 0x01, 0x92, 0x45, 0x69, 0xDA, 0x78};
@@ -368,7 +389,7 @@ class PortDialogTest : public ::testing::Test {
     port.Open();
     view.statusHistory.clear();
   }
-  std::unique_ptr<PortDialog> Open() { return std::make_unique<PortDialog>(port, settings, view, state); }
+  std::unique_ptr<PortDialog> Open() { return std::make_unique<PortDialog>(port, settings, view, exchange, state); }
   static QStringList Entries(const PortDialog& dialog) {
     QStringList list;
     for (int i = 0; i < dialog.PortList()->count(); ++i) list << dialog.PortList()->itemText(i);
@@ -389,6 +410,7 @@ class PortDialogTest : public ::testing::Test {
   testing::FakeLinkView view;
   testing::ScriptedPrompter prompter;
   settings::SettingsFile settings{folder.path(), view, prompter};
+  link::ExchangeCycle exchange{port, view};
   PortDialogState state;
 };
 
@@ -419,7 +441,7 @@ TEST_P(PortDialogSituation, ListsPicksAndStores) {
     EXPECT_EQ(port.PortNumber(), QString::fromLatin1(s.pick).mid(3).toInt()) << "picking switches the live port";
     EXPECT_EQ(StoredPort(), QString::number(s.comPort)) << "only OK writes the file";
   }
-  view.slaveAddress = 9;
+  exchange.SetSlaveAddress(9);
   if (s.finish == Finish::ok) dialog->OkButton()->click();
   if (s.finish == Finish::cancel) dialog->CancelButton()->click();
   if (s.finish == Finish::closeBox) {
@@ -474,8 +496,25 @@ TEST_F(PortDialogTest, NoPortStatusPreselectionAndTooltips) {
   auto dialog = Open();
   EXPECT_EQ(dialog->PortList()->currentText(), QStringLiteral("COM5"));
   EXPECT_EQ(dialog->PortList()->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/fake5"));
-  dialog->PortList()->lineEdit()->setText(QStringLiteral("COM7"));
-  EXPECT_EQ(dialog->SelectedPort(), 0) << "typed text is no selection";
+  // A port typed over the list is the port, as typed.
+  for (const auto& [typed, number] : {std::pair{"COM7", 7}, {" com 3 ", 3}, {"12", 12}, {"COM0", 0}, {"COM256", 0},
+                                      {"USB", 0}, {"", 0}}) {
+    dialog->PortList()->lineEdit()->setText(QString::fromLatin1(typed));
+    EXPECT_EQ(dialog->SelectedPort(), number) << typed;
+  }
+  dialog->PortList()->lineEdit()->setText(QStringLiteral("COM3"));
+  dialog->OkButton()->click();
+  EXPECT_EQ(StoredPort(), QStringLiteral("3"));
+
+  // "Обновить" finds an adapter plugged in while the dialog is open.
+  StartOn(5, {5});
+  dialog = Open();
+  EXPECT_EQ(Entries(*dialog), QStringList{QStringLiteral("COM5")});
+  port.openable.insert(9);
+  dialog->RefreshButton()->click();
+  EXPECT_EQ(Entries(*dialog), (QStringList{QStringLiteral("COM5"), QStringLiteral("COM9")}));
+  EXPECT_EQ(dialog->PortList()->currentText(), QStringLiteral("COM5"));
+  EXPECT_TRUE(port.IsOpen());
 }
 
 TEST_F(PortDialogTest, OpensWithFocusOnOkAndTabsToCancelThenTheList) {
@@ -494,7 +533,7 @@ TEST_F(PortDialogTest, OpensWithFocusOnOkAndTabsToCancelThenTheList) {
 
 TEST_F(PortDialogTest, ExchangeRunsBetweenProbesButNeverInsideATick) {
   StartOn(1, {1, 2, 3});
-  link::ExchangeCycle cycle(port, view);
+  link::ExchangeCycle& cycle = exchange;
   QTimer ticks;
   ticks.setInterval(0);
   QObject::connect(&ticks, &QTimer::timeout, [&cycle] { cycle.ExchangeTick(); });

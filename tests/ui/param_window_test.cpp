@@ -1,6 +1,6 @@
-// The parameters window: its controller (building inside a tick, the menu's
-// read-all, saving and closing), the "Сервис" aids, the file chooser, the
-// window as built and its resizing.
+// The parameters window: its controller (the menu's build and read-all, the
+// boxes as the set's view, saving and closing), the "Сервис" aids, the file
+// chooser, the window as built and its resizing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,7 +36,8 @@
 #include "monitor_fakes.h"
 #include "params/box_colors.h"
 #include "params/catalogue.h"
-#include "params/controller_image.h"
+#include "params/param_set.h"
+#include "params/slot_names.h"
 #include "settings/ini_file.h"
 #include "settings/prompter.h"
 #include "support/fake_link_view.h"
@@ -60,9 +62,14 @@ class ParamControllerTest : public ::testing::Test {
   void SetUp() override {
     m_port.ForceOpen(true);
     m_controller = std::make_unique<ParamWindowController>(m_cycle, nullptr, m_view, m_prompter);
+    m_controller->SetStartFolder(m_dir.path());
+    m_controller->Session().SetBackupFolder(m_dir.filePath(QStringLiteral("copies")));
   }
   void TearDown() override { m_controller.reset(); }
+  ParamWindow* Window() const { return m_controller->Window(); }
+  params::ParamSet& Set() { return m_controller->Session().Set(); }
 
+  QTemporaryDir m_dir;
   testing::FakeSerialPort m_port;
   testing::FakeLinkView m_view;
   link::ExchangeCycle m_cycle{m_port, m_view};
@@ -70,180 +77,94 @@ class ParamControllerTest : public ::testing::Test {
   std::unique_ptr<ParamWindowController> m_controller;
 };
 
-TEST_F(ParamControllerTest, WindowBuiltInsideATickLosesNoReplyAndJudgesNoneTwice) {
-  m_cycle.SetStatusHandler([this](const link::RxStore& rx) {
-    // Bit 15 of register 300: control over Modbus blocked.
-    m_controller->SetBlockedBanner((rx[3] & 0x80) != 0);
-  });
-  m_cycle.ExchangeTick();  // sends the idle status read
-  ASSERT_EQ(m_port.written.size(), 1u);
-  ASSERT_EQ(m_port.written[0][1], 4);
-
-  m_port.Receive(testing::StatusBlock().Set(300, 0x8203).Frame());  // protocol 2.3, blocked
-
-  // The exchange timer keeps firing while the builders let events run.
-  QTimer timer;
-  timer.setTimerType(Qt::PreciseTimer);
-  int timerTicks = 0;
-  QObject::connect(&timer, &QTimer::timeout, [this, &timerTicks] {
-    ++timerTicks;
-    m_cycle.ExchangeTick();
-  });
-  timer.start(1);
-  m_cycle.ExchangeTick();  // judges the reply; the status handler builds the window
-  timer.stop();
-
-  ASSERT_NE(m_controller->Window(), nullptr);
-  EXPECT_TRUE(m_controller->Window()->isHidden());
-  EXPECT_FALSE(m_controller->Window()->lbl_modbus_off()->isHidden());
-  EXPECT_GT(timerTicks, 0);
-  EXPECT_EQ(m_cycle.Counters().nestedTicksSkipped, static_cast<std::uint64_t>(timerTicks));
-  EXPECT_EQ(m_cycle.Counters().validReplies, 1u);
-  EXPECT_EQ(m_cycle.Counters().framesSent, 2u);
-  EXPECT_EQ(m_cycle.Queue().ReadIndex(), 1);  // the head moved exactly once
-}
-
-TEST_F(ParamControllerTest, WhatHappensWhileTheWindowIsBuiltReachesTheFinishedWindow) {
-  // Events run during the build: the user opens the window from the menu
-  // and a status reply reports the blocked flag before the boxes exist.
-  int pumps = 0;
-  m_controller->SetEventPump([this, &pumps] {
-    if (++pumps == 1) {
-      EXPECT_EQ(m_controller->Window(), nullptr);
-      m_controller->OpenParamWindow();
-      m_controller->SetBlockedBanner(true);
-    }
-  });
-  m_controller->SetBlockedBanner(false);
-  ParamWindow* window = m_controller->Window();
+// The banner follows the flag with no window at all; the menu builds the
+// window once, outside any tick, shows the read-all's progress with
+// "Прервать", and each box shows the set and hands typing back to it.
+TEST_F(ParamControllerTest, MenuBuildsTheWindowReadsAllAndTheBoxesShowTheSet) {
+  m_controller->SetBlockedBanner(true);
+  EXPECT_EQ(Window(), nullptr);
+  m_controller->OpenParamWindow();
+  ParamWindow* window = Window();
   ASSERT_NE(window, nullptr);
-  EXPECT_GT(pumps, 1);
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->lbl_modbus_off()->isHidden());
-  EXPECT_EQ(m_controller->Editor().Progress().total, 131);
-  // Only one window was made.
-  const QWidgetList tops = QApplication::topLevelWidgets();
-  EXPECT_EQ(std::count_if(tops.begin(), tops.end(),
-                          [](const QWidget* w) { return dynamic_cast<const ParamWindow*>(w) != nullptr; }),
-            1);
-}
-
-TEST_F(ParamControllerTest, MenuReadsAllShowsProgressAndFillsTheBoxes) {
-  m_controller->SetEventPump([] {});
-  m_controller->OpenParamWindow();
-  ParamWindow* window = m_controller->Window();
-  ASSERT_NE(window, nullptr);
+  m_controller->SetBlockedBanner(false);
+  EXPECT_TRUE(window->lbl_modbus_off()->isHidden());
   EXPECT_EQ(m_cycle.Queue().PendingCount(), 131);  // the first reads slots 0..9: ten bytes at 256
   QProgressBar* bar = window->TransferBar();
   EXPECT_FALSE(bar->isHidden());
+  EXPECT_FALSE(window->AbortButton()->isHidden());
   EXPECT_EQ(bar->maximum(), 131);
-  EXPECT_EQ(bar->value(), 0);
 
   m_cycle.ExchangeTick();  // sends the first read
   m_port.Receive(testing::WithCrc({7, 0x64, 0x01, 0x00, 10, 50, 1, 75, 40, 60, 80, 90, 100, 0, 0}));
   m_cycle.ExchangeTick();
-  EXPECT_EQ(bar->value(), 1);
   EXPECT_EQ(bar->text(), QStringLiteral(u"1 / 131"));
   EXPECT_EQ(window->Text(2), QStringLiteral(u"1500 "));
   EXPECT_EQ(window->Color(9), params::COLOR_FROM_EEPROM);
   EXPECT_EQ(window->Text(10), QStringLiteral(u"-"));
+  // The controller falls silent: the bar says so.
+  m_cycle.ExchangeTick();
+  EXPECT_EQ(bar->text(), QStringLiteral(u"нет ответа, повтор… 1 / 131"));
+
+  QTest::keyClick(window->Panels().txt_par[2], Qt::Key_End);
   QTest::keyClicks(window->Panels().txt_par[2], QStringLiteral(u"7"));  // any key but Enter only edits
+  EXPECT_EQ(Set().Text(2), QStringLiteral(u"1500 7"));
+  EXPECT_EQ(Set().State(2), params::SlotState::changed);
   EXPECT_EQ(window->Color(2), params::COLOR_CHANGED);
   EXPECT_EQ(m_cycle.Queue().PendingCount(), 130);
+  QTest::keyClick(window->Panels().txt_par[2], Qt::Key_Return);  // refused: the window says why
+  EXPECT_EQ(window->Message(), QStringLiteral(u"«1500 7» — не число; допустимо 0 … 5100"));
+  window->AbortButton()->click();
+  EXPECT_TRUE(bar->isHidden());
+  EXPECT_FALSE(m_cycle.WorkPending());  // only the read out on the line, withdrawn
+  QTest::keyClick(window->Panels().txt_par[2], Qt::Key_Backspace);
+  QTest::keyClick(window->Panels().txt_par[2], Qt::Key_Backspace);
+  QTest::keyClick(window->Panels().txt_par[2], Qt::Key_Return);
+  EXPECT_EQ(m_cycle.Queue().Pending(m_cycle.Queue().PendingCount() - 1).slot_bytes[5], 75);
 }
 
 TEST_F(ParamControllerTest, SavingListsTheFileAndClosingDiscardsTheWindowAndItsValues) {
-  QTemporaryDir dir;
-  m_controller->SetEventPump([] {});
-  m_controller->SetStartFolder(dir.path());
   m_controller->OpenParamWindow();
-  QPointer<ParamWindow> first = m_controller->Window();
+  QPointer<ParamWindow> first = Window();
   ASSERT_FALSE(first.isNull());
+  m_prompter.answers = {settings::Answer::ok};  // save the texts the window opened with
   first->Chooser().Text3()->setText(QStringLiteral(u"set.ini"));
   first->cmdSaveFile()->click();
   ASSERT_EQ(first->Chooser().File2()->count(), 1);
   EXPECT_EQ(first->Chooser().File2()->item(0)->text(), QStringLiteral(u"set.ini"));
-  EXPECT_TRUE(m_prompter.asked.empty());
-  first->SetText(0, QStringLiteral(u"42"));
+  Set().SetText(0, QStringLiteral(u"42"), params::SlotState::changed);
+  EXPECT_EQ(first->Text(0), QStringLiteral(u"42"));
   first->close();
-  EXPECT_EQ(m_controller->Window(), nullptr);
+  EXPECT_EQ(Window(), nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(first.isNull());
+  EXPECT_EQ(Set().Text(0), QStringLiteral(u"-"));
+  EXPECT_FALSE(Set().HasValue(0));
 
-  // The next status reply builds it again, hidden, with fresh boxes.
-  m_controller->SetBlockedBanner(true);
-  ParamWindow* second = m_controller->Window();
-  ASSERT_NE(second, nullptr);
-  EXPECT_TRUE(second->isHidden());
-  EXPECT_FALSE(second->lbl_modbus_off()->isHidden());
-  EXPECT_EQ(second->Text(0), QStringLiteral(u"-"));
-  m_controller->SetBlockedBanner(false);
-  EXPECT_TRUE(second->lbl_modbus_off()->isHidden());
-  EXPECT_EQ(m_controller->Window(), second);
+  // The next opening builds it again with fresh boxes.
+  m_controller->OpenParamWindow();
+  ASSERT_NE(Window(), nullptr);
+  EXPECT_EQ(Window()->Text(0), QStringLiteral(u"-"));
+  EXPECT_EQ(Window()->Text(170), QStringLiteral(u"170"));
 }
 
-// The "Сервис" aids: no write without a backup, the differences list with
-// its tab marks and jumps, the report files.
+// The "Сервис" aids: the differences list with its tab marks and jumps,
+// the report files.
 class ParamServiceTest : public ParamControllerTest {
  protected:
   void SetUp() override {
     ParamControllerTest::SetUp();
-    m_controller->SetEventPump([] {});
-    m_controller->SetStartFolder(m_dir.path());
-    m_controller->SetBlockedBanner(false);  // builds the window, hidden
-    m_controller->Service().SetBackupFolder(m_dir.filePath(QStringLiteral("copies")));
+    m_controller->OpenParamWindow();
     ASSERT_NE(Window(), nullptr);
   }
-
-  ParamWindow* Window() const { return m_controller->Window(); }
   ParamService& Service() { return m_controller->Service(); }
-  /// Slots 0..9 as a read reply would have shown them.
-  void ReadSomething() {
-    std::vector<params::SlotBytes> read;
-    for (int k = 0; k < 10; ++k) read.push_back({k, {static_cast<std::uint8_t>(k)}});
-    Service().Image().Record(100, read);
-  }
-
-  QTemporaryDir m_dir;
 };
-
-struct GuardCase {
-  const char* name;
-  bool readFirst;
-  bool folderBlocked;
-  int queued;  // requests after Enter
-  int asked;   // message boxes
-};
-
-void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
-
-class EnterGuard : public ParamServiceTest, public ::testing::WithParamInterface<GuardCase> {};
-
-TEST_P(EnterGuard, EnterWritesOnlyWithItsBackup) {
-  const GuardCase& c = GetParam();
-  if (c.folderBlocked) QFile(m_dir.filePath(QStringLiteral("copies"))).open(QIODevice::WriteOnly);
-  if (c.readFirst) ReadSomething();
-  ParamBox* box = Window()->Panels().txt_par[2];
-  box->setText(QStringLiteral("1500"));
-  QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_EQ(m_cycle.Queue().PendingCount(), c.queued);
-  EXPECT_EQ(static_cast<int>(m_prompter.asked.size()), c.asked);
-  // The button click of write-all is held back the same way.
-  const int before = m_cycle.Queue().PendingCount();
-  Window()->cmd_writeall()->click();
-  EXPECT_EQ(m_cycle.Queue().PendingCount() - before, c.folderBlocked && c.readFirst ? 0 : 133);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, EnterGuard,
-                         ::testing::Values(GuardCase{"NothingReadNothingToBackUp", false, true, 1, 0},
-                                           GuardCase{"BackedUpThenWritten", true, false, 1, 0},
-                                           GuardCase{"BackupRefusedNothingWritten", true, true, 0, 1}),
-                         [](const ::testing::TestParamInfo<GuardCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ParamServiceTest, CompareListsDifferencesMarksTabsAndJumps) {
   settings::IniFile ini;
   for (int k = 0; k < params::kSlotCount; ++k) {
-    if (k != 5) ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR%1").arg(k), Window()->Text(k));
+    if (k != 5) ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR%1").arg(k), Set().Text(k));
   }
   ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR170"), QStringLiteral("42"));  // Канал 10 · РЗН, Экр2
   ASSERT_TRUE(ini.Save(m_dir.filePath(QStringLiteral("site.ini"))));
@@ -262,7 +183,7 @@ TEST_F(ParamServiceTest, CompareListsDifferencesMarksTabsAndJumps) {
   QTabBar* psa = Window()->StripOf(params::PageGroup::channel);
   EXPECT_EQ(psa->tabText(1), QStringLiteral(u"Экр2 •"));
   EXPECT_EQ(psa->tabText(0), QStringLiteral(u"Экр1"));
-  EXPECT_EQ(Window()->StripOf(params::PageGroup::function)->tabText(0), QStringLiteral(u"Двигатель"));
+  EXPECT_EQ(Window()->Color(170), params::COLOR_DIFFERS_FROM_FILE);
 
   // Enter on the line brings the page forward with the box in view.
   emit list->View()->activated(list->View()->model()->index(0, 0));
@@ -296,8 +217,7 @@ TEST_F(ParamServiceTest, ServiceButtonSitsInTheFreeCornerAndReportSavesPdfAndHtm
   QFile f(pdf);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_TRUE(f.read(5) == QByteArrayLiteral("%PDF-"));
-  const QString html = m_dir.filePath(QStringLiteral("report.html"));
-  ASSERT_TRUE(report->SaveHtml(html));
+  ASSERT_TRUE(report->SaveHtml(m_dir.filePath(QStringLiteral("report.html"))));
   EXPECT_FALSE(report->SavePdf(m_dir.filePath(QStringLiteral("no/such/folder/report.pdf"))));
 }
 
@@ -461,11 +381,16 @@ using params::PageGroup;
 class ParamPanelsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_window = std::make_unique<ParamWindow>(nullptr, [] {});
+    s_set = std::make_unique<params::ParamSet>();
+    s_window = std::make_unique<ParamWindow>(nullptr, *s_set);
     s_window->Form_Load();
-    s_catalogue.InitParamTables();
+    s_set->SetListener(s_window.get());
   }
-  static void TearDownTestSuite() { s_window.reset(); }
+  static void TearDownTestSuite() {
+    s_window.reset();
+    s_set.reset();
+  }
+  static void Show(int slot, const QString& text) { s_set->SetText(slot, text, params::SlotState::from_eeprom); }
 
   static const PanelSet& P() { return s_window->Panels(); }
   static ParamBox* Box(int slot) { return P().txt_par[static_cast<std::size_t>(slot)]; }
@@ -487,12 +412,12 @@ class ParamPanelsTest : public ::testing::Test {
     return nullptr;
   }
 
+  static std::unique_ptr<params::ParamSet> s_set;
   static std::unique_ptr<ParamWindow> s_window;
-  static params::ParamCatalogue s_catalogue;
 };
 
+std::unique_ptr<params::ParamSet> ParamPanelsTest::s_set;
 std::unique_ptr<ParamWindow> ParamPanelsTest::s_window;
-params::ParamCatalogue ParamPanelsTest::s_catalogue;
 
 TEST_F(ParamPanelsTest, EverySlotHasOneBoxOnTheCataloguesPage) {
   std::set<const ParamBox*> seen;
@@ -501,7 +426,10 @@ TEST_F(ParamPanelsTest, EverySlotHasOneBoxOnTheCataloguesPage) {
     ASSERT_NE(box, nullptr) << "slot " << slot;
     EXPECT_EQ(box->Index(), slot);
     EXPECT_TRUE(seen.insert(box).second) << "slot " << slot << " shares a box";
-    EXPECT_EQ(box->parentWidget(), FrameOf(s_catalogue.PageOf(slot))) << "slot " << slot;
+    EXPECT_EQ(box->parentWidget(), FrameOf(params::kCatalogue.PageOf(slot))) << "slot " << slot;
+    // A screen reader tells the boxes apart by their slots' names.
+    EXPECT_EQ(box->accessibleName(), params::SlotName(slot)) << "slot " << slot;
+    EXPECT_EQ(box->text(), params::kCatalogue.InitialText(slot)) << "slot " << slot;
   }
   // No stray boxes beyond the 1208.
   int boxes = 0;
@@ -554,16 +482,16 @@ TEST_F(ParamPanelsTest, EachStripShowsItsFirstPageThenTheClickedOneOnly) {
   EXPECT_EQ(ShownFrames(P().frm_logic), std::vector<int>{0});
 }
 
-TEST_F(ParamPanelsTest, ColoursAreTheBoxesBaseColour) {
-  s_window->SetColor(5, params::COLOR_FROM_FILE);
+TEST_F(ParamPanelsTest, ColoursAreTheStatesAndALoadedValueTheControllerCannotTakeSaysWhy) {
+  s_set->SetText(5, QStringLiteral(u"abc"), params::SlotState::from_file);
   EXPECT_EQ(s_window->Color(5), params::COLOR_FROM_FILE);
   EXPECT_EQ(P().txt_par[5]->palette().color(QPalette::Base), QColor(75, 175, 255));
-  s_window->SetColor(5, params::COLOR_CHANGED);
+  EXPECT_TRUE(Box(5)->toolTip().contains(QStringLiteral(u"Не будет записано: «abc» — не число; допустимо 0 … 5100")))
+      << Box(5)->toolTip().toStdString();
+  s_set->SetText(5, QStringLiteral(u"100"), params::SlotState::changed);
   EXPECT_EQ(P().txt_par[5]->palette().color(QPalette::Base), QColor(255, 255, 255));
+  EXPECT_FALSE(Box(5)->toolTip().contains(QStringLiteral(u"Не будет")));
   EXPECT_EQ(s_window->Shapes()[6]->palette().color(QPalette::Window), QColor(255, 0, 0)) << "the legend's colours";
-  // Out-of-range slots are ignored rather than faulting.
-  s_window->SetColor(params::kSlotCount, params::COLOR_FROM_FILE);
-  s_window->SetText(-1, QStringLiteral(u"x"));
   EXPECT_EQ(s_window->Text(params::kSlotCount), QString());
 }
 
@@ -583,7 +511,7 @@ TEST_F(ParamPanelsTest, ValuesInNarrowBoxesShowWholeFromTheirStart) {
                         Case{305, u"-3276.8"}}) {
     const QString text = QString::fromUtf16(c.text);
     ParamBox* box = Box(c.slot);
-    s_window->SetText(c.slot, text);
+    Show(c.slot, text);
     EXPECT_FALSE(box->IsCut()) << c.slot;
     EXPECT_EQ(box->cursorPosition(), 0) << c.slot;
     // Whole: the text in the box's font fits between its inner margins.
@@ -593,10 +521,10 @@ TEST_F(ParamPanelsTest, ValuesInNarrowBoxesShowWholeFromTheirStart) {
 
 TEST_F(ParamPanelsTest, TextTooLongForAnyFontIsMarkedAndNamedInTheTooltip) {
   const QString text = QStringLiteral(u"123456789012");
-  s_window->SetText(750, text);
+  Show(750, text);
   EXPECT_TRUE(Box(750)->IsCut());
   EXPECT_TRUE(Box(750)->toolTip().contains(QStringLiteral(u"Значение: 123456789012")));
-  s_window->SetText(750, QStringLiteral(u"1"));
+  Show(750, QStringLiteral(u"1"));
   EXPECT_FALSE(Box(750)->IsCut());
   EXPECT_FALSE(Box(750)->toolTip().contains(QStringLiteral(u"Значение")));
 }
@@ -807,7 +735,8 @@ TEST(ParamWindowScroll, ScrollValueZeroPutsFrameFiveTwipsRightOfItsDesignPlaceAn
   EXPECT_EQ(ParamFrameLeftForScroll(0), 125);
   EXPECT_EQ(ParamFrameTopForScroll(425), -425);
 
-  ParamWindow window(nullptr, [] {});
+  const params::ParamSet set;
+  ParamWindow window(nullptr, set);
   window.Form_Load();
   window.resize(window.Twips().Px(20000), window.Twips().Px(9000));
   window.show();
@@ -816,22 +745,33 @@ TEST(ParamWindowScroll, ScrollValueZeroPutsFrameFiveTwipsRightOfItsDesignPlaceAn
   QScrollBar* v = window.VScroll1();
   ASSERT_TRUE(h->isVisible());
   ASSERT_TRUE(v->isVisible());
-  EXPECT_EQ(v->maximum(), 9975 - 9000 + 750);
+  EXPECT_EQ(v->maximum(), 9975 - window.Twips().Twips(v->parentWidget()->height()) + 750);
   h->setValue(600);
   EXPECT_EQ(window.Panels().frm_prg->x(), window.Twips().Px(125 - 600));
   h->setValue(0);
   EXPECT_EQ(window.Panels().frm_prg->x(), window.Twips().Px(125));
   v->setValue(300);
   EXPECT_EQ(window.Panels().frm_prg->y(), window.Twips().Px(-300));
+  // A control that takes the focus off the screen is scrolled into view
+  // (Shift+Tab onto "Записать всё в ЭСППЗУ").
+  h->setValue(0);
+  QApplication::setActiveWindow(&window);
+  window.cmd_writeall()->setFocus(Qt::BacktabFocusReason);
+  QCoreApplication::processEvents();
+  const QRect button(window.cmd_writeall()->mapTo(&window, QPoint(0, 0)), window.cmd_writeall()->size());
+  EXPECT_TRUE(window.rect().contains(button));
+  EXPECT_GT(h->value(), 0);
 
   window.setMinimumSize(0, 0);  // let the handler, not the size hints, do the clamping
   window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   window.resize(window.Twips().Px(3000), window.Twips().Px(2000));
   QCoreApplication::processEvents();
   QCoreApplication::processEvents();
-  // The limits hold for the outer size, frame and caption included.
+  // The limits hold for the outer size, frame and caption included; the
+  // menu bar and the status line come on top of the page area.
   EXPECT_EQ(window.frameGeometry().width(), window.Twips().Px(7000));
-  EXPECT_EQ(window.frameGeometry().height(), window.Twips().Px(4000));
+  EXPECT_EQ(window.frameGeometry().height() - window.MenuBar()->height() - window.StatusLine()->height(),
+            window.Twips().Px(4000));
 }
 
 }  // namespace
