@@ -13,10 +13,10 @@ ExchangePacer::ExchangePacer(ExchangeCycle& cycle, Clock clock) : m_cycle(cycle)
 void ExchangePacer::Start() {
   m_lastWriteNs = m_clock();
   m_awaiting = true;
+  m_replyNs = m_defaultReplyNs;
 }
 
 int ExchangePacer::MsUntil(std::int64_t dueNs, std::int64_t nowNs) {
-  constexpr std::int64_t kNsPerMs = 1'000'000;
   const std::int64_t left = dueNs - nowNs;
   if (left <= kNsPerMs) return 1;
   return static_cast<int>((left + kNsPerMs - 1) / kNsPerMs);
@@ -29,6 +29,10 @@ void ExchangePacer::Sent() {
   // line a repeat sent too early collides with the reply.
   m_lastWriteNs = m_clock();
   m_awaiting = true;
+  // The request just sent is the head of the queue until it is answered.
+  const RequestQueue& queue = m_cycle.Queue();
+  const int ms = queue.QueueIsEmpty() ? 0 : queue.Head().options.replyTimeMs;
+  m_replyNs = ms > 0 ? ms * kNsPerMs : m_defaultReplyNs;
 }
 
 bool ExchangePacer::ReplyComplete(std::int64_t nowNs) {
@@ -55,7 +59,8 @@ bool ExchangePacer::ReplyComplete(std::int64_t nowNs) {
 
 int ExchangePacer::Step() {
   const std::int64_t now = m_clock();
-  const std::int64_t due = m_lastWriteNs + kIntervalNs;
+  // While a reply is awaited: its reply time; once judged, the idle pace.
+  const std::int64_t due = m_lastWriteNs + (m_awaiting ? m_replyNs : kIntervalNs);
 
   if (m_fast && m_awaiting && now < due) {
     if (m_cycle.GatherReply() > 0) m_lastByteNs = now;
@@ -91,7 +96,7 @@ int ExchangePacer::Step() {
     m_cycle.SendNextRequest();
   }
   Sent();
-  return m_fast ? kPollMs : MsUntil(m_lastWriteNs + kIntervalNs, m_lastWriteNs);
+  return m_fast ? kPollMs : MsUntil(m_lastWriteNs + m_replyNs, m_lastWriteNs);
 }
 
 }  // namespace zart::link

@@ -12,7 +12,8 @@ class ExchangeCycle;
 /// Every request gets its whole 100 ms on the line: a reply is never judged
 /// as missing earlier than 100 ms after its frame was written, however long
 /// the tick that wrote it took (the first status reply builds the
-/// parameters window inside a tick).
+/// parameters window inside a tick). A request may ask for another reply
+/// time of its own, and a network link for a longer one for all.
 ///
 /// With fast exchange on, a reply is judged as soon as it is complete (its
 /// length follows from the function code and byte count, or the line fell
@@ -53,14 +54,24 @@ class ExchangePacer {
   void SetFastExchange(bool on) { m_fast = on; }
   bool FastExchange() const { return m_fast; }
 
+  /// How long a reply is awaited when its request does not say
+  /// (RequestOptions::replyTimeMs); 0 or less: 100 ms, one tick. A network
+  /// link needs longer. Takes effect from the next request sent.
+  void SetReplyTimeoutMs(int ms) { m_defaultReplyNs = ms > 0 ? ms * kNsPerMs : kIntervalNs; }
+
  private:
   bool ReplyComplete(std::int64_t nowNs);
   void Sent();
   static int MsUntil(std::int64_t dueNs, std::int64_t nowNs);
 
+  static constexpr std::int64_t kNsPerMs = 1'000'000;
+
   ExchangeCycle& m_cycle;
   Clock m_clock;
   bool m_fast = false;
+  std::int64_t m_defaultReplyNs = kIntervalNs;
+  /// The reply time of the request last sent.
+  std::int64_t m_replyNs = kIntervalNs;
   /// A request is out and its reply not judged yet.
   bool m_awaiting = true;
   /// When the last frame was written (or the tick that would have written

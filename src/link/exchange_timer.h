@@ -28,6 +28,8 @@ class ExchangeTimer {
   /// complete, queued requests sent right after the line's gap.
   void SetFastExchange(bool on);
   bool FastExchange() const { return m_pacer.FastExchange(); }
+  /// The reply time of requests that do not set their own (ms; 0: 100 ms).
+  void SetReplyTimeoutMs(int ms) { m_pacer.SetReplyTimeoutMs(ms); }
 
  private:
   void OnTimeout();
