@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer, made and tried by tools/build-windows:
-#   installer.sh make STAGE BUILD DIST
+#   installer.sh make STAGE BUILD DIST QTBIN
 #       dist/zart-tool-windows-x64-setup.exe from the zip's folder STAGE
 #       (without ПРОЧТИ.txt, which is about the unpacked zip), with
-#       BUILD/bin/zart-cli.exe when the build made it, by zart-tool.nsi.
+#       BUILD/bin/zart-cli.exe when the build made it and any Qt DLL from
+#       QTBIN that a program imports and STAGE lacks, by zart-tool.nsi.
 #   installer.sh check SETUP BUILD
 #       under Wine: installs SETUP silently, checks the files, the
 #       Start-menu entry and the uninstaller's registration, runs the
@@ -16,7 +17,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 fail() { echo "installer: $*" >&2; exit 1; }
 
 make_installer() {
-  local stage=$1 build=$2 dist=$3
+  local stage=$1 build=$2 dist=$3 qtbin=$4
   local work=$build/installer
   local files=$work/files
   rm -rf "$work"
@@ -25,6 +26,13 @@ make_installer() {
   rm -f "$files/ПРОЧТИ.txt"
   [ -f "$build/bin/zart-cli.exe" ] && cp "$build/bin/zart-cli.exe" "$files/"
   [ -f "$files/zart-tool.exe" ] || fail "no zart-tool.exe in $stage"
+  # zart-cli.exe also talks through network gateways (Qt Network).
+  local exe dll
+  for exe in "$files"/*.exe; do
+    for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: \(Qt6.*\.dll\)$/\1/p'); do
+      [ -f "$files/$dll" ] || cp "$qtbin/$dll" "$files/" || fail "$exe needs $dll, not in $qtbin"
+    done
+  done
 
   # One File line a file, one Delete line a file, folders removed deepest
   # first, so the uninstaller takes away exactly what was installed.
@@ -91,6 +99,11 @@ check_installer() {
   [ -f "$shortcut" ] || fail "no Start-menu entry: $shortcut"
   registered || fail "the uninstaller is not registered under HKLM\\${key:1:-1}"
   echo "installer: installed into C:\\Program Files\\ЗАРТ, Start-menu entry and uninstaller registered"
+  if [ -f "$installed/zart-cli.exe" ]; then
+    local said
+    said=$(wine "$installed/zart-cli.exe" --version 2>&1 || true)
+    [[ $said == "zart-cli "* ]] || fail "the installed zart-cli.exe does not start: $said"
+  fi
 
   mkdir -p "$build/installed"
   ZART_WIN_APP=$installed ZART_WIN_SHOT="$build/installed/windows-wine.png" "$top/tools/windows/e2e-wine.sh" ||
@@ -109,7 +122,7 @@ check_installer() {
 }
 
 case ${1:-} in
-  make) make_installer "$2" "$3" "$4" ;;
+  make) make_installer "$2" "$3" "$4" "$5" ;;
   check) check_installer "$2" "$3" ;;
-  *) fail "usage: installer.sh make STAGE BUILD DIST | check SETUP BUILD" ;;
+  *) fail "usage: installer.sh make STAGE BUILD DIST QTBIN | check SETUP BUILD" ;;
 esac
