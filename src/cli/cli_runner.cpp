@@ -616,7 +616,8 @@ int CliRunner::RunMonitor() {
       m_out.Document(o);
     } else if (m_options.csv) {
       if (lines == 0) m_out.Result(monitor::CsvStatusLog::HeaderLine());
-      m_out.Result(monitor::CsvStatusLog::Line(now, monitor::StatusSample::FromStatusReply(reply.rx), since));
+      // On stdout for scripts: a decimal point whatever the locale.
+      m_out.Result(monitor::CsvStatusLog::Line(monitor::CsvFormat(), now, monitor::StatusSample::FromStatusReply(reply.rx), since));
     } else {
       const QStringList lamps = capture.LitLamps();
       QStringList signalsOn;

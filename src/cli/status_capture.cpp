@@ -3,6 +3,7 @@
 #include <QJsonArray>
 
 #include "monitor/controller_scan.h"
+#include "monitor/lamp_captions.h"
 #include "monitor/status_registers.h"
 
 namespace zart::cli {
@@ -12,10 +13,6 @@ namespace {
 namespace reg = monitor::status_registers;
 using monitor::ValueLabel;
 
-constexpr std::array<const char16_t*, monitor::StatusView::kLampCount> kLampCaptions{
-    u"Авария", u"Неиспр.", u"Работа",   u"Готов", u"Пост",  u"Защ. выкл.",
-    u"Авт. зап.", u"Редуктор", u"Вперед", u"Назад", u"Двиг. ост."};
-
 QString Joined(const QList<int>& numbers) {
   QStringList texts;
   for (int n : numbers) texts << QString::number(n);
@@ -23,11 +20,6 @@ QString Joined(const QList<int>& numbers) {
 }
 
 }  // namespace
-
-QString StatusCapture::LampCaption(int bit) {
-  if (bit < 0 || bit >= static_cast<int>(kLampCaptions.size())) return QString();
-  return QString::fromUtf16(kLampCaptions[static_cast<std::size_t>(bit)]);
-}
 
 void StatusCapture::SetFaultText(int index, const QString& text) {
   if (index >= 0 && index < kFaultCount) m_faults[static_cast<std::size_t>(index)] = text;
@@ -61,7 +53,7 @@ QString StatusCapture::Value(ValueLabel label) const {
 QStringList StatusCapture::LitLamps() const {
   QStringList lit;
   for (int b = 0; b < kLampCount; ++b)
-    if (m_lampLit[static_cast<std::size_t>(b)] && m_lampVisible[static_cast<std::size_t>(b)]) lit << LampCaption(b);
+    if (m_lampLit[static_cast<std::size_t>(b)] && m_lampVisible[static_cast<std::size_t>(b)]) lit << monitor::LampCaption(b);
   return lit;
 }
 

@@ -18,9 +18,6 @@ namespace zart::cli {
 /// line shows the same texts, lamps and signals.
 class StatusCapture final : public monitor::StatusView {
  public:
-  /// The caption of lamp `bit` (0..10), as the main window labels it.
-  static QString LampCaption(int bit);
-
   void SetValueText(monitor::ValueLabel label, const QString& text) override { m_values[label] = text; }
   void SetFaultText(int index, const QString& text) override;
   void SetLampLit(int index, bool lit) override;

@@ -14,6 +14,7 @@ namespace {
 
 QString sectionPc() { return QStringLiteral(u"PC config"); }
 QString fastExchangeKey() { return QStringLiteral(u"FastExchange"); }
+QString signalNamesKey() { return QStringLiteral(u"SignalNames"); }
 QString sectionKzr() { return QStringLiteral(u"KZR config"); }
 QString sectionPorts() { return QStringLiteral(u"Ports"); }
 
@@ -126,6 +127,8 @@ void SettingsFile::ReadConfig() {
     if (ini.Load(path, &reason)) {
       m_parity = ini.Read(sectionPc(), QStringLiteral(u"Parity"), QStringLiteral(u"E"));
       m_fastExchange = ini.Read(sectionPc(), fastExchangeKey(), QStringLiteral(u"0")).trimmed() == u"1";
+      m_signalNames = ini.Read(sectionPc(), signalNamesKey(), QString());
+      m_csvDecimalPoint = ini.Read(sectionPc(), QStringLiteral(u"CsvDecimalPoint"), QStringLiteral(u"0")).trimmed() == u"1";
       m_ports.clear();
       for (const QString& key : ini.Keys(sectionPorts())) {
         const std::optional<int> number = portOfKey(key);
@@ -168,6 +171,10 @@ bool SettingsFile::SaveConfig(int slaveIndex) {
       // never had it on keeps exactly the keys it always had.
       if (m_fastExchange || ini.Keys(sectionPc()).contains(fastExchangeKey(), Qt::CaseInsensitive)) {
         ini.Write(sectionPc(), fastExchangeKey(), m_fastExchange ? QStringLiteral(u"1") : QStringLiteral(u"0"));
+      }
+      // The signal names file likewise, once one was chosen.
+      if (!m_signalNames.isEmpty() || ini.Keys(sectionPc()).contains(signalNamesKey(), Qt::CaseInsensitive)) {
+        ini.Write(sectionPc(), signalNamesKey(), m_signalNames);
       }
       saved = ini.Save(path, &reason);
     }

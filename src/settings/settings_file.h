@@ -16,7 +16,10 @@ class Prompter;
 ///
 /// Section "PC config": "COM" (the port number, default 1), "Parity"
 /// ("E", "N" or "O"; only ever written by hand) and "FastExchange" (1: fast
-/// exchange on; written once it has been turned on). Section "KZR config":
+/// exchange on; written once it has been turned on), "SignalNames" (the
+/// signal names file chosen in "Сервис"; written once one was chosen) and
+/// "CsvDecimalPoint" (1: CSV files with a decimal point for scripts; only
+/// ever written by hand). Section "KZR config":
 /// "MBSLAD" (the slave-address index, written, never read back). Section
 /// "Ports": optional "COMn=/dev/..." entries mapping port numbers to devices.
 class SettingsFile {
@@ -48,6 +51,11 @@ class SettingsFile {
   /// set; SaveConfig stores it.
   bool FastExchange() const { return m_fastExchange; }
   void SetFastExchange(bool on) { m_fastExchange = on; }
+  /// The signal names file, as read or set (empty: none); SaveConfig stores it.
+  QString SignalNamesFile() const { return m_signalNames; }
+  void SetSignalNamesFile(const QString& path) { m_signalNames = path; }
+  /// CSV files with a decimal point whatever the locale ("CsvDecimalPoint=1").
+  bool CsvDecimalPoint() const { return m_csvDecimalPoint; }
   /// Port number -> device, from section "Ports".
   const std::map<int, QString>& PortDevices() const { return m_ports; }
 
@@ -58,6 +66,8 @@ class SettingsFile {
   int com_port = 1;
   QString m_parity = QStringLiteral("E");
   bool m_fastExchange = false;
+  QString m_signalNames;
+  bool m_csvDecimalPoint = false;
   std::map<int, QString> m_ports;
 };
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "monitor/command_codes.h"
+#include "monitor/lamp_captions.h"
 
 namespace zart::ui {
 namespace {
@@ -41,21 +42,20 @@ constexpr int kClientHeight = 8430;
 constexpr int kOpenLeft = 6270;
 constexpr int kOpenTop = 4455;
 
+// Where each lamp stands and its colour when lit; the captions are the
+// ones the logs and reports name lamps by.
 struct LampSpec {
-  const char16_t* caption;
   int left;
   int top;
   const QColor* colour;
 };
 
 const LampSpec kLamps[monitor::StatusView::kLampCount] = {
-    {u"Авария", 1560, 1080, &kLampRed},       {u"Неиспр.", 1560, 1440, &kLampRed},
-    {u"Работа", 1560, 1800, &kLampGreen},     {u"Готов", 240, 1800, &kLampGreen},
-    {u"Пост", 240, 2160, &kLampYellow},       {u"Защ. выкл.", 1560, 720, &kLampYellow},
-    {u"Авт. зап.", 240, 720, &kLampYellow},   {u"Редуктор", 240, 720, &kLampRed},
-    {u"Вперед", 240, 1080, &kLampYellow},     {u"Назад", 240, 1440, &kLampYellow},
-    {u"Двиг. ост.", 1560, 2160, &kLampYellow},
+    {1560, 1080, &kLampRed},  {1560, 1440, &kLampRed},    {1560, 1800, &kLampGreen}, {240, 1800, &kLampGreen},
+    {240, 2160, &kLampYellow}, {1560, 720, &kLampYellow},  {240, 720, &kLampYellow},  {240, 720, &kLampRed},
+    {240, 1080, &kLampYellow}, {240, 1440, &kLampYellow}, {1560, 2160, &kLampYellow},
 };
+static_assert(std::size(kLamps) == monitor::kLampCaptions.size());
 constexpr int kLampWidth = 1335;
 constexpr int kLampHeight = 375;
 /// Lamps 6 ("Авт. зап.") and 7 ("Редуктор") share one place; until the
@@ -199,7 +199,7 @@ void MainWindow::BuildLamps(QWidget* client) {
   MakeLabel(client, "lbls_ind", QStringLiteral(u"Индикаторы:"), {240, 480, 1575, 255}, kMedium, kCentre);
   for (int i = 0; i < kLampCount; ++i) {
     const LampSpec& design = kLamps[i];
-    QLabel* lamp = MakeLabel(client, "lbl_led", QString::fromUtf16(design.caption),
+    QLabel* lamp = MakeLabel(client, "lbl_led", monitor::LampCaption(i),
                              {design.left, design.top, kLampWidth, kLampHeight}, kLarge, kCentreMiddle, true);
     lamp->setObjectName(QStringLiteral("lbl_led_%1").arg(i));
     QPalette palette = lamp->palette();

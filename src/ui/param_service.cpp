@@ -10,9 +10,11 @@
 
 #include "params/param_session.h"
 #include "settings/ini_file.h"
+#include "ui/dialog_folders.h"
 #include "ui/param_diff_window.h"
 #include "ui/param_report_window.h"
 #include "ui/param_window.h"
+#include "ui/tool_context.h"
 
 namespace zart::ui {
 namespace {
@@ -93,12 +95,17 @@ void ParamService::CompareTwoFiles(const QString& first, const QString& second) 
 void ParamService::CompareTwoFiles() {
   // Parameter files are saved under any name the user types, "set1" with no
   // extension included: every file is offered first.
+  // Both dialogs open where the user last took such a file (Documents at
+  // first), the second one where the first was found.
+  ParamWindow* window = Window();
+  if (window == nullptr) return;
+  DialogFolders& folders = ToolContext::Of(window).Folders();
   const QString filter = QStringLiteral(u"Все файлы (*);;Файлы параметров (*.ini)");
-  const QString first = QFileDialog::getOpenFileName(Window(), QStringLiteral(u"Первый файл параметров"),
-                                                     QDir::homePath(), filter);
+  const QString first = folders.OpenFileName(window, DialogFolders::Purpose::compareFiles,
+                                             QStringLiteral(u"Первый файл параметров"), filter);
   if (first.isEmpty()) return;
-  const QString second = QFileDialog::getOpenFileName(Window(), QStringLiteral(u"Второй файл параметров"),
-                                                      QFileInfo(first).absolutePath(), filter);
+  const QString second = folders.OpenFileName(window, DialogFolders::Purpose::compareFiles,
+                                              QStringLiteral(u"Второй файл параметров"), filter);
   if (second.isEmpty()) return;
   CompareTwoFiles(first, second);
 }
