@@ -22,6 +22,7 @@
 #include "cli/link_factory.h"
 #include "link/native_serial_port.h"
 #include "link/tcp_port.h"
+#include "settings/settings_folder.h"
 
 namespace {
 
@@ -125,7 +126,9 @@ int main(int argc, char* argv[]) {
 
   cli::CliOutput output(out, err, parsed.options.json, parsed.options.quiet, StderrIsTerminal());
   cli::CliEnvironment environment;
-  environment.settingsFolder = QCoreApplication::applicationDirPath();
+  // The window program's rule: beside the executable, or the user's folder
+  // when an installed program's folder cannot be written.
+  environment.settingsFolder = settings::SettingsFolder::ForThisProgram();
   environment.stderrIsTerminal = StderrIsTerminal();
   environment.interrupted = [] { return g_interrupted != 0 || g_outputGone; };
   NativeLinks links;

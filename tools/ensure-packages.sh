@@ -48,6 +48,7 @@ ZART_TEST_PACKAGES=(mbpoll socat)
 
 # What the Windows cross-build adds: MinGW-w64, Wine to run the tests, the
 # host Qt tools (moc, rcc, uic) for the cross-build, Xvfb and xdotool for the
-# run against the simulator, Python (its zipfile) for the package.
+# run against the simulator, Python (its zipfile) for the package, NSIS for
+# the installer.
 ZART_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
-  qt6-base-dev-tools xvfb xdotool x11-apps imagemagick zip xz-utils python3)
+  qt6-base-dev-tools xvfb xdotool x11-apps imagemagick zip xz-utils python3 nsis)

@@ -12,6 +12,8 @@
 #include "link/native_serial_port.h"
 #include "monitor/main_window_logic.h"
 #include "settings/settings_file.h"
+#include "settings/settings_folder.h"
+#include "ui/about_dialog.h"
 #include "ui/application_translations.h"
 #include "ui/common_prompter.h"
 #include "ui/main_window.h"
@@ -39,7 +41,7 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   if (auto* boxes = dynamic_cast<CommonPrompter*>(m_prompter.get())) boxes->SetParent(m_window.get());
 
   const QString folder =
-      setup.settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.settingsFolder;
+      setup.settingsFolder.isEmpty() ? settings::SettingsFolder::ForThisProgram() : setup.settingsFolder;
   m_settings = std::make_unique<settings::SettingsFile>(folder, *m_window, *m_prompter);
 
   if (setup.port) {
@@ -66,6 +68,11 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   fast->setCheckable(true);
   QObject::connect(fast, &QAction::triggered, m_window.get(), [this](bool on) { SetFastExchange(on); });
   QObject::connect(m_window->ServiceMenu(), &QMenu::aboutToShow, fast, [this, fast] { fast->setChecked(FastExchange()); });
+  m_window->ServiceMenu()->addSeparator();
+  QAction* about = m_window->ServiceMenu()->addAction(QStringLiteral(u"&О программе"));
+  about->setObjectName(QStringLiteral("mnu_about"));
+  QObject::connect(about, &QAction::triggered, m_window.get(),
+                   [this] { AboutDialog(m_settings->Path(), m_window.get()).exec(); });
   m_cycle->SetStatusHandler([this](const link::Reply& reply) {
     m_logic->DecodeStatus(reply.rx);
     m_service->OnStatusReply(reply.rx);

@@ -43,7 +43,7 @@ class Application : private monitor::StartUpHost {
 
   /// Replacements for tests; everything left empty is the real thing.
   struct Setup {
-    /// Folder of "тп.ini"; empty: the executable's folder.
+    /// Folder of "тп.ini"; empty: settings::SettingsFolder::ForThisProgram().
     QString settingsFolder;
     std::unique_ptr<settings::Prompter> prompter;
     std::unique_ptr<link::SerialPort> port;

@@ -5,8 +5,12 @@
 #include <QFileDevice>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 #include "settings/settings_file.h"
+#include "settings/settings_folder.h"
 #include "settings/windows1251.h"
 #include "support/fake_link_view.h"
 #include "support/scripted_prompter.h"
@@ -444,6 +448,69 @@ TEST_F(SettingsFileTest, FastExchangeIsReadOnlyAsOneAndStoredOnceTurnedOn) {
   m_settings.SetFastExchange(false);
   m_settings.SaveConfig(7);
   EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nFastExchange=0\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+}
+
+// ---- Where тп.ini lives --------------------------------------------------
+
+TEST(SettingsFolderChoose, BesideTheProgramWhenWritableElseTheProfileWithTheFirstCopy) {
+  const struct {
+    const char* name;
+    bool writable;
+    QByteArray beside;     // тп.ini beside the program; empty: none
+    QByteArray inProfile;  // тп.ini already in the profile; empty: none
+    QByteArray expected;   // in the profile afterwards; empty: none
+  } cases[] = {
+      {"writable program folder is kept", true, "[PC config]\r\nCOM=5\r\n", {}, {}},
+      {"read-only: the file beside the program is copied", false, "[PC config]\r\nCOM=5\r\n", {}, "[PC config]\r\nCOM=5\r\n"},
+      {"read-only: the user's own file wins", false, "[PC config]\r\nCOM=5\r\n", "[PC config]\r\nCOM=3\r\n",
+       "[PC config]\r\nCOM=3\r\n"},
+      {"read-only, no file anywhere: the settings file creates it", false, {}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir root;
+    const QString program = root.filePath(u"bin"_s);
+    const QString profile = root.filePath(u"config/ЗАРТ"_s);
+    QDir().mkpath(program);
+    if (!c.beside.isEmpty()) writeAll(program + u"/тп.ini"_s, c.beside);
+    if (!c.inProfile.isEmpty()) {
+      QDir().mkpath(profile);
+      writeAll(profile + u"/тп.ini"_s, c.inProfile);
+    }
+    // As installed: only the administrator may change the original.
+    QFile::setPermissions(program + u"/тп.ini"_s, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QString chosen = SettingsFolder::Choose(program, profile, [&](const QString& folder) {
+      EXPECT_EQ(folder, program);
+      return c.writable;
+    });
+    EXPECT_EQ(chosen, c.writable ? program : profile);
+    EXPECT_EQ(QFileInfo(profile).isDir(), !c.writable);
+    EXPECT_EQ(readAll(profile + u"/тп.ini"_s), c.expected);
+    if (!c.expected.isEmpty()) {
+      EXPECT_TRUE(QFile::permissions(profile + u"/тп.ini"_s) & QFile::WriteOwner);
+    }
+  }
+}
+
+TEST(SettingsFolderProbe, TellsAFolderThatTakesAFileAndLeavesNothingBehind) {
+  QTemporaryDir dir;
+  writeAll(dir.filePath(u"plain"_s), "x");
+  EXPECT_TRUE(SettingsFolder::CanWriteIn(dir.path()));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{u"plain"_s});
+  EXPECT_FALSE(SettingsFolder::CanWriteIn(dir.filePath(u"missing"_s)));
+  EXPECT_FALSE(SettingsFolder::CanWriteIn(dir.filePath(u"plain/sub"_s)));
+#ifndef Q_OS_WIN
+  // Root writes into any folder; the mode bits bind everybody else (ctest
+  // runs this case again as "nobody" when it runs as root).
+  if (::geteuid() != 0) {
+    const QString locked = dir.filePath(u"locked"_s);
+    ASSERT_TRUE(QDir().mkdir(locked));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_FALSE(SettingsFolder::CanWriteIn(locked));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+#endif
+  EXPECT_TRUE(SettingsFolder::ProfileFolder().endsWith(u"/ЗАРТ"_s));
 }
 
 }  // namespace

@@ -12,11 +12,14 @@
 # тп.ini says Parity=N and the simulator is told the same.
 # Called by tools/build-windows with ZART_WIN_STAGE (the unpacked package),
 # WINEPREFIX and ZART_WIN_CACHE set.
+#   ZART_WIN_APP    run the program in this folder as it is (the installed
+#                   copy) instead of a fresh copy of ZART_WIN_STAGE
 #   ZART_WIN_SHOT   where the screenshot goes (default docs/windows-wine.png;
 #                   the main window's goes beside it as ...-main.png)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-stage=${ZART_WIN_STAGE:?the unpacked package}
+stage=${ZART_WIN_STAGE:-}
+[ -n "${ZART_WIN_APP:-}$stage" ] || { echo "e2e-wine: set ZART_WIN_STAGE or ZART_WIN_APP" >&2; exit 1; }
 : "${WINEPREFIX:?}"
 export WINEDEBUG=-all
 shot=${ZART_WIN_SHOT:-$top/docs/windows-wine.png}
@@ -59,8 +62,12 @@ for _ in $(seq 50); do [ -e "$work/pty" ] && break; sleep 0.1; done
 mkdir -p "$WINEPREFIX/dosdevices"
 ln -sfn "$(readlink -f "$work/pty")" "$WINEPREFIX/dosdevices/com5"
 
-app=$work/app
-cp -r "$stage" "$app"
+if [ -n "${ZART_WIN_APP:-}" ]; then
+  app=$ZART_WIN_APP
+else
+  app=$work/app
+  cp -r "$stage" "$app"
+fi
 printf '[PC config]\r\nCOM=5\r\nParity=N\r\n' >"$app/тп.ini"
 start_tool() {
   (cd "$app" && exec wine zart-tool.exe >>"$work/tool.log" 2>&1) &
