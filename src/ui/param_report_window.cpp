@@ -109,14 +109,9 @@ ParamReportWindow::ParamReportWindow(params::ServiceReport report, Rebuild rebui
     const QString file = ToolContext::Of(this).Folders().OpenFileName(
         this, DialogFolders::Purpose::compareFiles, QStringLiteral(u"Файл параметров для сравнения"),
         QStringLiteral(u"Все файлы (*);;Файлы параметров (*.ini)"));
-    if (file.isEmpty() || !m_rebuild) return;
-    params::ServiceReport rebuilt;
-    if (!m_rebuild(file, rebuilt)) {
+    if (!file.isEmpty() && !CompareWith(file))
       QMessageBox::warning(this, windowTitle(), QStringLiteral(u"Невозможно открыть файл ") + file +
                                                     QStringLiteral(u" для чтения"));
-      return;
-    }
-    ShowReport(std::move(rebuilt));
   });
   const QFontMetrics fm(font());
   WindowFit::Apply(this, QSize(std::max(960, fm.averageCharWidth() * 120), std::max(720, fm.height() * 40)));
@@ -171,6 +166,13 @@ bool ParamReportWindow::SaveHtml(const QString& path) const {
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   const QByteArray bytes = Html().toUtf8();
   return file.write(bytes) == bytes.size() && file.flush();
+}
+
+bool ParamReportWindow::CompareWith(const QString& file) {
+  params::ServiceReport rebuilt;
+  if (!m_rebuild || !m_rebuild(file, rebuilt)) return false;
+  ShowReport(std::move(rebuilt));
+  return true;
 }
 
 QString ParamReportWindow::AskSavePath(const QString& filter, const QString& suffix) {

@@ -35,6 +35,9 @@ class ParamReportWindow : public QDialog {
   bool SavePdf(const QString& path) const;
   bool SaveHtml(const QString& path) const;
   void ShowReport(params::ServiceReport report);
+  /// "Сравнить с файлом…" once the file is chosen: the report again with
+  /// the differences against `file`; false when it cannot be read.
+  bool CompareWith(const QString& file);
   const params::ServiceReport& Report() const { return m_report; }
   QTextBrowser* Preview() const { return m_preview; }
   /// "Журнал событий сеанса в отчёте".

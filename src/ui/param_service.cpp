@@ -73,9 +73,10 @@ void ParamService::ShowDifferences() {
     ShowList(*m_session.LastDifferences());
     return;
   }
-  QMessageBox::information(Window(), QStringLiteral(u"Список отличий"),
-                           QStringLiteral(u"Список пуст: сравните параметры с файлом кнопкой «Сравнить с файлом» "
-                                          u"или сравните два файла."));
+  m_session.Prompter().Ask({QStringLiteral(u"Список отличий"),
+                            QStringLiteral(u"Список пуст: сравните параметры с файлом кнопкой «Сравнить с файлом» "
+                                           u"или сравните два файла."),
+                            settings::Message::Buttons::ok, settings::Message::Icon::information});
 }
 
 void ParamService::CompareTwoFiles(const QString& first, const QString& second) {
@@ -83,9 +84,10 @@ void ParamService::CompareTwoFiles(const QString& first, const QString& second) 
   settings::IniFile b;
   for (const auto& [path, ini] : {std::pair<const QString&, settings::IniFile&>{first, a}, {second, b}}) {
     if (!LoadParamFile(path, ini)) {
-      QMessageBox::warning(Window(), QStringLiteral(u"Ошибка открытия файла"),
-                           QStringLiteral(u"Невозможно открыть файл ") + QFileInfo(path).fileName() +
-                               QStringLiteral(u" для чтения"));
+      m_session.Prompter().Ask({QStringLiteral(u"Ошибка открытия файла"),
+                                QStringLiteral(u"Невозможно открыть файл ") + QFileInfo(path).fileName() +
+                                    QStringLiteral(u" для чтения"),
+                                settings::Message::Buttons::ok, settings::Message::Icon::warning});
       return;
     }
   }

@@ -193,9 +193,30 @@ TEST_F(ParamServiceTest, CompareListsDifferencesMarksTabsAndJumps) {
   const QRect inWindow(box->mapTo(Window(), QPoint(0, 0)), box->size());
   EXPECT_TRUE(Window()->rect().contains(inWindow));
 
-  // The next read-all takes the marks away.
+  // The next read-all takes the marks away; the list stays at hand.
   Window()->cmd_readall()->click();
   EXPECT_EQ(psa->tabText(1), QStringLiteral(u"Экр2"));
+  list->close();
+  Service().ShowDifferences();
+  EXPECT_EQ(Service().DiffWindow()->VisibleRows(), 1);
+
+  // Two files, without the controller; a file that is not there is named.
+  const QString other = m_dir.filePath(QStringLiteral("other.ini"));
+  ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR170"), QStringLiteral("43"));
+  ASSERT_TRUE(ini.Save(other));
+  Service().CompareTwoFiles(m_dir.filePath(QStringLiteral("site.ini")), other);
+  EXPECT_EQ(Service().DiffWindow()->windowTitle(), QStringLiteral(u"Отличия файла other.ini от файла site.ini"));
+  Service().CompareTwoFiles(other, m_dir.filePath(QStringLiteral("gone.ini")));
+  ASSERT_FALSE(m_prompter.asked.empty());
+  EXPECT_EQ(m_prompter.asked.back().text, QStringLiteral(u"Невозможно открыть файл gone.ini для чтения"));
+}
+
+TEST_F(ParamControllerTest, AnEmptyDifferencesListSaysHowToFillIt) {
+  m_controller->OpenParamWindow();
+  m_controller->Service().ShowDifferences();
+  ASSERT_EQ(m_prompter.asked.size(), 1U);
+  EXPECT_TRUE(m_prompter.asked[0].text.startsWith(QStringLiteral(u"Список пуст")));
+  EXPECT_EQ(m_controller->Service().DiffWindow(), nullptr);
 }
 
 TEST_F(ParamServiceTest, ServiceButtonSitsInTheFreeCornerAndReportSavesPdfAndHtml) {
@@ -219,6 +240,15 @@ TEST_F(ParamServiceTest, ServiceButtonSitsInTheFreeCornerAndReportSavesPdfAndHtm
   EXPECT_TRUE(f.read(5) == QByteArrayLiteral("%PDF-"));
   ASSERT_TRUE(report->SaveHtml(m_dir.filePath(QStringLiteral("report.html"))));
   EXPECT_FALSE(report->SavePdf(m_dir.filePath(QStringLiteral("no/such/folder/report.pdf"))));
+
+  // "Сравнить с файлом…": the report again with the differences.
+  settings::IniFile ini;
+  ini.Write(QStringLiteral("Parameters"), QStringLiteral("PAR2"), QStringLiteral("999"));
+  ASSERT_TRUE(ini.Save(m_dir.filePath(QStringLiteral("site.ini"))));
+  ASSERT_TRUE(report->CompareWith(m_dir.filePath(QStringLiteral("site.ini"))));
+  ASSERT_TRUE(report->Report().differences.has_value());
+  EXPECT_FALSE(report->Report().differences->entries.empty());
+  EXPECT_FALSE(report->CompareWith(m_dir.filePath(QStringLiteral("gone.ini"))));
 }
 
 // ---- The file chooser -------------------------------------------------------
