@@ -13,12 +13,18 @@ class ExchangeCycle;
 /// Drives the exchange with a precise single-shot timer that is set again
 /// after each tick for the wait the pacer asks for: the next tick comes
 /// 100 ms after the frame of the previous one was written, and never while
-/// a tick runs, even when a tick lets pending events run.
+/// a tick runs, even when a tick lets pending events run. While a reply is
+/// awaited that is judged as soon as it is complete, bytes arriving on the
+/// link step the pacer at once.
 class ExchangeTimer {
  public:
   static constexpr int kIntervalMs = 100;
 
   explicit ExchangeTimer(ExchangeCycle& cycle);
+  ~ExchangeTimer();
+  ExchangeTimer(const ExchangeTimer&) = delete;
+  ExchangeTimer& operator=(const ExchangeTimer&) = delete;
+
   void Start();
   void Stop();
   /// True from Start() to Stop(), also while a tick runs.
@@ -30,12 +36,17 @@ class ExchangeTimer {
   bool FastExchange() const { return m_pacer.FastExchange(); }
 
  private:
-  void OnTimeout();
+  void RunStep();
+  void OnArrival();
 
+  ExchangeCycle& m_cycle;
   QElapsedTimer m_clock;
   ExchangePacer m_pacer;
   QTimer m_timer;
   bool m_running = false;
+  bool m_stepping = false;
+  /// Bytes came while a step or tick ran; they are looked at right after.
+  bool m_arrivedMeanwhile = false;
 };
 
 }  // namespace zart::link
