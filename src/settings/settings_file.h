@@ -15,8 +15,12 @@ class Prompter;
 /// The tool's own settings file "тп.ini" beside the executable.
 ///
 /// Section "PC config": "COM" (the port number, default 1), "Parity"
-/// ("E", "N" or "O"; only ever written by hand) and "FastExchange" (1: fast
-/// exchange on; written once it has been turned on). Section "KZR config":
+/// ("E", "N" or "O"; only ever written by hand), "FastExchange" (1: fast
+/// exchange on; written once it has been turned on), "Link" (a network link
+/// to an Ethernet gateway, "rtuovertcp://192.168.10.20:4001" or
+/// "tcp://host:502"; absent or empty: the serial port of "COM") and
+/// "ReplyTimeout" (ms a reply may take over the network, default 1000; both
+/// written once a network link has been chosen). Section "KZR config":
 /// "MBSLAD" (the slave-address index, written, never read back). Section
 /// "Ports": optional "COMn=/dev/..." entries mapping port numbers to devices.
 class SettingsFile {
@@ -48,6 +52,13 @@ class SettingsFile {
   /// set; SaveConfig stores it.
   bool FastExchange() const { return m_fastExchange; }
   void SetFastExchange(bool on) { m_fastExchange = on; }
+  /// The network link as read or set ("Link"); empty: the serial port.
+  QString Link() const { return m_link; }
+  void SetLink(const QString& link) { m_link = link.trimmed(); }
+  /// "ReplyTimeout": 1000 when absent or not a number, else kept within
+  /// 100..60000.
+  int ReplyTimeoutMs() const { return m_replyTimeoutMs; }
+  void SetReplyTimeoutMs(int ms);
   /// Port number -> device, from section "Ports".
   const std::map<int, QString>& PortDevices() const { return m_ports; }
 
@@ -58,6 +69,8 @@ class SettingsFile {
   int com_port = 1;
   QString m_parity = QStringLiteral("E");
   bool m_fastExchange = false;
+  QString m_link;
+  int m_replyTimeoutMs = 1000;  // link::NetworkPort::kDefaultReplyTimeoutMs
   std::map<int, QString> m_ports;
 };
 
