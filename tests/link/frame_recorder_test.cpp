@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "link/eeprom_refusal_watch.h"
 #include "link/exchange_cycle.h"
 #include "link/frame_recorder.h"
 #include "support/fake_link_view.h"
@@ -129,6 +130,57 @@ TEST_F(FrameRecorderTest, ClosedPortRecordsNothingButNoiseGetsALine) {
   ASSERT_NE(noise, nullptr);
   EXPECT_EQ(noise->requestLength, 0);
   EXPECT_EQ(noise->verdict, ExchangeVerdict::crc_mismatch);
+}
+
+// ---- A converting gateway that refuses the EEPROM functions ---------------
+
+/// One judged exchange: function, verdict, exception code, and whether it
+/// went out as Modbus TCP.
+RecordedExchange Judged(int function, ExchangeVerdict verdict, bool mbap = true, int code = 1) {
+  RecordedExchange e;
+  e.request[0] = 7;
+  e.request[1] = static_cast<std::uint8_t>(function);
+  e.requestLength = 8;
+  e.requestHeaderLength = mbap ? 7 : 0;
+  e.verdict = verdict;
+  e.reply = {7, static_cast<std::uint8_t>(function | 0x80), static_cast<std::uint8_t>(code)};
+  e.replyLength = verdict == ExchangeVerdict::no_answer ? 0 : 5;
+  return e;
+}
+
+TEST(EepromRefusalWatchTest, TellsOnceWhenStatusWorksButThreeEepromRequestsRunningFail) {
+  using V = ExchangeVerdict;
+  const RecordedExchange status = Judged(4, V::reply), refused = Judged(100, V::exception), silent = Judged(101, V::no_answer),
+                         read = Judged(100, V::reply);
+  const struct {
+    const char* name;
+    std::vector<RecordedExchange> exchanges;
+    int toldAt;  // index of the exchange that tells, -1: none
+  } rows[] = {
+      {"refused three times", {status, refused, refused, refused, refused, refused, refused}, 3},
+      {"refused and silent mixed", {status, refused, silent, silent}, 3},
+      {"an answer between", {status, refused, refused, read, refused, refused}, -1},
+      {"no status answered", {Judged(4, V::no_answer), refused, refused, refused}, -1},
+      {"other exception code", {status, Judged(100, V::exception, true, 2), refused, refused}, -1},
+      {"the serial line or a transparent gateway", {Judged(4, V::reply, false), Judged(100, V::exception, false),
+                                                    Judged(100, V::exception, false), Judged(100, V::exception, false)}, -1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EepromRefusalWatch watch;
+    int told = -1;
+    for (std::size_t i = 0; i < row.exchanges.size(); ++i)
+      if (watch.Judged(row.exchanges[i])) {
+        EXPECT_EQ(told, -1) << "told twice";
+        told = static_cast<int>(i);
+      }
+    EXPECT_EQ(told, row.toldAt);
+    watch.Reset();  // another link: told again
+    if (row.toldAt >= 0) {
+      for (const auto& e : row.exchanges) told = watch.Judged(e) ? -2 : told;
+      EXPECT_EQ(told, -2);
+    }
+  }
 }
 
 }  // namespace
