@@ -27,10 +27,11 @@ QString Reason(const QFile& file, [[maybe_unused]] int error) {
 QString CsvStatusLog::HeaderLine() {
   return QStringLiteral(
       u"время;тип объекта;обороты двиг. об/мин;обороты вала об/мин;АКБ В;лампы 10..0;сигналы 397..412 hex;"
-      u"до ТО мин;наработка мин;связь");
+      u"до ТО мин;наработка мин;связь;канал");
 }
 
-QString CsvStatusLog::Line(const QDateTime& time, const StatusSample& s, std::uint64_t linkFailures) {
+QString CsvStatusLog::Line(const QDateTime& time, const StatusSample& s, std::uint64_t linkFailures,
+                          const QString& linkName) {
   QString signalHex;
   signalHex.reserve(64);
   for (std::uint16_t word : s.signalWords)
@@ -51,7 +52,8 @@ QString CsvStatusLog::Line(const QDateTime& time, const StatusSample& s, std::ui
                      signalHex,
                      QString::number(s.serviceMinutes),
                      QString::number(s.runningMinutes),
-                     link}
+                     link,
+                     linkName}
       .join(QLatin1Char(';'));
 }
 
@@ -77,9 +79,9 @@ bool CsvStatusLog::Open(const QString& path) {
 }
 
 bool CsvStatusLog::Append(const QDateTime& time, std::int64_t nowMs, const StatusSample& sample,
-                          std::uint64_t linkFailures) {
+                          std::uint64_t linkFailures, const QString& linkName) {
   if (!m_file.isOpen()) return false;
-  m_buffer += Line(time, sample, linkFailures).toUtf8() + "\r\n";
+  m_buffer += Line(time, sample, linkFailures, linkName).toUtf8() + "\r\n";
   if (nowMs - m_lastFlushMs >= kFlushIntervalMs) return Flush(nowMs);
   return true;
 }

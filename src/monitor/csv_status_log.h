@@ -27,9 +27,11 @@ class CsvStatusLog {
 
   /// Appends the line for one status reply. `nowMs` is a monotonic clock in
   /// milliseconds; the buffer is flushed when a second has passed since the
-  /// last flush. `linkFailures`: exchanges that failed since the line before.
+  /// last flush. `linkFailures`: exchanges that failed since the line before;
+  /// `linkName`: the link the reply came over ("COM5", "192.168.10.20:4001").
   /// False (and the log closed) when writing failed.
-  bool Append(const QDateTime& time, std::int64_t nowMs, const StatusSample& sample, std::uint64_t linkFailures);
+  bool Append(const QDateTime& time, std::int64_t nowMs, const StatusSample& sample, std::uint64_t linkFailures,
+              const QString& linkName = QString());
   /// Writes out what is buffered; called by a one-second timer too, so the
   /// file is current while status replies pause. False when it failed.
   bool Flush(std::int64_t nowMs);
@@ -40,7 +42,8 @@ class CsvStatusLog {
 
   /// The header line and the line of one sample, without the line end.
   static QString HeaderLine();
-  static QString Line(const QDateTime& time, const StatusSample& sample, std::uint64_t linkFailures);
+  static QString Line(const QDateTime& time, const StatusSample& sample, std::uint64_t linkFailures,
+                      const QString& linkName = QString());
 
  private:
   bool Fail(const QString& reason);

@@ -186,11 +186,12 @@ TEST(StatusSampleTest, ReadsTheRegistersTheLogAndTrendsFollow) {
   EXPECT_EQ(s.runningMinutes, 65538);
 
   const QDateTime time(QDate(2026, 12, 7), QTime(3, 4, 5, 67));
-  EXPECT_EQ(CsvStatusLog::Line(time, s, 0).toStdString(),
+  EXPECT_EQ(CsvStatusLog::Line(time, s, 0, QStringLiteral("COM5")).toStdString(),
             (QStringLiteral(u"2026-12-07 03:04:05.067;ДРА;1500;480;-0.5;10000000101;0002") + QString(56, QLatin1Char('0')) +
-             QStringLiteral(u"8000;-90;65538;норма"))
+             QStringLiteral(u"8000;-90;65538;норма;COM5"))
                 .toStdString());
-  EXPECT_TRUE(CsvStatusLog::Line(time, StatusSample{}, 3).endsWith(QStringLiteral(u";0;0;сбоев 3")));
+  EXPECT_TRUE(CsvStatusLog::Line(time, StatusSample{}, 3, QStringLiteral("10.0.0.5:4001"))
+                  .endsWith(QStringLiteral(u";0;0;сбоев 3;10.0.0.5:4001")));
 }
 
 TEST(CsvStatusLogTest, FlushesOncePerSecondAndOnClose) {
