@@ -57,6 +57,12 @@ bool MainWindowLogic::StartUp() {
 
   m_host.CreateSignalCells();
 
+  if (m_host.OpenNetworkLink()) {
+    m_host.ShowWindow();
+    m_host.StartTimer();
+    return true;
+  }
+
   const int configured = m_host.ComPort();
   if (!m_port.SetPortNumber(configured)) {
     link::OpenResult rejected;

@@ -12,19 +12,23 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QDateTime>
 #include <QTimer>
 
+#include "controller.h"
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
 #include "monitor/main_window_logic.h"
 #include "main_window_test_support.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
+#include "link/port_switch.h"
 #include "support/fake_link_view.h"
+#include "support/fake_network_port.h"
 #include "support/fake_serial_port.h"
 #include "support/scripted_prompter.h"
 #include "ui/application_translations.h"
@@ -389,7 +393,7 @@ class PortDialogTest : public ::testing::Test {
     port.Open();
     view.statusHistory.clear();
   }
-  std::unique_ptr<PortDialog> Open() { return std::make_unique<PortDialog>(port, settings, view, exchange, state); }
+  std::unique_ptr<PortDialog> Open() { return std::make_unique<PortDialog>(links, settings, view, exchange, state); }
   static QStringList Entries(const PortDialog& dialog) {
     QStringList list;
     for (int i = 0; i < dialog.PortList()->count(); ++i) list << dialog.PortList()->itemText(i);
@@ -407,10 +411,12 @@ class PortDialogTest : public ::testing::Test {
 
   QTemporaryDir folder;
   testing::FakeSerialPort port;
+  testing::FakeNetworkPort net;
+  link::PortSwitch links{port, net};
   testing::FakeLinkView view;
   testing::ScriptedPrompter prompter;
   settings::SettingsFile settings{folder.path(), view, prompter};
-  link::ExchangeCycle exchange{port, view};
+  link::ExchangeCycle exchange{links, view};
   PortDialogState state;
 };
 
@@ -566,6 +572,118 @@ TEST_F(PortDialogTest, FastExchangeBoxShowsTheStoredChoiceAndOnlyOkStoresIt) {
   dialog->CancelButton()->click();
   EXPECT_TRUE(settings.FastExchange());
   EXPECT_EQ(stored(), QStringLiteral("1"));
+}
+
+// ---- The network part -------------------------------------------------------
+
+struct NetSituation {
+  const char* name;
+  const char* linkBefore;  // Link= in force when the dialog opens ("": the serial port)
+  bool box;                // "Через шлюз Ethernet" as left by the user
+  const char* typed;       // typed as the address; nullptr: untouched
+  int mode;                // picked in the mode list; -1: untouched
+  Finish finish;
+  const char* linkAfter;   // Link= in the file afterwards ("-": never written)
+  bool network;            // the live link afterwards is the gateway
+};
+
+std::ostream& operator<<(std::ostream& os, const NetSituation& s) { return os << s.name; }
+
+class PortDialogNetwork : public PortDialogTest, public ::testing::WithParamInterface<NetSituation> {};
+
+TEST_P(PortDialogNetwork, StoresTheGatewayOrTheLine) {
+  const NetSituation& s = GetParam();
+  StartOn(1, {1});
+  const QString before = QString::fromLatin1(s.linkBefore);
+  if (!before.isEmpty()) {
+    settings.SetLink(before);
+    settings.SaveConfig(7);
+    links.UseNetwork();
+    net.SetAddress(*link::LinkAddress::Parse(before));
+    net.Open();
+  }
+  auto dialog = Open();
+  EXPECT_EQ(dialog->NetworkBox()->isChecked(), !before.isEmpty());
+  EXPECT_EQ(port.IsOpen(), before.isEmpty()) << "the line stays closed while the gateway is in use";
+  dialog->NetworkBox()->setChecked(s.box);
+  if (s.typed) dialog->AddressEdit()->setText(QString::fromLatin1(s.typed));
+  if (s.mode >= 0) dialog->ModeList()->setCurrentIndex(s.mode);
+  dialog->ReplyTimeoutBox()->setValue(2500);
+  if (s.finish == Finish::ok) dialog->OkButton()->click();
+  if (s.finish == Finish::cancel) dialog->CancelButton()->click();
+  const QString stored = settings::ReadIniKey(settings.Path(), QStringLiteral("PC config"), QStringLiteral("Link"), QStringLiteral("-"));
+  EXPECT_EQ(stored, QString::fromLatin1(s.linkAfter));
+  EXPECT_EQ(links.UsesNetwork(), s.network);
+  EXPECT_EQ(port.IsOpen(), !s.network);
+  if (s.network) {
+    EXPECT_TRUE(net.IsOpen());
+    EXPECT_EQ(net.Address().ToUrl(), stored == QStringLiteral("-") ? before : stored);
+    EXPECT_EQ(net.opens, 1) << "a connection to the same gateway is kept";
+  }
+  if (s.finish == Finish::ok && s.box && stored != QStringLiteral("-")) {
+    EXPECT_EQ(settings.ReplyTimeoutMs(), 2500);
+    EXPECT_EQ(net.ReplyTimeoutMs(), 2500);
+  }
+  EXPECT_TRUE(prompter.asked.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, PortDialogNetwork,
+    ::testing::Values(
+        NetSituation{"OkStoresTheGatewayAndUsesIt", "", true, " 10.0.0.5:4001 ", 0, Finish::ok, "rtuovertcp://10.0.0.5:4001", true},
+        NetSituation{"ModbusTcpWithoutAPortTakes502", "", true, "gw.local", 1, Finish::ok, "tcp://gw.local:502", true},
+        NetSituation{"APastedAddressKeepsItsScheme", "", true, "tcp://10.0.0.9:1502", 0, Finish::ok, "tcp://10.0.0.9:1502", true},
+        NetSituation{"UncheckedBoxStoresNoGateway", "", false, "10.0.0.5:4001", 0, Finish::ok, "-", false},
+        NetSituation{"CancelLeavesTheLineInUse", "", true, "10.0.0.5:4001", 0, Finish::cancel, "-", false},
+        NetSituation{"UncheckingGoesBackToTheLine", "rtuovertcp://10.0.0.5:4001", false, nullptr, -1, Finish::ok, "", false},
+        NetSituation{"CancelKeepsTheGatewayConnected", "rtuovertcp://10.0.0.5:4001", false, nullptr, -1, Finish::cancel,
+                     "rtuovertcp://10.0.0.5:4001", true}),
+    [](const ::testing::TestParamInfo<NetSituation>& p) { return std::string(p.param.name); });
+
+// "Проверить" switches the live link to the gateway and says what one status
+// read found; a refused address or connection is told, and "ОК" stays.
+TEST_F(PortDialogTest, CheckTellsWhatTheGatewayAnsweredAndABadAddressKeepsTheDialog) {
+  StartOn(1, {1});
+  sim::Controller controller{sim::EepromImage::Defaults(0), 7};
+  const struct {
+    bool answers;
+    const char* refusal;
+    const char16_t* result;
+  } rows[] = {
+      {true, "", u"Найден контроллер ЗАРТ: ДГУ, версия протокола "},
+      {false, "", u"Нет ответа от контроллера ЗАРТ (адрес 7) через 10.0.0.5:4001"},
+      {false, "соединение отвергнуто", u"Нет соединения с 10.0.0.5:4001: соединение отвергнуто"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.refusal);
+    net.answer = [&](const testing::FakeNetworkPort::Bytes& f) { return row.answers ? controller.HandleRequest(f) : std::nullopt; };
+    net.refusal = QString::fromUtf8(row.refusal);
+    auto dialog = Open();
+    dialog->NetworkBox()->setChecked(true);
+    dialog->AddressEdit()->setText(QStringLiteral("10.0.0.5:4001"));
+    dialog->CheckButton()->click();
+    EXPECT_TRUE(links.UsesNetwork());
+    if (net.refusal.isEmpty()) { EXPECT_FALSE(dialog->CheckButton()->isEnabled()) << "one check at a time"; }
+    const QString expected = QString::fromUtf16(row.result);
+    for (int i = 0; i < 40 && !dialog->NetworkResult()->text().startsWith(expected); ++i) {
+      QCoreApplication::processEvents();
+      exchange.ExchangeTick();
+    }
+    EXPECT_TRUE(dialog->NetworkResult()->text().startsWith(expected)) << dialog->NetworkResult()->text().toStdString();
+    EXPECT_TRUE(dialog->CheckButton()->isEnabled());
+    dialog->CancelButton()->click();
+    EXPECT_FALSE(links.UsesNetwork());
+    EXPECT_TRUE(port.IsOpen());
+  }
+  auto dialog = Open();
+  dialog->NetworkBox()->setChecked(true);
+  dialog->AddressEdit()->setText(QStringLiteral("10.0.0.5"));
+  dialog->show();
+  dialog->OkButton()->click();
+  EXPECT_TRUE(dialog->isVisible()) << "an address without a port is refused";
+  EXPECT_FALSE(dialog->NetworkResult()->text().isEmpty());
+  EXPECT_TRUE(settings.Link().isEmpty());
+  dialog->close();
 }
 
 }  // namespace
