@@ -229,6 +229,29 @@ TEST(StartUpTest, OkOpensThePortDialogModallyAndStartUpGoesOn) {
   EXPECT_EQ(fx.app->OpenPortDialog(), nullptr);
 }
 
+// Link= in тп.ini: the gateway is connected in the background and the
+// serial port left closed; an address that does not read is told once and
+// the serial port used as without the key.
+TEST(StartUpTest, LinkInTheSettingsStartsOnTheGatewayOrSaysWhyNot) {
+  for (const bool readable : {true, false}) {
+    AppFixture fx(1, {1});
+    fx.WriteSettings(readable ? QStringLiteral("Link=tcp://127.0.0.1:1\r\nReplyTimeout=2500")
+                              : QStringLiteral("Link=tcp://127.0.0.1:99999"));
+    ASSERT_TRUE(fx.app->Start());
+    EXPECT_EQ(fx.app->Links().UsesNetwork(), readable);
+    EXPECT_EQ(fx.port->IsOpen(), !readable);
+    EXPECT_TRUE(fx.app->Window().isVisible());
+    if (readable) {
+      EXPECT_TRUE(fx.prompter->asked.empty());
+      EXPECT_EQ(fx.app->Network().Address().Name(), QStringLiteral("127.0.0.1:1"));
+      EXPECT_EQ(fx.app->Network().ReplyTimeoutMs(), 2500);
+    } else {
+      ASSERT_EQ(fx.prompter->asked.size(), 1u);
+      EXPECT_TRUE(fx.prompter->asked[0].text.contains(QStringLiteral(u"Используется порт COM1"))) << fx.prompter->asked[0].text.toStdString();
+    }
+  }
+}
+
 TEST(StartUpTest, PortMenuOpensOneModelessDialogAtATime) {
   AppFixture fx(1, {1, 2});
   ASSERT_TRUE(fx.app->Start());
