@@ -14,7 +14,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <QRegularExpression>
+#include <QTcpServer>
+#include <QUrl>
 
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
@@ -70,8 +71,6 @@ class RecordingPort : public link::SerialPort {
   bool SignalsArrival() const override { return m_io.SignalsArrival(); }
   void SetArrivalHandler(std::function<void()> handler) override { m_io.SetArrivalHandler(std::move(handler)); }
   int ReplyTimeoutMs() const override { return m_io.ReplyTimeoutMs(); }
-  std::span<const std::uint8_t> RequestHeader() const override { return m_io.RequestHeader(); }
-  std::span<const std::uint8_t> ReplyHeader() const override { return m_io.ReplyHeader(); }
 
   /// The function-`fc` frames with repeats of the same request collapsed:
   /// what the controller was asked, in order.
@@ -241,28 +240,16 @@ class Rig {
     return true;
   }
   /// socat as a transparent gateway in front of the simulator's pty, on a
-  /// free loopback port; each connection opens the pty afresh.
+  /// loopback port that was free a moment ago; each connection opens the
+  /// pty afresh. The link's reconnector waits for it to listen.
   bool StartSocat() {
-    const QString exe = QStandardPaths::findExecutable(QStringLiteral("socat"));
-    if (exe.isEmpty()) return false;
-    socat.setProcessChannelMode(QProcess::MergedChannels);
-    socat.start(exe, {QStringLiteral("-d"), QStringLiteral("-d"),
-                      QStringLiteral("TCP-LISTEN:0,bind=127.0.0.1,reuseaddr,fork"),
-                      QStringLiteral("FILE:%1,raw,echo=0").arg(sim.LinkPath())});
-    // "listening on AF=2 127.0.0.1:40123" names the port it took.
-    static const QRegularExpression kListening(QStringLiteral(R"(listening on \S+ 127\.0\.0\.1:(\d+))"));
-    QByteArray said;
-    for (const QDeadlineTimer deadline(5000); !deadline.hasExpired();) {
-      socat.waitForReadyRead(100);
-      said += socat.readAll();
-      const QRegularExpressionMatch m = kListening.match(QString::fromUtf8(said));
-      if (m.hasMatch()) {
-        gatewayUrl = QStringLiteral("rtuovertcp://127.0.0.1:") + m.captured(1);
-        return true;
-      }
-      if (socat.state() == QProcess::NotRunning) break;
-    }
-    return false;
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost)) return false;
+    gatewayUrl = QStringLiteral("rtuovertcp://127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    socat.start(QStringLiteral("socat"), {QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork").arg(QUrl(gatewayUrl).port()),
+                                          QStringLiteral("FILE:%1,raw,echo=0").arg(sim.LinkPath())});
+    return socat.waitForStarted(3000);
   }
 
   /// Sends a control line to the simulator; fails the test unless "ok".

@@ -449,25 +449,15 @@ TEST_F(SettingsFileTest, FastExchangeIsReadOnlyAsOneAndStoredOnceTurnedOn) {
 // ---- Network link --------------------------------------------------------
 
 TEST_F(SettingsFileTest, LinkAndReplyTimeoutAreReadAndStoredOnceANetworkLinkIsChosen) {
-  const struct {
-    QByteArray file;
-    QString link;
-    int timeoutMs;
-  } cases[] = {
-      {"[PC config]\r\nCOM=2\r\n", {}, 1000},
-      {"[PC config]\r\nLink= rtuovertcp://10.0.0.5:4001 \r\nReplyTimeout=2500\r\n", u"rtuovertcp://10.0.0.5:4001"_s, 2500},
-      {"[PC config]\r\nLink=\r\nReplyTimeout=abc\r\n", {}, 1000},
-      {"[PC config]\r\nReplyTimeout=5\r\n", {}, 100},  // kept within 100..60000
-      {"[PC config]\r\nReplyTimeout=900000\r\n", {}, 60000},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.file.constData());
-    writeFile(c.file);
+  for (const auto& [file, link, timeoutMs] :
+       {std::tuple{"COM=2", "", 1000}, {"Link= rtuovertcp://10.0.0.5:4001 \nReplyTimeout=2500", "rtuovertcp://10.0.0.5:4001", 2500},
+        {"Link=\nReplyTimeout=abc", "", 1000}, {"ReplyTimeout=5", "", 100}, {"ReplyTimeout=900000", "", 60000}}) {
+    SCOPED_TRACE(file);
+    writeFile(QByteArray("[PC config]\n") + file + "\n");
     m_settings.SetLink(u"tcp://stale:502"_s);
     m_settings.ReadConfig();
-    EXPECT_EQ(m_settings.Link(), c.link);
-    EXPECT_EQ(m_settings.ReplyTimeoutMs(), c.timeoutMs);
-    EXPECT_TRUE(m_prompter.asked.empty());
+    EXPECT_EQ(m_settings.Link(), QString::fromLatin1(link));
+    EXPECT_EQ(m_settings.ReplyTimeoutMs(), timeoutMs);
   }
   // Never chosen: the file keeps its usual keys; chosen, then back to the line.
   writeFile("[PC config]\r\nCOM=2\r\n");
@@ -479,6 +469,7 @@ TEST_F(SettingsFileTest, LinkAndReplyTimeoutAreReadAndStoredOnceANetworkLinkIsCh
   m_settings.SetLink({});
   m_settings.SaveConfig(7);
   EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nLink=\r\nReplyTimeout=1000\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+  EXPECT_TRUE(m_prompter.asked.empty());
 }
 
 }  // namespace

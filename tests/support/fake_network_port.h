@@ -1,30 +1,26 @@
 #pragma once
 
-#include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
-#include <span>
-#include <vector>
 
 #include "link/network_port.h"
+#include "support/fake_serial_port.h"
 
 namespace zart::testing {
 
-/// A network link that connects at once, or is refused with `refusal`, and
-/// answers every frame written through `answer` (null: silence), so the
-/// reply waits for the exchange's next look.
+/// A network link that connects at once, or is refused with `refusal`; the
+/// bytes travel over `line`, and `answer` (if set) answers each frame
+/// written, so the reply waits for the exchange's next look.
 class FakeNetworkPort : public link::NetworkPort {
  public:
   using Bytes = std::vector<std::uint8_t>;
-  /// Non-empty: every Open fails with this reason, as a refused connection.
+  FakeSerialPort line;
   QString refusal;
   std::function<std::optional<Bytes>(const Bytes&)> answer;
-  std::vector<Bytes> written;
   int opens = 0;
 
   bool SetAddress(const link::LinkAddress& address) override {
-    if (m_open) return false;
+    if (line.IsOpen()) return false;
     m_address = address;
     return true;
   }
@@ -33,37 +29,29 @@ class FakeNetworkPort : public link::NetworkPort {
   bool Connecting() const override { return false; }
   link::OpenResult Open() override {
     ++opens;
-    link::OpenResult r;
-    if (m_open || m_address.host.isEmpty()) r.status = link::OpenResult::Status::unavailable;
     m_reason = refusal;
-    m_open = !m_open && !m_address.host.isEmpty() && refusal.isEmpty();
-    return r;
+    if (refusal.isEmpty()) return line.Open();
+    link::OpenResult refused;
+    refused.status = link::OpenResult::Status::unavailable;
+    return refused;
   }
   void Close() override {
-    m_open = false;
+    line.Close();
     m_reason.clear();
   }
-  bool IsOpen() const override { return m_open; }
+  bool IsOpen() const override { return line.IsOpen(); }
   bool DeviceLost() const override { return !m_reason.isEmpty(); }
-  int BytesWaiting() override { return m_open ? static_cast<int>(m_incoming.size()) : 0; }
-  int ReadByte() override {
-    if (!m_open || m_incoming.empty()) return -1;
-    const int b = m_incoming.front();
-    m_incoming.pop_front();
-    return b;
-  }
+  int BytesWaiting() override { return line.BytesWaiting(); }
+  int ReadByte() override { return line.ReadByte(); }
   void Write(std::span<const std::uint8_t> frame) override {
-    if (!m_open) return;
-    written.emplace_back(frame.begin(), frame.end());
-    if (!answer) return;
-    if (const std::optional<Bytes> reply = answer(written.back())) m_incoming.insert(m_incoming.end(), reply->begin(), reply->end());
+    line.Write(frame);
+    if (!answer || !IsOpen()) return;
+    if (const std::optional<Bytes> reply = answer(line.written.back())) line.Receive(*reply);
   }
 
  private:
   link::LinkAddress m_address;
   QString m_reason;
-  bool m_open = false;
-  std::deque<int> m_incoming;
 };
 
 }  // namespace zart::testing
