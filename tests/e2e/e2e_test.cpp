@@ -395,6 +395,18 @@ const Scenario kGateway[] = {
      kMbap, Rig::Gateway::sim},
     {"WrongMbapProtocolId", Rig::Mode::core, MidReadAll("fault mbap protocol", "fault mbap off", u"Ошибка обмена: Нет ответа"),
      kMbap, Rig::Gateway::sim},
+    // Told once, in a box that lets the user go on.
+    {"ConvertingGatewayThatRefusesTheEepromFunctions", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       r.Params().OpenParamWindow();
+       ASSERT_TRUE(r.RunUntil([&] { return r.app->GatewayAdvice() != nullptr; }, 5000));
+       EXPECT_FALSE(r.app->GatewayAdvice()->isModal());
+       r.app->GatewayAdvice()->close();
+       r.Wait(1500);
+       EXPECT_EQ(r.app->GatewayAdvice(), nullptr);
+       EXPECT_TRUE(r.Prompts().asked.empty());
+     },
+     {QStringLiteral("--mbap"), QStringLiteral("--refuse-eeprom"), QStringLiteral("1")}, Rig::Gateway::sim},
     {"GatewayThatNeverAnswers", Rig::Mode::simOnly,
      Unreachable(QStringLiteral("rtuovertcp://127.0.0.1:SILENT"), u"Ошибка обмена: Нет ответа от контроллера ЗАРТ", 4, 0)},
     {"RefusedConnection", Rig::Mode::simOnly,
