@@ -1,6 +1,7 @@
 #include "control_interpreter.h"
 
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -100,6 +101,17 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
     field = static_cast<int>(n);
     return {"ok fault " + what + " " + std::to_string(n)};
   };
+  // A number that is there or not: "off" takes it away.
+  auto optional = [&](std::optional<int>& field, long lo, long hi, const char* name) -> ControlResult {
+    long n = 0;
+    if (arg == "off") {
+      field.reset();
+      return {"ok fault " + what + " off"};
+    }
+    if (!ParseInt(arg, lo, hi, n)) return {"error usage: fault " + what + " " + name + "|off"};
+    field = static_cast<int>(n);
+    return {"ok fault " + what + " " + std::to_string(n)};
+  };
   if (what == "silent") return onOff(s.silent);
   if (what == "bad-crc") return onOff(s.badCrc);
   if (what == "drop-every" || what == "drop") return count(s.dropEvery, 1000000);
@@ -107,36 +119,9 @@ ControlResult ControlInterpreter::fault(const std::string& what, const std::stri
   if (what == "split") return count(s.splitMs, 60000);
   if (what == "garbage") return count(s.garbageBefore, 4096);
   if (what == "long") return count(s.longReply, 4096);
-  if (what == "answer-as") {
-    long n = 0;
-    if (arg == "off") {
-      s.answerAs.reset();
-      return {"ok fault answer-as off"};
-    }
-    if (!ParseInt(arg, 0, 255, n)) return {"error usage: fault answer-as ADDR|off"};
-    s.answerAs = static_cast<int>(n);
-    return {"ok fault answer-as " + std::to_string(n)};
-  }
-  if (what == "refuse-eeprom") {
-    long n = 0;
-    if (arg == "off") {
-      s.refuseEeprom.reset();
-      return {"ok fault refuse-eeprom off"};
-    }
-    if (!ParseInt(arg, 1, 255, n)) return {"error usage: fault refuse-eeprom CODE|off"};
-    s.refuseEeprom = static_cast<int>(n);
-    return {"ok fault refuse-eeprom " + std::to_string(n)};
-  }
-  if (what == "corrupt-byte") {
-    long n = 0;
-    if (arg == "off") {
-      s.corruptByte.reset();
-      return {"ok fault corrupt-byte off"};
-    }
-    if (!ParseInt(arg, 0, EepromImage::kSize - 1, n)) return {"error usage: fault corrupt-byte ADDR|off"};
-    s.corruptByte = static_cast<int>(n);
-    return {"ok fault corrupt-byte " + std::to_string(n)};
-  }
+  if (what == "answer-as") return optional(s.answerAs, 0, 255, "ADDR");
+  if (what == "refuse-eeprom") return optional(s.refuseEeprom, 1, 255, "CODE");
+  if (what == "corrupt-byte") return optional(s.corruptByte, 0, EepromImage::kSize - 1, "ADDR");
   if (what == "mbap") {
     const auto kind = ParseMbapFault(arg);
     if (!kind) return {"error usage: fault mbap tid|protocol|length|off"};

@@ -40,7 +40,7 @@ ensure_packages() {
 # What every build needs.
 ZART_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
   libgl-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-urw-base35
-  qt6-translations-l10n)
+  qt6-translations-l10n fonts-liberation)
 
 # What the tests use beside the build: mbpoll, a Modbus master of its own,
 # reads the simulator over Modbus TCP; socat plays a transparent gateway.
@@ -48,6 +48,6 @@ ZART_TEST_PACKAGES=(mbpoll socat)
 
 # What the Windows cross-build adds: MinGW-w64, Wine to run the tests, the
 # host Qt tools (moc, rcc, uic) for the cross-build, Xvfb and xdotool for the
-# run against the simulator, zip for the package.
+# run against the simulator, Python (its zipfile) for the package.
 ZART_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
-  qt6-base-dev-tools xvfb xdotool x11-apps imagemagick zip xz-utils)
+  qt6-base-dev-tools xvfb xdotool x11-apps imagemagick zip xz-utils python3)

@@ -8,6 +8,11 @@
 #   shot_start_sim TYPE       zart-sim --type TYPE (dgu or dra)
 #   shot_settings DEVICE      тп.ini maps COM5 to DEVICE (the previous file
 #                             is put back at the end)
+#   shot_desktop SCREEN       Xvfb of SCREEN (e.g. 1366x768) with openbox
+#   shot_launch [VAR=VALUE…]  zart-tool on it (with those variables); sets main
+#   keys KEY…                 keys to the main window
+#   find_window TITLE         the first window whose title matches
+#   shoot TITLE FILE          the window's picture, cut from the screen
 # The caller stores the pids it starts in tool_pid, wm_pid and xvfb_pid.
 
 shot_need() {
@@ -58,4 +63,48 @@ shot_start_sim() {
 shot_settings() {
   if [[ -e $ini ]]; then saved_ini="$work/saved.ini"; cp -p "$ini" "$saved_ini"; fi
   printf '[PC config]\r\nCOM=5\r\n[KZR config]\r\nMBSLAD=7\r\n[Ports]\r\nCOM5=%s\r\n' "$1" >"$ini"
+}
+
+shot_desktop() {
+  display=":$((90 + RANDOM % 100))"
+  Xvfb "$display" -screen 0 "${1}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do xwininfo -display "$display" -root >/dev/null 2>&1 && break; sleep 0.1; done
+  export DISPLAY=$display
+  # A window manager, so that xdotool can hand the keyboard to a window.
+  openbox >"$work/wm.log" 2>&1 &
+  wm_pid=$!
+  sleep 1
+}
+
+shot_launch() {
+  env "$@" QT_QPA_PLATFORM=xcb "$bin/zart-tool" >"$work/tool.log" 2>&1 &
+  tool_pid=$!
+  main=""
+  for _ in $(seq 50); do
+    main=$(xdotool search --name 'Modbus' 2>/dev/null | head -1 || true)
+    [[ -n $main ]] && break
+    sleep 0.2
+  done
+  [[ -n $main ]] || { echo "main window not found" >&2; cat "$work/tool.log" >&2; exit 1; }
+  sleep 1.5
+}
+
+keys() {
+  xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+  sleep 0.3
+  xdotool key --delay 150 "$@"
+}
+
+find_window() { xdotool search --name "$1" 2>/dev/null | head -1 || true; }
+
+shoot() {  # window title, output file
+  local id geometry
+  id=$(find_window "$1")
+  [[ -n $id ]] || { echo "window \"$1\" not found" >&2; cat "$work/tool.log" >&2; exit 1; }
+  geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+    /Width:/{w=$2} /Height:/{h=$2} END{print w "x" h "+" x "+" y}')
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop "$geometry" +repage -colors 128 "PNG8:$2"
+  echo "wrote $2 ($geometry)"
 }

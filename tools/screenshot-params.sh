@@ -96,16 +96,18 @@ DISPLAY=$display xdotool mousemove 0 0
 
 # Two views of the window stacked: scrolled to the left edge as it opens,
 # and scrolled to the right end by two clicks into the horizontal bar's
-# trough (where the screen is narrower than the window). With -f the
+# trough (where the screen is narrower than the window), which lies just
+# above the window's status line. With -f the
 # whole screen instead, to see whether the window, frame included, fits.
-read -r wx wy ww wh < <(DISPLAY=$display xdotool getwindowgeometry --shell "$params" |
-  awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+# xwininfo, not xdotool: under openbox xdotool counts the title bar twice.
+read -r wx wy ww wh < <(xwininfo -display "$display" -id "$params" |
+  awk -F: '/Absolute upper-left X/{x=$2} /Absolute upper-left Y/{y=$2} /Width/{w=$2} /Height/{h=$2} END{print x+0, y+0, w+0, h+0}')
 import -display "$display" -window root "$work/left.png"
 if ((full)); then
   convert "$work/left.png" -colors 128 -define png:compression-level=9 "$out"
 else
   for _ in 1 2; do
-    DISPLAY=$display xdotool mousemove $((wx + ww - 40 * scale / 100)) $((wy + wh - 6 * scale / 100)) click 1
+    DISPLAY=$display xdotool mousemove $((wx + ww - 40 * scale / 100)) $((wy + wh - 26 * scale / 100)) click 1
     sleep 0.5
   done
   DISPLAY=$display xdotool mousemove 0 0

@@ -25,43 +25,8 @@ sim() { echo "$*" >&3; }
 
 shot_settings "$link"
 
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1400x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do xwininfo -display "$display" -root >/dev/null 2>&1 && break; sleep 0.1; done
-export DISPLAY=$display
-# A window manager, so that xdotool can hand the keyboard to a window.
-openbox >"$work/wm.log" 2>&1 &
-wm_pid=$!
-sleep 1
-
-QT_QPA_PLATFORM=xcb "$bin/zart-tool" >"$work/tool.log" 2>&1 &
-tool_pid=$!
-main=""
-for _ in $(seq 50); do
-  main=$(xdotool search --name 'Modbus' 2>/dev/null | head -1 || true)
-  [[ -n $main ]] && break
-  sleep 0.2
-done
-[[ -n $main ]] || { echo "main window not found" >&2; cat "$work/tool.log" >&2; exit 1; }
-sleep 1.5
-
-keys() {
-  xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
-  sleep 0.3
-  xdotool key --delay 150 "$@"
-}
-find_window() { xdotool search --name "$1" 2>/dev/null | head -1 || true; }
-shoot() {  # window name, output file
-  local id geometry
-  id=$(find_window "$1")
-  [[ -n $id ]] || { echo "window \"$1\" not found" >&2; cat "$work/tool.log" >&2; exit 1; }
-  geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
-    /Width:/{w=$2} /Height:/{h=$2} END{print w "x" h "+" x "+" y}')
-  import -window root "$work/screen.png"
-  convert "$work/screen.png" -crop "$geometry" +repage -colors 128 "PNG8:$2"
-  echo "wrote $2 ($geometry)"
-}
+shot_desktop 1400x900
+shot_launch
 
 # Focus starts on "СТАРТ"; the engine ramps up.
 keys space

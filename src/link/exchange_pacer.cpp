@@ -9,12 +9,6 @@
 
 namespace zart::link {
 
-namespace {
-
-constexpr std::int64_t kNsPerMs = 1'000'000;
-
-}  // namespace
-
 ExchangePacer::ExchangePacer(ExchangeCycle& cycle, Clock clock) : m_cycle(cycle), m_clock(std::move(clock)) {}
 
 void ExchangePacer::Start() {
@@ -29,7 +23,23 @@ int ExchangePacer::MsUntil(std::int64_t dueNs, std::int64_t nowNs) {
   return static_cast<int>((left + kNsPerMs - 1) / kNsPerMs);
 }
 
-bool ExchangePacer::JudgesEarly() const { return m_fast || m_cycle.LinkPort().ReplyTimeoutMs() > 0; }
+bool ExchangePacer::Network() const { return m_defaultReplyNs > 0 || m_cycle.LinkPort().ReplyTimeoutMs() > 0; }
+
+bool ExchangePacer::JudgesEarly() const { return m_fast || Network(); }
+
+std::int64_t ExchangePacer::ReplyTimeNs(bool written) const {
+  // The request just sent is the head of the queue until it is answered; a
+  // scan of addresses asks for less than a tick.
+  const RequestQueue& queue = m_cycle.Queue();
+  const int own = queue.QueueIsEmpty() ? 0 : queue.Head().options.replyTimeMs;
+  if (own > 0) return own * kNsPerMs;
+  // A request that could not be written (the link is down) has nothing to
+  // wait for: the next tick comes at the usual pace and says why.
+  if (!written) return kIntervalNs;
+  if (m_defaultReplyNs > 0) return m_defaultReplyNs;
+  const int link = m_cycle.LinkPort().ReplyTimeoutMs();
+  return link > 0 ? link * kNsPerMs : kIntervalNs;
+}
 
 bool ExchangePacer::WantsArrival() const { return m_awaiting && JudgesEarly(); }
 
@@ -42,14 +52,10 @@ int ExchangePacer::Send() {
   // line a repeat sent too early collides with the reply.
   m_lastWriteNs = m_clock();
   m_awaiting = true;
-  const Port& port = m_cycle.LinkPort();
-  // A request that could not be written (the link is down) has nothing to
-  // wait for: the next tick comes at the usual pace and says why.
-  const int timeoutMs = m_cycle.Counters().framesSent != written ? port.ReplyTimeoutMs() : 0;
-  m_replyDueNs = m_lastWriteNs + (timeoutMs > 0 ? timeoutMs * kNsPerMs : kIntervalNs);
+  m_replyDueNs = m_lastWriteNs + ReplyTimeNs(m_cycle.Counters().framesSent != written);
   if (!JudgesEarly()) return MsUntil(m_replyDueNs, m_lastWriteNs);
   // A link that reports arrivals wakes the pacer itself.
-  return port.SignalsArrival() ? MsUntil(m_replyDueNs, m_lastWriteNs) : kPollMs;
+  return m_cycle.LinkPort().SignalsArrival() ? MsUntil(m_replyDueNs, m_lastWriteNs) : kPollMs;
 }
 
 ExchangePacer::Reply ExchangePacer::ReplyState(std::int64_t nowNs, bool network) {
@@ -77,7 +83,7 @@ ExchangePacer::Reply ExchangePacer::ReplyState(std::int64_t nowNs, bool network)
 int ExchangePacer::Step() {
   const std::int64_t now = m_clock();
   const Port& port = m_cycle.LinkPort();
-  const bool network = port.ReplyTimeoutMs() > 0;
+  const bool network = Network();
 
   if (m_awaiting) {
     // Nothing can come over a link that is down: its message shows at the
@@ -87,9 +93,10 @@ int ExchangePacer::Step() {
       if (now < due) return MsUntil(due, now);
       // The interval is over: the reply is judged, complete or not, and the
       // next request (the same one again when unanswered) goes out.
+      const std::uint64_t written = m_cycle.Counters().framesSent;
       m_cycle.ExchangeTick();
       m_lastWriteNs = m_clock();
-      m_replyDueNs = m_lastWriteNs + kIntervalNs;
+      m_replyDueNs = m_lastWriteNs + ReplyTimeNs(m_cycle.Counters().framesSent != written);
       return MsUntil(m_replyDueNs, m_lastWriteNs);
     }
     if (now < due) {

@@ -12,7 +12,9 @@ class ExchangeCycle;
 /// Every request gets its whole 100 ms on the line: a reply is never judged
 /// as missing earlier than 100 ms after its frame was written, however long
 /// the tick that wrote it took (the first status reply builds the
-/// parameters window inside a tick).
+/// parameters window inside a tick). A request may ask for another reply
+/// time of its own (a scan of addresses), and a network link for a longer
+/// one for all.
 ///
 /// With fast exchange on, a reply is judged as soon as it is complete (its
 /// length follows from the function code and byte count, or the line fell
@@ -70,17 +72,31 @@ class ExchangePacer {
   void SetFastExchange(bool on) { m_fast = on; }
   bool FastExchange() const { return m_fast; }
 
+  /// How long a reply is awaited when its request does not say
+  /// (RequestOptions::replyTimeMs), for a network link the link itself does
+  /// not name; replies are then judged as soon as they are complete. 0 or
+  /// less: the link's own time (100 ms, one tick, on the serial line).
+  /// Takes effect from the next request sent.
+  void SetReplyTimeoutMs(int ms) { m_defaultReplyNs = ms > 0 ? ms * kNsPerMs : 0; }
+
  private:
   enum class Reply { needs_bytes, needs_silence, complete };
   Reply ReplyState(std::int64_t nowNs, bool network);
   /// Sends the next request; the wait until the pacer wants to look again.
   int Send();
+  /// The reply time of the request just sent (`written`: it went out).
+  std::int64_t ReplyTimeNs(bool written) const;
+  /// The link has a reply time-out of its own, or was given one.
+  bool Network() const;
   bool JudgesEarly() const;
   static int MsUntil(std::int64_t dueNs, std::int64_t nowNs);
+
+  static constexpr std::int64_t kNsPerMs = 1'000'000;
 
   ExchangeCycle& m_cycle;
   Clock m_clock;
   bool m_fast = false;
+  std::int64_t m_defaultReplyNs = 0;
   /// A request is out and its reply not judged yet.
   bool m_awaiting = true;
   /// When the last frame was written (or the tick that would have written

@@ -12,10 +12,15 @@ ExchangeTimer::ExchangeTimer(ExchangeCycle& cycle)
   m_timer.setSingleShot(true);
   m_timer.setInterval(kIntervalMs);
   QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { RunStep(); });
-  m_cycle.LinkPort().SetArrivalHandler([this] { OnArrival(); });
+  // The handler stays with the port; once this timer is gone it does
+  // nothing. The timer may outlive its cycle (a program that builds the link
+  // again replaces the cycle first), so it never reaches back to it here.
+  m_cycle.LinkPort().SetArrivalHandler([this, alive = std::weak_ptr<int>(m_alive)] {
+    if (!alive.expired()) OnArrival();
+  });
 }
 
-ExchangeTimer::~ExchangeTimer() { m_cycle.LinkPort().SetArrivalHandler({}); }
+ExchangeTimer::~ExchangeTimer() = default;
 
 void ExchangeTimer::Start() {
   m_running = true;

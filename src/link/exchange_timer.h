@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -34,6 +36,8 @@ class ExchangeTimer {
   /// complete, queued requests sent right after the line's gap.
   void SetFastExchange(bool on);
   bool FastExchange() const { return m_pacer.FastExchange(); }
+  /// The reply time of requests that do not set their own (ms; 0: 100 ms).
+  void SetReplyTimeoutMs(int ms) { m_pacer.SetReplyTimeoutMs(ms); }
 
  private:
   void RunStep();
@@ -47,6 +51,8 @@ class ExchangeTimer {
   bool m_stepping = false;
   /// Bytes came while a step or tick ran; they are looked at right after.
   bool m_arrivedMeanwhile = false;
+  /// Expires with the timer, for the arrival handler left with the port.
+  std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 }  // namespace zart::link

@@ -45,6 +45,10 @@ struct RequestOptions {
   /// 0: the request is repeated until it is answered, as every request of
   /// the design is. n: it is given up after n sends without a valid reply.
   int attempts = 0;
+  /// How long the reply to this request is awaited, in ms; 0: the exchange's
+  /// own reply time (100 ms on the serial line). A scan of addresses waits
+  /// less for a short reply, so that a silent address costs little.
+  int replyTimeMs = 0;
 };
 
 /// One queued request. Byte 0 is a placeholder the exchange replaces with the

@@ -16,6 +16,9 @@ StatusSample StatusSample::FromStatusReply(const link::RxStore& rx) {
     s.signalWords[static_cast<std::size_t>(j)] = static_cast<std::uint16_t>(reg::U16(rx, reg::kFirstSignals + j));
   s.serviceMinutes = reg::S16(rx, reg::kServiceLeft);
   s.runningMinutes = std::int64_t{reg::U16(rx, reg::kRunningHigh)} * 65536 + reg::U16(rx, reg::kRunningLow);
+  s.faultWords = {static_cast<std::uint16_t>(reg::U16(rx, reg::kFirstFault)),
+                  static_cast<std::uint16_t>(reg::U16(rx, reg::kFirstFault + 1))};
+  s.blocked = (reg::U16(rx, reg::kProtocolVersion) & reg::kBlockedBit) != 0;
   return s;
 }
 

@@ -12,6 +12,7 @@ struct TrendPoint {
   double engineRpm = 0;
   double shaftRpm = 0;
   double batteryVolts = 0;
+  std::int64_t wallMs = 0;  ///< local wall clock, ms since the epoch
 };
 
 /// The last ten minutes of engine speed, shaft speed and battery voltage,

@@ -20,24 +20,39 @@ bool IsBlank(QChar c) {
 
 bool IsDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
 
+/// A box's text as a number is read from it: the first comma counts as a
+/// decimal point and everything from the first percent sign on is dropped,
+/// both applied in place while reading, without copying the text.
+class NumberText {
+ public:
+  explicit NumberText(const QString& text)
+      : m_text(text), m_comma(m_text.indexOf(QLatin1Char(','))), m_size(m_text.indexOf(QLatin1Char('%'))) {
+    if (m_size < 0) m_size = m_text.size();
+  }
+  qsizetype size() const { return m_size; }
+  QChar operator()(qsizetype i) const { return i == m_comma ? QChar(QLatin1Char('.')) : m_text[i]; }
+  qsizetype SkipBlanks(qsizetype i) const {
+    while (i < m_size && IsBlank((*this)(i))) ++i;
+    return i;
+  }
+
+ private:
+  QStringView m_text;
+  qsizetype m_comma;
+  qsizetype m_size;
+};
+
 }  // namespace
 
 double ParseNumber(const QString& text) {
-  // The first comma counts as a decimal point and everything from the first
-  // percent sign on is dropped; both are applied in place while reading,
-  // without copying the text.
-  const QStringView t(text);
-  const qsizetype comma = t.indexOf(QLatin1Char(','));
-  const qsizetype percent = t.indexOf(QLatin1Char('%'));
-  const qsizetype n = percent >= 0 ? percent : t.size();
-  auto at = [&](qsizetype i) { return i == comma ? QChar(QLatin1Char('.')) : t[i]; };
+  const NumberText at(text);
+  const qsizetype n = at.size();
 
   // The leading decimal number only: sign, digits with at most one point,
   // an optional exponent. Unlike strtod, "inf", "nan" and hexadecimal forms
   // are not numbers here, so a box holding "nan" is written as 0 rather than
   // as whatever an infinity or NaN would clamp to.
-  qsizetype i = 0;
-  while (i < n && IsBlank(at(i))) ++i;
+  qsizetype i = at.SkipBlanks(0);
   bool negative = false;
   if (i < n && (at(i) == QLatin1Char('+') || at(i) == QLatin1Char('-'))) {
     negative = at(i) == QLatin1Char('-');
@@ -160,13 +175,9 @@ std::optional<double> ReadNumber(const QString& text) {
   // The same reading as ParseNumber, then a check that nothing but blanks
   // stands around the number: "12abc" or "1.2.3" is not what anyone meant
   // to write to an engine controller.
-  const QStringView t(text);
-  const qsizetype comma = t.indexOf(QLatin1Char(','));
-  const qsizetype percent = t.indexOf(QLatin1Char('%'));
-  const qsizetype n = percent >= 0 ? percent : t.size();
-  auto at = [&](qsizetype i) { return i == comma ? QChar(QLatin1Char('.')) : t[i]; };
-  qsizetype i = 0;
-  while (i < n && IsBlank(at(i))) ++i;
+  const NumberText at(text);
+  const qsizetype n = at.size();
+  qsizetype i = at.SkipBlanks(0);
   if (i < n && (at(i) == QLatin1Char('+') || at(i) == QLatin1Char('-'))) ++i;
   int digits = 0;
   bool point = false;
@@ -188,8 +199,7 @@ std::optional<double> ReadNumber(const QString& text) {
     if (j == expStart) return std::nullopt;
     i = j;
   }
-  while (i < n && IsBlank(at(i))) ++i;
-  if (i != n) return std::nullopt;
+  if (at.SkipBlanks(i) != n) return std::nullopt;
   return ParseNumber(text);
 }
 

@@ -23,14 +23,32 @@ QString HexColour(std::uint32_t rgb) { return QStringLiteral("#%1").arg(rgb & 0x
 
 QString Cell(const QString& text) { return QStringLiteral("<td>") + Esc(text) + QStringLiteral("</td>"); }
 
-QString HeaderRow(std::initializer_list<QString> captions) {
-  QString html = QStringLiteral("<tr>");
-  for (const QString& c : captions) html += QStringLiteral("<th align=\"left\">") + Esc(c) + QStringLiteral("</th>");
-  return html + QStringLiteral("</tr>\n");
+// A heading row inside <thead>: printed again at the top of every page the
+// table continues on. Each column has a fixed share of the width, so that a
+// row wraps the same way wherever the pages are cut.
+QString HeaderRow(std::initializer_list<std::pair<QString, int>> columns) {
+  QString html = QStringLiteral("<thead><tr>");
+  for (const auto& [caption, percent] : columns) {
+    html += QStringLiteral("<th align=\"left\" width=\"%1%\">").arg(percent) + Esc(caption) + QStringLiteral("</th>");
+  }
+  return html + QStringLiteral("</tr></thead>\n");
 }
 
 QString TableStart() {
   return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">\n");
+}
+
+// A version as the main window shows it ("2 .3 ", the design's spacing) as
+// the report prints it, "2.3"; the protocol version's major byte carries the
+// "blocked" flag in its top bit, which is not part of the version.
+QString VersionText(const QString& shown, bool protocol) {
+  QString text = shown.simplified();
+  text.remove(QLatin1Char(' '));
+  const QStringList parts = text.split(QLatin1Char('.'));
+  bool majorOk = false;
+  const int major = parts.size() == 2 ? parts[0].toInt(&majorOk) : 0;
+  if (protocol && majorOk && major >= 128 && major < 256) return QString::number(major - 128) + QLatin1Char('.') + parts[1];
+  return text;
 }
 
 }  // namespace
@@ -104,15 +122,16 @@ QString ServiceReport::ToHtml() const {
   html += QStringLiteral(
       "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
       "<title>Параметры контроллера ЗАРТ</title>"
-      "<style>body{font-family:sans-serif;font-size:9pt} th{background:#e0e0e0} "
-      "h2{font-size:11pt;margin-top:12pt} td.c{width:14pt}</style></head><body>\n");
+      "<style>body{font-family:'Liberation Sans',Arial,Helvetica,sans-serif;font-size:9pt} "
+      "th{background:#e0e0e0} thead{display:table-header-group} tr{page-break-inside:avoid} "
+      "h2{font-size:11pt;margin-top:12pt;page-break-after:avoid}</style></head><body>\n");
   html += QStringLiteral(u"<h1>Параметры контроллера ЗАРТ</h1>\n");
   html += TableStart();
   const QString when = identity.when.toString(QStringLiteral(u"dd.MM.yyyy HH:mm:ss"));
   const std::array<std::pair<const char16_t*, QString>, 7> ident{{
       {u"Тип объекта", identity.objectType},
-      {u"Версия протокола", identity.protocolVersion},
-      {u"Версия ПО", identity.softwareVersion},
+      {u"Версия протокола", VersionText(identity.protocolVersion, true)},
+      {u"Версия ПО", VersionText(identity.softwareVersion, false)},
       {u"Адрес Modbus", QString::number(identity.slaveAddress)},
       {u"Канал связи", identity.link},
       {u"Общая наработка", identity.runningHours},
@@ -129,8 +148,11 @@ QString ServiceReport::ToHtml() const {
     html += QStringLiteral("<h2>") + Esc(d.title) + QStringLiteral("</h2>\n<p>") + Esc(d.summary) +
             QStringLiteral("</p>\n");
     if (!d.entries.empty()) {
-      html += TableStart() + HeaderRow({QStringLiteral(u"Параметр"), QStringLiteral(u"Страница"), d.leftCaption,
-                                        d.rightCaption, QStringLiteral(u"Состояние")});
+      html += TableStart() + HeaderRow({{QStringLiteral(u"Параметр"), 36},
+                                        {QStringLiteral(u"Страница"), 16},
+                                        {d.leftCaption, 15},
+                                        {d.rightCaption, 15},
+                                        {QStringLiteral(u"Состояние"), 18}});
       for (const DiffEntry& e : d.entries) {
         const std::size_t i = static_cast<std::size_t>(&e - d.entries.data());
         html += QStringLiteral("<tr>") + Cell(SlotName(e.slot)) +
@@ -145,11 +167,14 @@ QString ServiceReport::ToHtml() const {
   for (const ReportPage& page : pages) {
     if (page.rows.empty()) continue;
     html += QStringLiteral("<h2>") + Esc(page.title) + QStringLiteral("</h2>\n") + TableStart() +
-            HeaderRow({QStringLiteral(u"Параметр"), QStringLiteral(u"Значение"), QStringLiteral(u"Ед."), QString(),
-                       QStringLiteral(u"Состояние")});
+            HeaderRow({{QStringLiteral(u"Параметр"), 45},
+                       {QStringLiteral(u"Значение"), 14},
+                       {QStringLiteral(u"Ед."), 11},  // "моточасы" whole
+                       {QString(), 3},
+                       {QStringLiteral(u"Состояние"), 27}});
     for (const ReportRow& row : page.rows) {
       html += QStringLiteral("<tr>") + Cell(row.name) + Cell(row.value) + Cell(row.unit) +
-              QStringLiteral("<td class=\"c\" bgcolor=\"") + HexColour(row.colour) + QStringLiteral("\">&nbsp;</td>") +
+              QStringLiteral("<td bgcolor=\"") + HexColour(row.colour) + QStringLiteral("\">&nbsp;</td>") +
               Cell(row.state) + QStringLiteral("</tr>\n");
     }
     html += QStringLiteral("</table>\n");

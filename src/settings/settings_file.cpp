@@ -19,6 +19,7 @@ QString fastExchangeKey() { return QStringLiteral(u"FastExchange"); }
 QString linkKey() { return QStringLiteral(u"Link"); }
 QString replyTimeoutKey() { return QStringLiteral(u"ReplyTimeout"); }
 using link::NetworkPort;
+QString signalNamesKey() { return QStringLiteral(u"SignalNames"); }
 QString sectionKzr() { return QStringLiteral(u"KZR config"); }
 QString sectionPorts() { return QStringLiteral(u"Ports"); }
 
@@ -136,6 +137,8 @@ void SettingsFile::ReadConfig() {
       const int timeout = ini.Read(sectionPc(), replyTimeoutKey(), QString()).trimmed().toInt(&isNumber);
       m_replyTimeoutMs = NetworkPort::kDefaultReplyTimeoutMs;
       if (isNumber) SetReplyTimeoutMs(timeout);
+      m_signalNames = ini.Read(sectionPc(), signalNamesKey(), QString());
+      m_csvDecimalPoint = ini.Read(sectionPc(), QStringLiteral(u"CsvDecimalPoint"), QStringLiteral(u"0")).trimmed() == u"1";
       m_ports.clear();
       for (const QString& key : ini.Keys(sectionPorts())) {
         const std::optional<int> number = portOfKey(key);
@@ -189,6 +192,10 @@ bool SettingsFile::SaveConfig(int slaveIndex) {
       if (!m_link.isEmpty() || present.contains(linkKey(), Qt::CaseInsensitive)) {
         ini.Write(sectionPc(), linkKey(), m_link);
         ini.Write(sectionPc(), replyTimeoutKey(), QString::number(m_replyTimeoutMs));
+      }
+      // The signal names file likewise, once one was chosen.
+      if (!m_signalNames.isEmpty() || present.contains(signalNamesKey(), Qt::CaseInsensitive)) {
+        ini.Write(sectionPc(), signalNamesKey(), m_signalNames);
       }
       saved = ini.Save(path, &reason);
     }

@@ -16,11 +16,14 @@ class Prompter;
 ///
 /// Section "PC config": "COM" (the port number, default 1), "Parity"
 /// ("E", "N" or "O"; only ever written by hand), "FastExchange" (1: fast
-/// exchange on; written once it has been turned on), "Link" (a network link
-/// to an Ethernet gateway, "rtuovertcp://192.168.10.20:4001" or
-/// "tcp://host:502"; absent or empty: the serial port of "COM") and
-/// "ReplyTimeout" (ms a reply may take over the network, default 1000; both
-/// written once a network link has been chosen). Section "KZR config":
+/// exchange on; written once it has been turned on), "SignalNames" (the
+/// signal names file chosen in "Сервис"; written once one was chosen),
+/// "CsvDecimalPoint" (1: CSV files with a decimal point for scripts; only
+/// ever written by hand), "Link" (a network link to an Ethernet gateway,
+/// "rtuovertcp://192.168.10.20:4001" or "tcp://host:502"; absent or empty:
+/// the serial port of "COM") and "ReplyTimeout" (ms a reply may take over
+/// the network, default 1000; both written once a network link has been
+/// chosen). Section "KZR config":
 /// "MBSLAD" (the slave-address index, written, never read back). Section
 /// "Ports": optional "COMn=/dev/..." entries mapping port numbers to devices.
 class SettingsFile {
@@ -52,6 +55,11 @@ class SettingsFile {
   /// set; SaveConfig stores it.
   bool FastExchange() const { return m_fastExchange; }
   void SetFastExchange(bool on) { m_fastExchange = on; }
+  /// The signal names file, as read or set (empty: none); SaveConfig stores it.
+  QString SignalNamesFile() const { return m_signalNames; }
+  void SetSignalNamesFile(const QString& path) { m_signalNames = path; }
+  /// CSV files with a decimal point whatever the locale ("CsvDecimalPoint=1").
+  bool CsvDecimalPoint() const { return m_csvDecimalPoint; }
   /// The network link as read or set ("Link"); empty: the serial port.
   QString Link() const { return m_link; }
   void SetLink(const QString& link) { m_link = link.trimmed(); }
@@ -69,6 +77,8 @@ class SettingsFile {
   int com_port = 1;
   QString m_parity = QStringLiteral("E");
   bool m_fastExchange = false;
+  QString m_signalNames;
+  bool m_csvDecimalPoint = false;
   QString m_link;
   int m_replyTimeoutMs = 1000;  // link::NetworkPort::kDefaultReplyTimeoutMs
   std::map<int, QString> m_ports;

@@ -74,7 +74,7 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
   m_logic = std::make_unique<monitor::MainWindowLogic>(*m_cycle, *m_port, *m_prompter, host, *m_window);
   m_portState = std::make_unique<PortDialogState>();
 
-  m_service = std::make_unique<ServiceTools>(*m_cycle, *m_window);
+  m_service = std::make_unique<ServiceTools>(*m_cycle, *m_window, *m_settings);
   // "Быстрый обмен" in the Сервис menu is the port dialog's check box, at
   // hand without opening the dialog; the menu shows the state in force.
   QAction* fast = m_window->ServiceMenu()->addAction(QStringLiteral(u"&Быстрый обмен"));
@@ -198,6 +198,7 @@ bool Application::FastExchange() const { return m_timer->FastExchange(); }
 void Application::ReadConfig() {
   m_settings->ReadConfig();
   m_timer->SetFastExchange(m_settings->FastExchange());
+  m_service->ApplySettings();
   if (m_nativePort) {
     m_nativePort->SetPortMap(link::PortMap(m_settings->PortDevices()));
     m_nativePort->SetParity(link::ParseParity(m_settings->ParityText()));
@@ -269,7 +270,10 @@ int Application::ComPort() const { return m_settings->ComPort(); }
 
 void Application::FillSlaveAddresses(int selected) { m_window->FillSlaveAddresses(kSlaveAddressCount, selected); }
 
-void Application::CreateSignalCells() { m_window->CreateSignalCells(); }
+void Application::CreateSignalCells() {
+  m_window->CreateSignalCells();
+  m_service->ApplySignalNames();
+}
 
 void Application::ShowPortDialogModal() {
   PortDialog dialog(*m_links, *m_settings, *m_window, *m_cycle, *m_portState, m_window.get());

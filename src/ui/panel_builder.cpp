@@ -417,14 +417,13 @@ QRect PanelBuilder::BoxRect(int slot, const params::SlotPlace& place) const {
   return QRect();
 }
 
-void PanelBuilder::BuildBoxes(const std::function<QString(int slot)>& textOf) {
-  // Every box in slot order, from the catalogue: its page, its place there,
-  // and the text the set holds for it.
+void PanelBuilder::BuildBoxes() {
+  // Every box in slot order, from the catalogue: its page and its place
+  // there; the factory gives it the text the set holds for it.
   for (int slot = 0; slot < params::kSlotCount; ++slot) {
     const params::SlotPlace& place = params::kCatalogue.PlaceOf(slot);
     ParamBox* box = m_makeBox(slot, PageOf(place));
     box->setGeometry(BoxRect(slot, place));
-    box->setText(textOf(slot));
     m_panels.txt_par[static_cast<std::size_t>(slot)] = box;
     ShowOnTop(box);
   }

@@ -57,8 +57,8 @@ class PanelBuilder {
   void BuildInputPages();
   /// Captions the five function tabs and shows frm_fun(0).
   void SetFunctionTabs();
-  /// The 1208 boxes, in slot order, showing `textOf(slot)`.
-  void BuildBoxes(const std::function<QString(int slot)>& textOf);
+  /// The 1208 boxes, in slot order, made by the factory.
+  void BuildBoxes();
   /// Once everything is built: every tab strip shows all its tabs, and the
   /// captions of the function pages and the tables' headers show whole.
   void FitTexts();

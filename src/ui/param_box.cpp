@@ -19,9 +19,12 @@ constexpr int kTrim = 1;
 
 }  // namespace
 
-ParamBox::ParamBox(int index, ParamBoxEvents& events, QWidget* parent)
-    : QLineEdit(parent), m_index(index), m_events(events) {
+ParamBox::ParamBox(int index, const QString& text, ParamBoxEvents& events, QWidget* parent)
+    : QLineEdit(text, parent), m_index(index), m_events(events) {
   setTextMargins(-kTrim, 0, -kTrim, 0);
+  setCursorPosition(0);
+  // The font is fitted to the text when the box gets its size, as it is
+  // shown.
   // textChanged also fires for texts the program sets (replies, file loads),
   // which is what turns a box white before its new colour is applied.
   connect(this, &QLineEdit::textChanged, this, [this] {

@@ -34,7 +34,9 @@ class ParamBox : public QLineEdit {
  public:
   static constexpr int kKeyEnter = 13;
 
-  ParamBox(int index, ParamBoxEvents& events, QWidget* parent);
+  /// `text`: what the box shows from the start, from its beginning; no
+  /// change is reported for it.
+  ParamBox(int index, const QString& text, ParamBoxEvents& events, QWidget* parent);
 
   int Index() const { return m_index; }
 

@@ -6,12 +6,19 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "link/system_reason.h"
+#include "monitor/csv_format.h"
 #include "params/slot_names.h"
+#include "ui/tool_context.h"
+#include "ui/window_fit.h"
 
 namespace zart::ui {
 namespace {
@@ -44,10 +51,13 @@ ParamDiffWindow::ParamDiffWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
   m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   m_view->setSortingEnabled(true);
 
+  auto* save = new QPushButton(QStringLiteral(u"Сохранить &CSV…"), this);
   auto* top = new QHBoxLayout;
   top->addWidget(m_summary, 1);
   top->addWidget(new QLabel(QStringLiteral(u"Показать:"), this));
   top->addWidget(m_filter);
+  top->addWidget(save);
+  connect(save, &QPushButton::clicked, this, [this] { SaveCsv(); });
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(m_view, 1);
@@ -57,7 +67,41 @@ ParamDiffWindow::ParamDiffWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
   // activates on double-click raises both, which shows it twice, harmlessly.
   connect(m_view, &QTableView::activated, this, [this](const QModelIndex& index) { Activate(index); });
   connect(m_view, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { Activate(index); });
-  resize(900, 480);
+  // The window's bottom stays on a 1366×768 screen whatever the font.
+  WindowFit::Apply(this, QSize(900, std::max(480, m_view->fontMetrics().height() * 26)));
+}
+
+QByteArray ParamDiffWindow::CsvBytes() const {
+  // The rows as shown (filter and sort order), numbers in the CSV format's
+  // notation; texts of text slots exactly as they stand.
+  const monitor::CsvFormat format = ToolContext::Of(this).Csv();
+  QStringList header;
+  for (int c = 0; c < m_model->columnCount(); ++c) header << m_model->horizontalHeaderItem(c)->text();
+  QStringList lines{monitor::CsvFormat::Line(header)};
+  for (int row = 0; row < m_proxy->rowCount(); ++row) {
+    const bool text = params::kCatalogue.IsText(SlotAt(row));
+    QStringList cells;
+    for (int c = 0; c < m_proxy->columnCount(); ++c) {
+      const QString cell = m_proxy->index(row, c).data().toString();
+      cells << ((c == 2 || c == 3) && !text ? format.NumberText(cell) : cell);
+    }
+    lines << monitor::CsvFormat::Line(cells);
+  }
+  return monitor::CsvFormat::Document(lines);
+}
+
+void ParamDiffWindow::SaveCsv() {
+  const QString path = ToolContext::Of(this).Folders().SaveFileName(
+      this, DialogFolders::Purpose::diffExport, QStringLiteral(u"Сохранить список отличий"),
+      QStringLiteral(u"отличия.csv"), QStringLiteral(u"Таблица CSV (*.csv)"));
+  if (path.isEmpty()) return;
+  QSaveFile file(path);
+  const QByteArray bytes = CsvBytes();
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral(u"Не удалось сохранить «%1»: %2")
+                             .arg(path, link::FileErrorReason(path, file, link::FileAccess::write)));
+  }
 }
 
 void ParamDiffWindow::ShowList(const params::DiffList& list) {

@@ -35,10 +35,13 @@ class ParamDiffWindow : public QWidget {
   /// Slot of visible row `row`, or -1.
   int SlotAt(int row) const;
   QTableView* View() const { return m_view; }
+  /// The rows as shown, as a CSV document in the tool's format.
+  QByteArray CsvBytes() const;
   QLabel* Summary() const { return m_summary; }
 
  private:
   void Activate(const QModelIndex& index);
+  void SaveCsv();
 
   QLabel* m_summary = nullptr;
   QComboBox* m_filter = nullptr;

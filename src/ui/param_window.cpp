@@ -154,7 +154,7 @@ ParamWindow::ParamWindow(QWidget* owner, const params::ParamSet& set, const QStr
 ParamWindow::~ParamWindow() = default;
 
 ParamBox* ParamWindow::MakeBox(int index, QWidget* parent) {
-  auto* box = new ParamBox(index, *this, parent);
+  auto* box = new ParamBox(index, m_set.Text(index), *this, parent);
   if (m_boxStyle != nullptr) box->setStyle(m_boxStyle);
   return box;
 }
@@ -412,15 +412,12 @@ void ParamWindow::Form_Load() {
   builder.BuildRelayPages();
   builder.BuildInputPages();
   builder.SetFunctionTabs();
-  m_showing = true;
-  builder.BuildBoxes([this](int slot) { return m_set.Text(slot); });
-  m_showing = false;
+  builder.BuildBoxes();
   builder.FitTexts();
   m_builder.reset();
   DescribeBoxes();
   for (int slot = 0; slot < params::kSlotCount; ++slot) {
     ParamBox* box = m_panels.txt_par[static_cast<std::size_t>(slot)];
-    box->setCursorPosition(0);
     box->setPalette(PaletteFor(params::ColorOf(m_set.State(slot))));
   }
   SetKeyboardOrder();

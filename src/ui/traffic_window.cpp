@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDateTime>
 #include <QFile>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -17,17 +17,14 @@
 #include <QVBoxLayout>
 
 #include "link/frame_recorder.h"
+#include "link/system_reason.h"
+#include "monitor/csv_format.h"
+#include "ui/tool_context.h"
 #include "ui/traffic_model.h"
+#include "ui/window_fit.h"
 
 namespace zart::ui {
 namespace {
-
-QString CsvField(const QString& text) {
-  if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"'))) return text;
-  QString quoted = text;
-  quoted.replace(QStringLiteral(u"\""), QStringLiteral(u"\"\""));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 QString CountersRow(const QString& title, const link::TrafficCounters& c) {
   return QStringLiteral(u"<tr><td><b>%1</b></td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td>"
@@ -90,7 +87,7 @@ TrafficWindow::TrafficWindow(link::FrameRecorder& recorder, const params::FrameD
   layout->addLayout(buttons);
   layout->addWidget(m_counters);
   layout->addWidget(m_table, 1);
-  resize(1200, 600);
+  WindowFit::Apply(this, QSize(1200, std::max(600, m_table->fontMetrics().height() * 30)));
 
   connect(clear, &QPushButton::clicked, this, [this] { ClearAll(); });
   connect(copy, &QPushButton::clicked, this, [this] { CopyRows(); });
@@ -145,13 +142,7 @@ QString TrafficWindow::RowsText(bool csv, bool selectedOnly) const {
   QStringList header;
   for (int c = 0; c < TrafficModel::kColumnCount; ++c) header << m_model->headerData(c, Qt::Horizontal).toString();
   auto add = [&](const QStringList& cells) {
-    if (!csv) {
-      lines << cells.join(QLatin1Char('\t'));
-      return;
-    }
-    QStringList fields;
-    for (const QString& cell : cells) fields << CsvField(cell);
-    lines << fields.join(QLatin1Char(';'));
+    lines << (csv ? monitor::CsvFormat::Line(cells) : cells.join(QLatin1Char('\t')));
   };
   add(header);
   const QModelIndexList selected = m_table->selectionModel()->selectedRows();
@@ -166,20 +157,32 @@ QString TrafficWindow::RowsText(bool csv, bool selectedOnly) const {
   return lines.join(QStringLiteral(u"\r\n")) + QStringLiteral(u"\r\n");
 }
 
+QByteArray TrafficWindow::FileBytes(bool csv) const {
+  // A CSV file in the tool's spreadsheet format (byte-order mark, ";"); the
+  // text file as before, plain UTF-8 with tabs.
+  if (!csv) return RowsText(false, false).toUtf8();
+  QStringList lines = RowsText(true, false).split(QStringLiteral(u"\r\n"));
+  lines.removeLast();
+  return monitor::CsvFormat::Document(lines);
+}
+
 void TrafficWindow::CopyRows() { QApplication::clipboard()->setText(RowsText(false, true)); }
 
 void TrafficWindow::SaveRows() {
   QString filter;
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral(u"Сохранить обмен"), QString(),
+  const QString name =
+      QStringLiteral(u"обмен-%1.txt").arg(QDateTime::currentDateTime().toString(QStringLiteral(u"yyyyMMdd-HHmmss")));
+  const QString path = ToolContext::Of(this).Folders().SaveFileName(
+      this, DialogFolders::Purpose::trafficExport, QStringLiteral(u"Сохранить обмен"), name,
       QStringLiteral(u"Текст (*.txt);;Таблица CSV (*.csv)"), &filter);
   if (path.isEmpty()) return;
   const bool csv = path.endsWith(QStringLiteral(u".csv"), Qt::CaseInsensitive) || filter.contains(QStringLiteral(u"csv"));
   QSaveFile file(path);
-  const QByteArray bytes = RowsText(csv, false).toUtf8();
+  const QByteArray bytes = FileBytes(csv);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
     QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral(u"Не удалось сохранить «%1»: %2").arg(path, file.errorString()));
+                         QStringLiteral(u"Не удалось сохранить «%1»: %2")
+                             .arg(path, link::FileErrorReason(path, file, link::FileAccess::write)));
   }
 }
 

@@ -37,6 +37,9 @@ class TrafficWindow : public QWidget {
   /// The visible rows (or only the selected ones) as text with a header
   /// line: tab-separated, or CSV (';', quoted).
   QString RowsText(bool csv, bool selectedOnly) const;
+  /// What "Сохранить…" writes: all visible rows as text, or as a CSV
+  /// document (byte-order mark, ";").
+  QByteArray FileBytes(bool csv) const;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QDateTime>
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
+
+#include "ui/window_fit.h"
 
 namespace zart::ui {
 namespace {
@@ -34,12 +37,17 @@ QString Number(double value, int decimals) {
 
 }  // namespace
 
+QString TrendsWindow::TimeOfDay(std::int64_t wallMs) {
+  return QDateTime::fromMSecsSinceEpoch(wallMs).time().toString(QStringLiteral(u"HH:mm:ss"));
+}
+
 TrendsWindow::TrendsWindow(const monitor::TrendBuffer& trends, QWidget* parent)
     : QWidget(parent, Qt::Window), m_trends(trends) {
   setObjectName(QStringLiteral("frm_trends"));
   setWindowTitle(QStringLiteral(u"Графики"));
   setAttribute(Qt::WA_OpaquePaintEvent);
-  resize(900, 520);
+  const QFontMetrics fm(font());
+  WindowFit::Apply(this, QSize(std::max(900, fm.averageCharWidth() * 110), std::max(520, fm.height() * 30)));
   m_timer.setInterval(kRedrawMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { Redraw(); });
   Redraw();
@@ -67,6 +75,13 @@ void TrendsWindow::Redraw() {
   const double newest = m_trends.NewestSeconds();
   m_timeTo = std::max(kAxisStepSeconds, std::ceil(newest / kAxisStepSeconds) * kAxisStepSeconds);
   m_timeFrom = std::max(0.0, m_timeTo - monitor::TrendBuffer::kWindowSeconds);
+  // The wall clock at the monotonic clock's zero, from the newest point: the
+  // axis is labelled in the time of day while its spacing stays monotonic.
+  m_wallAtZeroMs = 0;
+  if (!m_runs.empty() && !m_runs.back().empty()) {
+    const monitor::TrendPoint& last = m_runs.back().back();
+    m_wallAtZeroMs = last.wallMs - static_cast<std::int64_t>(std::llround(last.seconds * 1000.0));
+  }
   m_rpmTop = NiceTop(rpmTop, 100);
   m_voltTop = NiceTop(voltTop, 10);
   update();
@@ -93,11 +108,20 @@ void TrendsWindow::paintEvent(QPaintEvent*) {
   }
   series.push_back({kBatteryColor, QStringLiteral(u"Напряжение АКБ, В"), &monitor::TrendPoint::batteryVolts, false});
 
+  // The legend goes on one line under the time title when it fits the
+  // window's width, one entry a line otherwise (large fonts, a narrow window).
+  const int swatch = 2 * line;
+  int legendWidth = 0;
+  for (const Series& s : series) legendWidth += swatch + gap + fm.horizontalAdvance(s.name) + 2 * line;
+  const bool stacked = legendWidth > width() - 2 * gap;
+  const int legendLines = stacked ? static_cast<int>(series.size()) : 1;
+
   // Room for the numbers and titles around the plot.
   const int leftNumbers = fm.horizontalAdvance(Number(m_rpmTop, 0)) + gap;
   const int rightNumbers = fm.horizontalAdvance(Number(m_voltTop, 1)) + gap;
   const QRect plot(QPoint(gap + line + leftNumbers + gap, line),
-                   QPoint(width() - 1 - (gap + line + rightNumbers + gap), height() - 1 - (4 * line + gap)));
+                   QPoint(width() - 1 - (gap + line + rightNumbers + gap),
+                          height() - 1 - ((3 + legendLines) * line + gap)));
   if (plot.width() < 20 || plot.height() < 20) return;
 
   const QColor text = palette().color(QPalette::Text);
@@ -120,20 +144,35 @@ void TrendsWindow::paintEvent(QPaintEvent*) {
                Qt::AlignRight | Qt::AlignVCenter, rpm);
     p.drawText(QRectF(plot.right() + gap, yy - line / 2.0, rightNumbers, line), Qt::AlignLeft | Qt::AlignVCenter, volt);
   }
-  const double step = (m_timeTo - m_timeFrom) > 300 ? 60 : kAxisStepSeconds;
-  for (double t = std::ceil(m_timeFrom / step) * step; t <= m_timeTo + 1e-9; t += step) {
+  // Lines on whole 5, 10, 15, 30 or 60 seconds of the day, at most ten
+  // across, labelled HH:MM:SS; a label stands only where the one before
+  // leaves room for it.
+  double step = 60;
+  for (double s : {5.0, 10.0, 15.0, 30.0, 60.0}) {
+    if ((m_timeTo - m_timeFrom) / s <= 10) {
+      step = s;
+      break;
+    }
+  }
+  const double wallAtZero = static_cast<double>(m_wallAtZeroMs) / 1000.0;
+  const int labelWidth = fm.horizontalAdvance(QStringLiteral(u"00:00:00")) + 2 * gap;
+  double lastLabelRight = -1e9;
+  for (double t = std::ceil((m_timeFrom + wallAtZero) / step) * step - wallAtZero; t <= m_timeTo + 1e-9; t += step) {
     const double xx = x(t);
     p.setPen(QPen(grid, 0, Qt::DotLine));
     p.drawLine(QPointF(xx, plot.top()), QPointF(xx, plot.bottom()));
+    if (xx - labelWidth / 2.0 < lastLabelRight) continue;
     p.setPen(text);
-    p.drawText(QRectF(xx - 40, plot.bottom() + gap / 2.0, 80, line), Qt::AlignHCenter | Qt::AlignTop, Number(t, 0));
+    p.drawText(QRectF(xx - labelWidth / 2.0, plot.bottom() + gap / 2.0, labelWidth, line), Qt::AlignHCenter | Qt::AlignTop,
+               TimeOfDay(m_wallAtZeroMs + static_cast<std::int64_t>(std::llround(t * 1000.0))));
+    lastLabelRight = xx + labelWidth / 2.0;
   }
   p.setPen(text);
   p.drawRect(plot);
 
   // Axis titles: time below, speeds turned up the left, voltage the right.
   p.drawText(QRect(plot.left(), plot.bottom() + line + gap / 2, plot.width(), line), Qt::AlignCenter,
-             QStringLiteral(u"Время от запуска, с"));
+             QStringLiteral(u"Местное время, ч:мин:с"));
   auto verticalTitle = [&](double cx, double angle, const QString& title) {
     p.save();
     p.translate(cx, plot.center().y());
@@ -163,11 +202,9 @@ void TrendsWindow::paintEvent(QPaintEvent*) {
   p.restore();
 
   // The legend, centred under the time title.
-  const int swatch = 2 * line;
-  int legendWidth = 0;
-  for (const Series& s : series) legendWidth += swatch + gap + fm.horizontalAdvance(s.name) + 2 * line;
-  int lx = std::max(plot.left(), plot.center().x() - legendWidth / 2);
-  const int ly = plot.bottom() + 2 * line + gap + line / 2;
+  const int startX = stacked ? plot.left() : std::max(plot.left(), plot.center().x() - legendWidth / 2);
+  int lx = startX;
+  int ly = plot.bottom() + 2 * line + gap + line / 2;
   for (const Series& s : series) {
     QPen pen(s.color);
     pen.setWidthF(2.5);
@@ -176,7 +213,11 @@ void TrendsWindow::paintEvent(QPaintEvent*) {
     p.setPen(text);
     const int w = fm.horizontalAdvance(s.name);
     p.drawText(QRect(lx + swatch + gap, ly, w + gap, line), Qt::AlignLeft | Qt::AlignVCenter, s.name);
-    lx += swatch + gap + w + 2 * line;
+    if (stacked) {
+      ly += line;
+    } else {
+      lx += swatch + gap + w + 2 * line;
+    }
   }
 }
 

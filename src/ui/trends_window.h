@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include <QColor>
@@ -11,7 +12,8 @@
 namespace zart::ui {
 
 /// "Графики": engine speed, propeller shaft speed (ДРА only) and battery
-/// voltage over the last ten minutes, redrawn twice a second while shown.
+/// voltage over the last ten minutes against the local time of day, redrawn
+/// twice a second while shown.
 /// A pause in the status replies is drawn as a gap: each run of replies
 /// without a pause is a line of its own. Speeds read on the left axis,
 /// the voltage on the right one.
@@ -35,6 +37,11 @@ class TrendsWindow : public QWidget {
   double TimeTo() const { return m_timeTo; }
   double RpmTop() const { return m_rpmTop; }
   double VoltTop() const { return m_voltTop; }
+  /// The wall clock at the start of the monotonic time axis, ms since the
+  /// epoch; the axis is labelled with local times of day from it.
+  std::int64_t WallAtZeroMs() const { return m_wallAtZeroMs; }
+  /// "12:03:30" for a wall clock time.
+  static QString TimeOfDay(std::int64_t wallMs);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -48,6 +55,7 @@ class TrendsWindow : public QWidget {
   double m_timeTo = 30;
   double m_rpmTop = 100;
   double m_voltTop = 10;
+  std::int64_t m_wallAtZeroMs = 0;
   bool m_shaftShown = false;
   QTimer m_timer;
 };

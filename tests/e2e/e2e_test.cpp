@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QProgressBar>
 #include <QTcpServer>
 #include <QTabBar>
 #include <QTest>
@@ -31,6 +32,7 @@
 #include "params/param_set.h"
 #include "params/param_files.h"
 #include "settings/ini_file.h"
+#include "settings/settings_file.h"
 #include "settings/windows1251.h"
 #include "ui/file_chooser.h"
 #include "ui/param_diff_window.h"
@@ -111,12 +113,12 @@ const Scenario kLink[] = {
        ASSERT_TRUE(r.RunUntil([&] { return rec.SinceStart().validReplies >= 4; }, 5000));
        EXPECT_FALSE(verdicts().contains(QStringLiteral(u"несовпадение КС")));
        r.Control("fault bad-crc on");
-       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().crcMismatches >= 2; }, 1000));
+       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().crcMismatches >= 2; }, 3000));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"несовпадение КС")));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"повтор")));
        r.Control("fault none");
        r.Control("fault silent on");
-       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().noAnswers >= 2; }, 1000));
+       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().noAnswers >= 2; }, 3000));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"нет ответа")));
        EXPECT_LT(rec.GoodShareLastMinute(), 1.0);
        EXPECT_EQ(r.Status(), link::ExchangeCycle::NoAnswerMessage());
@@ -235,6 +237,76 @@ const Scenario kCommissioning[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Params, E2e, ::testing::ValuesIn(kParams), Name);
 INSTANTIATE_TEST_SUITE_P(Commissioning, E2e, ::testing::ValuesIn(kCommissioning), Name);
+
+// ---- What the user is told: refusals, silence, stale values, a typed port ---
+
+const Scenario kTold[] = {
+    // A controller that refuses its EEPROM functions: every box red, the
+    // refusal named, nothing shown as if it had been read.
+    {"RefusedReadsAreMarkedNotReadAndNamed", Rig::Mode::core,
+     [](Rig& r) {
+       r.Params().OpenParamWindow();
+       ASSERT_TRUE(r.RunTransfer());
+       EXPECT_EQ(r.CountColor(COLOR_NOT_READ), kSlotCount);
+       EXPECT_EQ(r.Window().Message(),
+                 QStringLiteral(u"Не прочитано 1208 параметров: контроллер отказал, код 1 — недопустимая функция"));
+       r.Control("fault refuse-eeprom off");
+       r.Window().cmd_readall()->click();
+       ASSERT_TRUE(r.RunTransfer());
+       EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
+     },
+     {QStringLiteral("--refuse-eeprom"), QStringLiteral("1")}},
+    // The controller falls silent in the middle of a read-all: the bar says
+    // so, and "Прервать" drops the rest of the transfer, nothing else.
+    {"ASilentControllerShowsOnTheBarAndAbortDropsTheTransfer", Rig::Mode::core,
+     [](Rig& r) {
+       r.Params().OpenParamWindow();
+       ASSERT_TRUE(r.RunUntil([&] { return r.Editor().Progress().answered >= 20; }, 20000));
+       r.Control("fault silent on");
+       ASSERT_TRUE(r.RunUntil([&] { return r.Editor().Progress().stalled; }, 3000));
+       EXPECT_TRUE(r.Window().TransferBar()->text().startsWith(QStringLiteral(u"нет ответа, повтор…")));
+       r.Window().AbortButton()->click();
+       EXPECT_TRUE(r.Window().TransferBar()->isHidden());
+       const std::size_t reads = r.port.DistinctRuns(link::FC_EEPROM_READ).size();
+       r.Control("fault none");
+       ASSERT_TRUE(r.MoreStatusReplies(3));
+       EXPECT_EQ(r.port.DistinctRuns(link::FC_EEPROM_READ).size(), reads);
+       EXPECT_GT(r.CountColor(COLOR_CHANGED), 0) << "what was not read stays as it was";
+     }},
+    {"ValuesGreyWhenRepliesStopAndComeBackLive", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       MainWindow& w = r.app->Window();
+       ASSERT_TRUE(r.RunUntil([&] { return !w.Stale(); }, 5000));
+       r.Control("fault silent on");
+       ASSERT_TRUE(r.RunUntil([&] { return w.Stale(); }, 3000));
+       EXPECT_TRUE(w.StaleNote()->text().startsWith(QStringLiteral(u"Нет связи с ")));
+       EXPECT_FALSE(w.ValueLabelOf(monitor::ValueLabel::lbl_eng_rpm)->isEnabled());
+       r.Control("fault none");
+       EXPECT_TRUE(r.RunUntil([&] { return !w.Stale(); }, 3000));
+     }},
+    // A port typed into the dialog is stored as typed; one with no device
+    // is told as not open, and the dialog's choice of COM5 brings the link back.
+    {"APortTypedIntoTheDialogIsStoredAsTyped", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       r.app->mnu_settings_Click();
+       PortDialog* dialog = r.app->OpenPortDialog();
+       ASSERT_NE(dialog, nullptr);
+       dialog->PortList()->setEditText(QStringLiteral("COM200"));
+       dialog->OkButton()->click();
+       ASSERT_TRUE(r.RunUntil([&] { return r.app->OpenPortDialog() == nullptr; }, 3000));
+       EXPECT_EQ(r.app->Settings().ComPort(), 200);
+       ASSERT_TRUE(r.RunUntil([&] { return r.Status().startsWith(QStringLiteral(u"Порт COM200 не открыт: ")); }, 3000))
+           << r.Status().toStdString();
+       r.app->mnu_settings_Click();
+       dialog = r.app->OpenPortDialog();
+       ASSERT_NE(dialog, nullptr);
+       dialog->PortList()->setEditText(QStringLiteral("5"));
+       dialog->OkButton()->click();
+       EXPECT_TRUE(r.RunUntil([&] { return r.LinkUp(); }, 5000));
+       EXPECT_EQ(r.app->Settings().ComPort(), 5);
+     }},
+};
+INSTANTIATE_TEST_SUITE_P(Told, E2e, ::testing::ValuesIn(kTold), Name);
 
 // ---- Line noise against a read-all ----------------------------------------
 

@@ -178,9 +178,3 @@ TEST(SystemReason, FileFailuresOnDisk) {
 
 }  // namespace
 }  // namespace zart::link
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

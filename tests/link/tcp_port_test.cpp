@@ -194,9 +194,3 @@ TEST(TcpPort, ConnectionsThatCannotBeMadeEndByThemselvesAsALossWithAReason) {
 
 }  // namespace
 }  // namespace zart::link
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -30,9 +30,3 @@ TEST(Win32SerialPort, PortNumbersAndMissingDevice) {
 
 }  // namespace
 }  // namespace zart::link
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

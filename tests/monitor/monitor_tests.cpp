@@ -10,7 +10,6 @@
 #include "../support/fake_serial_port.h"
 #include "link/exchange_cycle.h"
 #include "link/rx_store.h"
-#include "monitor/csv_status_log.h"
 #include "monitor/hex_padded.h"
 #include "monitor/main_window_logic.h"
 #include "monitor/status_decoder.h"
@@ -168,7 +167,7 @@ TEST(HexPaddedTest, PadsButNeverCuts) {
   }
 }
 
-// ---- The status sample, the CSV log and the trends ---------------------------
+// ---- The status sample and the trends ---------------------------------------
 
 TEST(StatusSampleTest, ReadsTheRegistersTheLogAndTrendsFollow) {
   // Battery -0.5 V, lamp bits 11..15 no lamps, service -90 min.
@@ -184,53 +183,6 @@ TEST(StatusSampleTest, ReadsTheRegistersTheLogAndTrendsFollow) {
   EXPECT_EQ(s.lamps, 0x0405);
   EXPECT_EQ(s.serviceMinutes, -90);
   EXPECT_EQ(s.runningMinutes, 65538);
-
-  const QDateTime time(QDate(2026, 12, 7), QTime(3, 4, 5, 67));
-  EXPECT_EQ(CsvStatusLog::Line(time, s, 0, QStringLiteral("COM5")).toStdString(),
-            (QStringLiteral(u"2026-12-07 03:04:05.067;ДРА;1500;480;-0.5;10000000101;0002") + QString(56, QLatin1Char('0')) +
-             QStringLiteral(u"8000;-90;65538;норма;COM5"))
-                .toStdString());
-  EXPECT_TRUE(CsvStatusLog::Line(time, StatusSample{}, 3, QStringLiteral("10.0.0.5:4001"))
-                  .endsWith(QStringLiteral(u";0;0;сбоев 3;10.0.0.5:4001")));
-}
-
-TEST(CsvStatusLogTest, FlushesOncePerSecondAndOnClose) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral(u"журнал.csv"));
-  CsvStatusLog log;
-  ASSERT_TRUE(log.Open(path));
-  const QDateTime t = QDateTime::currentDateTime();
-  auto lines = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll().count('\n'); };
-  EXPECT_EQ(lines(), 1);  // the header is there at once
-  EXPECT_TRUE(log.Append(t, 200, StatusSample{}, 0));
-  EXPECT_TRUE(log.Append(t, 400, StatusSample{}, 0));
-  EXPECT_EQ(lines(), 1);
-  EXPECT_TRUE(log.Append(t, 1000, StatusSample{}, 0));
-  EXPECT_EQ(lines(), 4);
-  EXPECT_TRUE(log.Append(t, 1200, StatusSample{}, 0));
-  EXPECT_TRUE(log.Flush(1300));
-  EXPECT_EQ(lines(), 5);
-  EXPECT_TRUE(log.Append(t, 1400, StatusSample{}, 0));
-  EXPECT_TRUE(log.Close());
-  EXPECT_EQ(lines(), 6);
-  EXPECT_FALSE(log.IsOpen());
-}
-
-TEST(CsvStatusLogTest, FailuresAreReportedInRussian) {
-  CsvStatusLog log;
-  EXPECT_FALSE(log.Open(QStringLiteral(u"/nonexistent-folder/журнал.csv")));
-  // The system's own words follow in parentheses, in its language.
-  EXPECT_TRUE(log.Error().startsWith(QStringLiteral(u"Не удалось создать файл журнала «/nonexistent-folder/журнал.csv»: "
-                                                    u"нет такого файла или устройства (")))
-      << log.Error().toStdString();
-
-  // /dev/full accepts the open and refuses every write, as a full disk does.
-  if (!QFile::exists(QStringLiteral(u"/dev/full"))) GTEST_SKIP() << "no /dev/full";
-  CsvStatusLog full;
-  EXPECT_FALSE(full.Open(QStringLiteral(u"/dev/full")));
-  EXPECT_FALSE(full.IsOpen());
-  EXPECT_EQ(full.Error().toStdString(), "Журнал «/dev/full» остановлен: нет места на диске (No space left on device)");
-  EXPECT_FALSE(full.Append(QDateTime::currentDateTime(), 5000, StatusSample{}, 0));
 }
 
 TEST(TrendBufferTest, PausesBecomeGapsAndOldPointsLeave) {

@@ -353,9 +353,3 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace zart::sim
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

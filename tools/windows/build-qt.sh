@@ -55,7 +55,7 @@ cmake -G Ninja -S "$tree" -B "$build" \
   -DQt6HostInfo_DIR=/usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo \
   -DBUILD_SHARED_LIBS=ON \
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-  -DFEATURE_network=ON -DFEATURE_ssl=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
+  -DFEATURE_network=ON -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
   -DFEATURE_concurrent=OFF -DINPUT_opengl=no -DFEATURE_opengl=OFF \
   -DFEATURE_vulkan=OFF \
   -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF \

@@ -5,7 +5,11 @@
 # are the status request and heartbeat 1, then presses Alt and Enter on
 # "Программируемые параметры" under Xvfb, checks that the simulator answered
 # all 131 reads of the read-all, and takes a screenshot before (the main
-# window) and after (the parameters window over it).
+# window) and after (the parameters window over it). Then it closes the
+# program and starts it again: the second start must open COM5 as well.
+# A pseudo-terminal refuses the even-parity setting that a serial port takes,
+# and Wine then fails every open after the first ("Неверный параметр"), so
+# тп.ini says Parity=N and the simulator is told the same.
 # Called by tools/build-windows with ZART_WIN_STAGE (the unpacked package),
 # WINEPREFIX and ZART_WIN_CACHE set.
 #   ZART_WIN_SHOT   where the screenshot goes (default docs/windows-wine.png;
@@ -47,7 +51,7 @@ if command -v openbox >/dev/null; then
 fi
 
 mkfifo "$work/control"
-"$sim_build/bin/zart-sim" --link "$work/pty" --verbose --control "$work/control" </dev/null \
+"$sim_build/bin/zart-sim" --link "$work/pty" --parity N --verbose --control "$work/control" </dev/null \
   >"$work/sim.out" 2>"$work/sim.log" &
 pids+=($!)
 for _ in $(seq 50); do [ -e "$work/pty" ] && break; sleep 0.1; done
@@ -57,9 +61,13 @@ ln -sfn "$(readlink -f "$work/pty")" "$WINEPREFIX/dosdevices/com5"
 
 app=$work/app
 cp -r "$stage" "$app"
-printf '[PC config]\r\nCOM=5\r\n' >"$app/тп.ini"
-(cd "$app" && exec wine zart-tool.exe >"$work/tool.log" 2>&1) &
-pids+=($!)
+printf '[PC config]\r\nCOM=5\r\nParity=N\r\n' >"$app/тп.ini"
+start_tool() {
+  (cd "$app" && exec wine zart-tool.exe >>"$work/tool.log" 2>&1) &
+  tool_pid=$!
+  pids+=("$tool_pid")
+}
+start_tool
 
 wait_for() {  # seconds description command...
   local seconds=$1 what=$2
@@ -112,4 +120,19 @@ sleep 3
 mkdir -p "$(dirname "$shot")"
 import -window root "$shot"
 echo "e2e-wine: screenshot $shot"
+# A restart: the program closed as the user closes it, then started again.
+# Its first heartbeat (transaction 1 again) shows that it opened the port.
+xdotool windowactivate --sync "$win" 2>/dev/null || true
+xdotool key --clearmodifiers alt+F4
+for _ in $(seq 150); do kill -0 "$tool_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$tool_pid" 2>/dev/null; then
+  wineserver -k 2>/dev/null || true
+  wait "$tool_pid" 2>/dev/null || true
+fi
+first_runs() { grep -c '^heartbeat transaction=1 ' "$work/sim.log" || true; }
+[ "$(first_runs)" -eq 1 ] || fail "expected one first heartbeat before the restart, saw $(first_runs)"
+start_tool
+restarted() { [ "$(first_runs)" -ge 2 ]; }
+wait_for 90 "the first heartbeat after the restart" restarted
+echo "e2e-wine: restarted, the port opened again"
 echo "quit" >"$work/control" || true
