@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QSerialPort>
 
+#include "link/readable_now.h"
 #include "link/system_reason.h"
 
 #include <cerrno>
@@ -62,7 +63,7 @@ struct QtSerialPort::Impl {
     pumping = true;
     // Pull in whatever the operating system holds right now, not only what
     // the event loop has already read.
-    port.waitForReadyRead(0);
+    if (ReadableNow(port.handle())) port.waitForReadyRead(0);
     if (port.isOpen() && port.bytesAvailable() > 0) {
       if (pendingPos >= pending.size()) {
         pending.clear();

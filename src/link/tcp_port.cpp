@@ -10,6 +10,7 @@
 
 #include "link/mbap_deframer.h"
 #include "link/mbap_frame.h"
+#include "link/readable_now.h"
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -196,7 +197,7 @@ struct TcpPort::Impl {
       pending.clear();
       pendingPos = 0;
     }
-    if (poll && socket.bytesAvailable() == 0) socket.waitForReadyRead(0);
+    if (poll && socket.bytesAvailable() == 0 && ReadableNow(socket.socketDescriptor())) socket.waitForReadyRead(0);
     // The poll may have found the connection gone; the handlers then
     // closed the link.
     while (state == State::connected && socket.bytesAvailable() > 0) {
