@@ -1,7 +1,6 @@
-// The network link's costs: Modbus TCP framing of a status reply, what
-// reading a status reply through the TCP link adds to a tick, and a whole
-// request and reply over loopback (informational: it is mostly the
-// system's).
+// The network link's costs: Modbus TCP framing of a status reply, one
+// exchange tick over each kind of link, and a whole request and reply over
+// loopback (informational: it is mostly the system's).
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -9,15 +8,20 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "controller.h"
 #include "link/crc.h"
+#include "link/exchange_cycle.h"
 #include "link/mbap_deframer.h"
 #include "link/mbap_frame.h"
 #include "link/qt_serial_port.h"
 #include "link/tcp_port.h"
+#include "support/fake_link_view.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -111,51 +115,87 @@ struct Loopback {
   }
 };
 
-// Reading a status reply that has arrived, and sending the next request:
-// the link's share of a tick.
-void BM_TcpPortTickShare(benchmark::State& state) {
-  Loopback link(state.range(0) ? NetMode::modbus_tcp : NetMode::rtu_over_tcp);
-  if (!link.ok()) return state.SkipWithError("no loopback connection");
-  link.port.Write(kStatusRequest);
-  for (auto _ : state) {
-    state.PauseTiming();
-    link.answer();
-    state.ResumeTiming();
-    if (link.collect() != 255) return state.SkipWithError("reply lost");
-    link.port.Write(kStatusRequest);
-  }
-}
-BENCHMARK(BM_TcpPortTickShare)->ArgName("modbus_tcp")->Arg(0)->Arg(1);
+/// The controller at the far end of a link: reads what the tool wrote and
+/// answers it, through a pseudo-terminal or a gateway's socket.
+struct FarEnd {
+  zart::sim::Controller controller{zart::sim::EepromImage::Defaults(0), 7};
+  std::function<std::vector<std::uint8_t>()> read;
+  std::function<void(const std::vector<std::uint8_t>&)> write;
 
-// The same share with the serial port on a pseudo-terminal, for comparison.
-void BM_SerialPortTickShare(benchmark::State& state) {
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return state.SkipWithError("no pty");
-  zart::link::QtSerialPort port(zart::link::PortMap({{1, QString::fromLocal8Bit(::ptsname(master))}}));
-  if (!port.Open().ok()) return state.SkipWithError("pty does not open");
-  const std::vector<std::uint8_t> reply = statusReply();
-  char sink[64];
+  void Answer() {
+    const std::vector<std::uint8_t> request = read();
+    if (auto reply = controller.HandleRequest(request)) write(*reply);
+  }
+};
+
+// One exchange tick over a real link with the controller's reply taken in
+// by the event loop, as the program runs it: collecting it, judging it,
+// handing it on and sending the next request.
+// Status reads (255-byte replies) and heartbeats alternate, as when idle.
+// link: 0 the serial port on a pseudo-terminal, 1 a transparent gateway,
+// 2 a converting one (Modbus TCP), both over loopback.
+void BM_ExchangeTickOverLink(benchmark::State& state) {
+  const auto kind = state.range(0);
+  FarEnd far;
+  int master = -1;
+  std::unique_ptr<zart::link::QtSerialPort> serial;
+  std::unique_ptr<Loopback> net;
+  zart::link::Port* port = nullptr;
+  if (kind == 0) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return state.SkipWithError("no pty");
+    serial = std::make_unique<zart::link::QtSerialPort>(zart::link::PortMap({{1, QString::fromLocal8Bit(::ptsname(master))}}));
+    if (!serial->Open().ok()) return state.SkipWithError("pty does not open");
+    port = serial.get();
+    far.read = [master] {
+      std::vector<std::uint8_t> b(512);
+      pollfd p{master, POLLIN, 0};
+      const ssize_t n = ::poll(&p, 1, 1000) > 0 ? ::read(master, b.data(), b.size()) : 0;
+      b.resize(static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      return b;
+    };
+    far.write = [master](const std::vector<std::uint8_t>& b) { (void)!::write(master, b.data(), b.size()); };
+  } else {
+    net = std::make_unique<Loopback>(kind == 2 ? NetMode::modbus_tcp : NetMode::rtu_over_tcp);
+    if (!net->ok()) return state.SkipWithError("no loopback connection");
+    port = &net->port;
+    auto transaction = std::make_shared<std::uint16_t>(0);
+    far.read = [&net, kind, transaction] {
+      net->peer->waitForReadyRead(1000);
+      const QByteArray in = net->peer->readAll();
+      std::vector<std::uint8_t> b(in.begin(), in.end());
+      if (kind != 2 || b.size() < 8) return b;
+      *transaction = static_cast<std::uint16_t>(b[0] << 8 | b[1]);
+      zart::link::MbapDeframer deframer;
+      std::vector<std::uint8_t> rtu;
+      deframer.Feed(b);
+      if (auto f = deframer.Frame()) zart::link::AppendRtuFromMbap(*f, rtu);
+      return rtu;
+    };
+    far.write = [&net, kind, transaction](const std::vector<std::uint8_t>& rtu) {
+      const std::vector<std::uint8_t> b = kind == 2 ? zart::link::MbapFromRtu(*transaction, rtu) : rtu;
+      net->peer->write(reinterpret_cast<const char*>(b.data()), static_cast<qint64>(b.size()));
+      net->peer->flush();
+    };
+  }
+  zart::testing::FakeLinkView view;
+  zart::link::ExchangeCycle cycle(*port, view);
+  cycle.ExchangeTick();  // the first status read goes out
   for (auto _ : state) {
     state.PauseTiming();
-    if (::write(master, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size())) return state.SkipWithError("write");
-    pollfd p{master, POLLIN, 0};
-    ::usleep(200);  // the pty hands the bytes on to the reading side
+    far.Answer();
+    ::usleep(300);  // the reply reaches the tool's side of the link
+    // As in the program: the event loop takes the bytes in, and the tick
+    // that judges them runs on their arrival.
+    QCoreApplication::processEvents();
     state.ResumeTiming();
-    int n = 0;
-    const QDeadlineTimer deadline(1000);
-    while (n < 255 && !deadline.hasExpired()) {
-      while (port.BytesWaiting() > 0) n += port.ReadByte() >= 0 ? 1 : 0;
-    }
-    if (n != 255) return state.SkipWithError("reply lost");
-    port.Write(kStatusRequest);
-    state.PauseTiming();
-    for (int wait = 100; ::poll(&p, 1, wait) > 0 && (p.revents & POLLIN) && ::read(master, sink, sizeof sink) > 0;) wait = 0;
-    state.ResumeTiming();
+    cycle.ExchangeTick();
   }
-  port.Close();
-  ::close(master);
+  if (cycle.Counters().validReplies + 2 < static_cast<std::uint64_t>(state.iterations())) state.SkipWithError("replies lost");
+  port->Close();
+  if (master >= 0) ::close(master);
 }
-BENCHMARK(BM_SerialPortTickShare);
+BENCHMARK(BM_ExchangeTickOverLink)->ArgName("link")->Arg(0)->Arg(1)->Arg(2);
 
 // The whole request and reply over loopback, the gateway's side included.
 void BM_TcpPortRoundTrip(benchmark::State& state) {

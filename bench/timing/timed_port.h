@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -46,6 +47,8 @@ class TimedPort final : public link::SerialPort {
     m_inner.Write(frame);
   }
   bool DeviceLost() const override { return m_inner.DeviceLost(); }
+  bool SignalsArrival() const override { return m_inner.SignalsArrival(); }
+  void SetArrivalHandler(std::function<void()> handler) override { m_inner.SetArrivalHandler(std::move(handler)); }
 
   qint64 NowNs() const { return m_clock.nsecsElapsed(); }
   const std::vector<Exchange>& Exchanges() const { return m_exchanges; }

@@ -57,7 +57,7 @@ void ExchangeCycle::ExchangeTick() {
   CollectBytes();
 
   const ReplyOutcome outcome = CheckReply(rx_store, rx_count);
-  if (m_recorder) m_recorder->RecordReply(rx_store, rx_count, outcome);
+  if (m_recorder) m_recorder->RecordReply(rx_store, rx_count, outcome, m_port.ReplyHeader());
   m_exceptionText.clear();
   m_linkUp = outcome == ReplyOutcome::valid;
   switch (outcome) {
@@ -109,15 +109,19 @@ void ExchangeCycle::ExchangeTick() {
 
 int ExchangeCycle::CollectBytes() {
   int collected = 0;
-  while (m_port.BytesWaiting() > 0) {
-    const int byte = m_port.ReadByte();
-    if (byte < 0) break;
-    ++collected;
-    // A reply longer than the store is cut to its first 256 bytes; the rest
-    // is read and dropped so it cannot spill into the next exchange.
-    if (rx_count < RxStore::kMaxStored) {
-      rx_store.Store(rx_count, byte);
-      ++rx_count;
+  // The port is asked how much is waiting once per batch, not per byte:
+  // asking may cost a system call.
+  for (int waiting = m_port.BytesWaiting(); waiting > 0; waiting = m_port.BytesWaiting()) {
+    for (; waiting > 0; --waiting) {
+      const int byte = m_port.ReadByte();
+      if (byte < 0) return collected;
+      ++collected;
+      // A reply longer than the store is cut to its first 256 bytes; the
+      // rest is read and dropped so it cannot spill into the next exchange.
+      if (rx_count < RxStore::kMaxStored) {
+        rx_store.Store(rx_count, byte);
+        ++rx_count;
+      }
     }
   }
   return collected;
@@ -205,7 +209,7 @@ void ExchangeCycle::SendNextRequest() {
   if (m_port.IsOpen()) {
     m_port.Write(tx_frame);
     ++m_counters.framesSent;
-    if (m_recorder) m_recorder->RecordRequest(tx_frame, repeat);
+    if (m_recorder) m_recorder->RecordRequest(tx_frame, repeat, m_port.RequestHeader());
   }
   if (head.options.client != nullptr && !head.cancelled) head.options.client->RequestSent(head.options.tag, repeat);
 }

@@ -96,6 +96,11 @@ class ExchangeCycle {
   /// (raw bytes only); null stops recording.
   void SetRecorder(FrameRecorder* recorder) { m_recorder = recorder; }
 
+  /// The link the exchange talks through, for the timer (arrivals, the
+  /// reply time-out) and for naming it ("COM5", "192.168.10.20:4001").
+  Port& LinkPort() { return m_port; }
+  const Port& LinkPort() const { return m_port; }
+
   const RequestQueue& Queue() const { return request_queue; }
   /// Some request not withdrawn is queued (the head included).
   bool WorkPending() const;

@@ -20,10 +20,22 @@ RecordedExchange& FrameRecorder::Open(std::int64_t now) {
   e.repeat = false;
   e.requestLength = 0;
   e.replyLength = 0;
+  e.requestHeaderLength = 0;
+  e.replyHeaderLength = 0;
   return e;
 }
 
-void FrameRecorder::RecordRequest(std::span<const std::uint8_t> frame, bool repeat) {
+namespace {
+
+std::uint8_t CopyHeader(std::span<const std::uint8_t> header, std::array<std::uint8_t, 7>& into) {
+  const std::size_t n = std::min(header.size(), into.size());
+  std::copy_n(header.begin(), n, into.begin());
+  return static_cast<std::uint8_t>(n);
+}
+
+}  // namespace
+
+void FrameRecorder::RecordRequest(std::span<const std::uint8_t> frame, bool repeat, std::span<const std::uint8_t> header) {
   const std::int64_t now = NowMs();
   if (m_pending) {
     // A request went out while the one before was still open (the port
@@ -37,13 +49,14 @@ void FrameRecorder::RecordRequest(std::span<const std::uint8_t> frame, bool repe
   const std::size_t n = std::min(frame.size(), e.request.size());
   std::copy_n(frame.begin(), n, e.request.begin());
   e.requestLength = static_cast<std::uint16_t>(n);
+  e.requestHeaderLength = CopyHeader(header, e.requestHeader);
   e.repeat = repeat;
   if (e.repeat) ++m_total.repeats;
   ++m_total.requests;
   m_pending = true;
 }
 
-void FrameRecorder::RecordReply(const RxStore& rx, int rxCount, ReplyOutcome outcome) {
+void FrameRecorder::RecordReply(const RxStore& rx, int rxCount, ReplyOutcome outcome, std::span<const std::uint8_t> header) {
   const int stored = std::clamp(rxCount, 0, RxStore::kMaxStored);
   if (!m_pending && stored == 0) return;
   const std::int64_t now = NowMs();
@@ -53,6 +66,7 @@ void FrameRecorder::RecordReply(const RxStore& rx, int rxCount, ReplyOutcome out
   m_pending = false;
   for (int k = 0; k < stored; ++k) e.reply[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(rx[k]);
   e.replyLength = static_cast<std::uint16_t>(stored);
+  e.replyHeaderLength = stored > 0 ? CopyHeader(header, e.replyHeader) : 0;
   e.judgedMs = now;
   switch (outcome) {
     case ReplyOutcome::no_answer:

@@ -35,9 +35,17 @@ struct RecordedExchange {
   std::uint16_t replyLength = 0;    ///< bytes stored, at most 256
   std::array<std::uint8_t, RequestQueue::kMaxLastIndex + 3> request{};
   std::array<std::uint8_t, RxStore::kMaxStored> reply{};
+  /// Over Modbus TCP, the header each frame travelled with (the frames above
+  /// are their RTU form); 0 bytes on other links.
+  std::uint8_t requestHeaderLength = 0;
+  std::uint8_t replyHeaderLength = 0;
+  std::array<std::uint8_t, 7> requestHeader{};
+  std::array<std::uint8_t, 7> replyHeader{};
 
   std::span<const std::uint8_t> Request() const { return {request.data(), requestLength}; }
   std::span<const std::uint8_t> Reply() const { return {reply.data(), replyLength}; }
+  std::span<const std::uint8_t> RequestHeader() const { return {requestHeader.data(), requestHeaderLength}; }
+  std::span<const std::uint8_t> ReplyHeader() const { return {replyHeader.data(), replyHeaderLength}; }
 };
 
 /// Totals of the traffic, each since start or since the counters were cleared.
@@ -65,10 +73,11 @@ class FrameRecorder {
 
   /// A request has been written to the port; `repeat` when the same
   /// request went out before without a valid reply.
-  void RecordRequest(std::span<const std::uint8_t> frame, bool repeat);
+  /// `header`: the Modbus TCP header it went out with, if any.
+  void RecordRequest(std::span<const std::uint8_t> frame, bool repeat, std::span<const std::uint8_t> header = {});
   /// The bytes collected at a tick have been judged. With no request out
   /// and nothing received nothing is recorded.
-  void RecordReply(const RxStore& rx, int rxCount, ReplyOutcome outcome);
+  void RecordReply(const RxStore& rx, int rxCount, ReplyOutcome outcome, std::span<const std::uint8_t> header = {});
   /// The queue refused a request.
   void RecordRefused() { ++m_total.refused; }
 

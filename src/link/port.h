@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include <QString>
@@ -41,8 +42,10 @@ class Port {
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
 
-  /// Received bytes not yet read, counting everything the operating system
-  /// has received so far; 0 when none or while closed.
+  /// Received bytes not yet read; 0 when none or while closed. Once the
+  /// bytes already fetched from the system have been read, the next call
+  /// asks the system again, so reading while this is positive takes
+  /// everything that has arrived, at one system call per batch.
   virtual int BytesWaiting() = 0;
   /// The oldest unread byte, 0..255, or -1 when none is waiting.
   virtual int ReadByte() = 0;
@@ -67,6 +70,26 @@ class Port {
     return QStringLiteral(u"Порт ") + LinkName() + QStringLiteral(u" не открыт") +
            (reason.isEmpty() ? QString() : QStringLiteral(u": ") + reason);
   }
+
+  /// Whether the link calls an arrival handler; without one the exchange
+  /// looks at the link itself as often as it needs to.
+  virtual bool SignalsArrival() const { return false; }
+  /// Called from the event loop when bytes for the exchange have arrived,
+  /// never from inside this object's own reads, so a fast exchange can
+  /// react to a reply at once. An empty handler stops the calls.
+  virtual void SetArrivalHandler(std::function<void()> handler) { (void)handler; }
+
+  /// How long a reply may take on this link, in ms: 0 on the serial line,
+  /// where the exchange's 100 ms tick judges every reply; on a network link
+  /// the reply time-out, within which a reply is judged as soon as it is
+  /// complete.
+  virtual int ReplyTimeoutMs() const { return 0; }
+
+  /// The Modbus TCP header (7 bytes: transaction id, protocol id, length,
+  /// unit id) of the last frame written, and of the reply handed on since;
+  /// empty on links that carry the RTU frames themselves.
+  virtual std::span<const std::uint8_t> RequestHeader() const { return {}; }
+  virtual std::span<const std::uint8_t> ReplyHeader() const { return {}; }
 };
 
 }  // namespace zart::link

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QSerialPort>
 
+#include "link/readable_now.h"
 #include "link/system_reason.h"
 
 #include <cerrno>
@@ -24,6 +25,8 @@ struct QtSerialPort::Impl {
   qsizetype pendingPos = 0;
   bool lost = false;
   QString failure;  // why the port is not open, for the status line
+  std::function<void()> arrival;
+  bool pumping = false;  // inside our own read: Qt's ready-read is ours
 
   void dropOnError(QSerialPort::SerialPortError error) {
     switch (error) {
@@ -50,19 +53,25 @@ struct QtSerialPort::Impl {
     }
   }
 
+  std::size_t unread() const { return static_cast<std::size_t>(pending.size() - pendingPos); }
+
+  /// Takes what the system holds into `pending`. Called only once
+  /// `pending` has been read to its end: asking the system costs a system
+  /// call, and a reply is read a byte at a time.
   void pump() {
     if (!port.isOpen()) return;
+    pumping = true;
     // Pull in whatever the operating system holds right now, not only what
     // the event loop has already read.
-    port.waitForReadyRead(0);
-    if (!port.isOpen()) return;
-    if (port.bytesAvailable() > 0) {
+    if (ReadableNow(port.handle())) port.waitForReadyRead(0);
+    if (port.isOpen() && port.bytesAvailable() > 0) {
       if (pendingPos >= pending.size()) {
         pending.clear();
         pendingPos = 0;
       }
       pending.append(port.readAll());
     }
+    pumping = false;
   }
 };
 
@@ -71,7 +80,12 @@ QtSerialPort::QtSerialPort(PortMap map, Parity parity) : m(std::make_unique<Impl
   m->parity = parity;
   QObject::connect(&m->port, &QSerialPort::errorOccurred, &m->port,
                    [impl = m.get()](QSerialPort::SerialPortError e) { impl->dropOnError(e); });
+  QObject::connect(&m->port, &QIODevice::readyRead, &m->port, [impl = m.get()] {
+    if (!impl->pumping && impl->arrival) impl->arrival();
+  });
 }
+
+void QtSerialPort::SetArrivalHandler(std::function<void()> handler) { m->arrival = std::move(handler); }
 
 QtSerialPort::~QtSerialPort() = default;
 
@@ -208,8 +222,8 @@ void QtSerialPort::Close() {
 bool QtSerialPort::IsOpen() const { return m->port.isOpen(); }
 
 int QtSerialPort::BytesWaiting() {
-  m->pump();
-  return static_cast<int>(m->pending.size() - m->pendingPos);
+  if (m->unread() == 0) m->pump();
+  return static_cast<int>(m->unread());
 }
 
 int QtSerialPort::ReadByte() {

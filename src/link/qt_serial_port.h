@@ -32,6 +32,9 @@ class QtSerialPort final : public SerialPort {
   void SetParity(Parity parity);
   bool DeviceLost() const override;
   QString FailureReason() const override;
+  /// The handler hears Qt's ready-read signal.
+  bool SignalsArrival() const override { return true; }
+  void SetArrivalHandler(std::function<void()> handler) override;
 
  private:
   OpenResult OpenNow();

@@ -1,6 +1,7 @@
 #include "link/tcp_port.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -9,6 +10,7 @@
 
 #include "link/mbap_deframer.h"
 #include "link/mbap_frame.h"
+#include "link/readable_now.h"
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -83,6 +85,10 @@ struct TcpPort::Impl {
   std::uint64_t droppedReplies = 0;
   std::uint64_t droppedBytes = 0;
   std::vector<std::uint8_t> chunk = std::vector<std::uint8_t>(4096);
+  std::array<std::uint8_t, kMbapHeaderSize> requestHeader{};
+  std::array<std::uint8_t, kMbapHeaderSize> replyHeader{};
+  bool hasRequestHeader = false;
+  bool hasReplyHeader = false;
   bool pumping = false;
   bool closing = false;
 
@@ -95,6 +101,8 @@ struct TcpPort::Impl {
     handedSinceWrite = 0;
     deframer.Reset();
     expected.reset();
+    hasRequestHeader = false;
+    hasReplyHeader = false;
   }
 
   /// Ends the connection or the attempt. With a reason the link counts as
@@ -151,6 +159,15 @@ struct TcpPort::Impl {
       if (expected && frame->transaction == *expected) {
         AppendRtuFromMbap(*frame, pending);
         expected.reset();
+        // Kept for the traffic monitor; the de-framer passes protocol id 0 only.
+        const std::size_t length = frame->pdu.size() + 1;
+        replyHeader = {static_cast<std::uint8_t>(frame->transaction >> 8), static_cast<std::uint8_t>(frame->transaction),
+                       0,
+                       0,
+                       static_cast<std::uint8_t>(length >> 8),
+                       static_cast<std::uint8_t>(length),
+                       frame->unit};
+        hasReplyHeader = true;
       } else {
         ++droppedReplies;
       }
@@ -180,7 +197,7 @@ struct TcpPort::Impl {
       pending.clear();
       pendingPos = 0;
     }
-    if (poll && socket.bytesAvailable() == 0) socket.waitForReadyRead(0);
+    if (poll && socket.bytesAvailable() == 0 && ReadableNow(socket.socketDescriptor())) socket.waitForReadyRead(0);
     // The poll may have found the connection gone; the handlers then
     // closed the link.
     while (state == State::connected && socket.bytesAvailable() > 0) {
@@ -297,10 +314,13 @@ void TcpPort::Write(std::span<const std::uint8_t> frame) {
   m->deframer.Reset();
   m->droppedBytes += m->deframer.DroppedBytes() - before;
   const std::vector<std::uint8_t> adu = MbapFromRtu(++m->transaction, frame);
+  m->hasReplyHeader = false;
+  m->hasRequestHeader = !adu.empty();
   if (adu.empty()) {
     m->expected.reset();
     return;
   }
+  std::copy_n(adu.begin(), kMbapHeaderSize, m->requestHeader.begin());
   m->expected = m->transaction;
   m->socket.write(reinterpret_cast<const char*>(adu.data()), static_cast<qint64>(adu.size()));
   m->socket.flush();
@@ -308,13 +328,19 @@ void TcpPort::Write(std::span<const std::uint8_t> frame) {
 
 bool TcpPort::DeviceLost() const { return m->lost; }
 
-QString TcpPort::LinkName() const { return m->address.Name(); }
-
 TcpPort::State TcpPort::ConnectionState() const { return m->state; }
 
 QString TcpPort::LossReason() const { return m->reason; }
 
 void TcpPort::SetArrivalHandler(std::function<void()> handler) { m->arrival = std::move(handler); }
+
+std::span<const std::uint8_t> TcpPort::RequestHeader() const {
+  return m->hasRequestHeader ? std::span<const std::uint8_t>(m->requestHeader) : std::span<const std::uint8_t>();
+}
+
+std::span<const std::uint8_t> TcpPort::ReplyHeader() const {
+  return m->hasReplyHeader ? std::span<const std::uint8_t>(m->replyHeader) : std::span<const std::uint8_t>();
+}
 
 std::uint64_t TcpPort::DroppedReplies() const { return m->droppedReplies; }
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "link/link_address.h"
-#include "link/port.h"
+#include "link/network_port.h"
 
 namespace zart::link {
 
@@ -27,7 +27,7 @@ namespace zart::link {
 /// closes the link and sets DeviceLost(), with the reason in LossReason();
 /// reopening is the caller's (LinkReconnector) business. Reads take what
 /// the system holds right now with a zero-time poll, like the serial port.
-class TcpPort final : public Port {
+class TcpPort final : public NetworkPort {
  public:
   enum class State { closed, connecting, connected };
   static constexpr int kConnectTimeoutMs = 3000;
@@ -37,10 +37,8 @@ class TcpPort final : public Port {
   TcpPort(const TcpPort&) = delete;
   TcpPort& operator=(const TcpPort&) = delete;
 
-  /// Chooses the gateway and the mode; refused (false) unless closed. A new
-  /// address forgets the loss of the old one.
-  bool SetAddress(const LinkAddress& address);
-  const LinkAddress& Address() const;
+  bool SetAddress(const LinkAddress& address) override;
+  const LinkAddress& Address() const override;
   /// How long a connection attempt may take, 3 s unless set.
   void SetConnectTimeoutMs(int ms);
 
@@ -57,19 +55,22 @@ class TcpPort final : public Port {
   /// a line with no one on it.
   void Write(std::span<const std::uint8_t> frame) override;
   bool DeviceLost() const override;
-  /// "192.168.10.20:4001".
-  QString LinkName() const override;
 
   State ConnectionState() const;
+  bool Connecting() const override { return ConnectionState() == State::connecting; }
   /// Why the link went down, in Russian, for "Нет соединения с …: <reason>":
   /// "соединение отвергнуто (Connection refused)", "шлюз не ответил за 3 с".
   /// Empty until a connection failed or dropped; kept until the next Open.
-  QString LossReason() const;
+  QString LossReason() const override;
 
-  /// Called when bytes for the exchange have arrived (in Modbus TCP, when a
-  /// whole reply has): lets a fast exchange react at once instead of at
-  /// its next poll. Never called from inside this object's own reads.
-  void SetArrivalHandler(std::function<void()> handler);
+  /// In Modbus TCP the handler is called once a whole reply has arrived.
+  bool SignalsArrival() const override { return true; }
+  void SetArrivalHandler(std::function<void()> handler) override;
+
+  /// Modbus TCP only: the header sent with the last request, and that of
+  /// the reply to it once it has come.
+  std::span<const std::uint8_t> RequestHeader() const override;
+  std::span<const std::uint8_t> ReplyHeader() const override;
 
   /// Modbus TCP replies dropped for a transaction id other than the last
   /// request's, since the object was made.

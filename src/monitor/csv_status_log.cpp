@@ -19,12 +19,13 @@ QString CsvStatusLog::HeaderLine(const SignalNames* names) {
                    ? QStringLiteral(u"сигнал %1 %2").arg(n).arg(names->Name(n))
                    : QStringLiteral(u"сигнал %1").arg(n));
   }
-  fields << QStringLiteral(u"до ТО мин") << QStringLiteral(u"наработка мин") << QStringLiteral(u"связь");
+  fields << QStringLiteral(u"до ТО мин") << QStringLiteral(u"наработка мин") << QStringLiteral(u"связь")
+         << QStringLiteral(u"канал");
   return CsvFormat::Line(fields);
 }
 
 QString CsvStatusLog::Line(const CsvFormat& format, const QDateTime& time, const StatusSample& s,
-                           std::uint64_t linkFailures) {
+                           std::uint64_t linkFailures, const QString& linkName) {
   const QString named = status_registers::ObjectTypeName(s.objectType);
   const QString type = named.isEmpty() ? QString::number(s.objectType) : named;
   // Milliseconds after the decimal separator, so that a spreadsheet reads
@@ -46,7 +47,8 @@ QString CsvStatusLog::Line(const CsvFormat& format, const QDateTime& time, const
     line += s.Signal(n) ? QLatin1Char('1') : QLatin1Char('0');
   }
   line += sep + QString::number(s.serviceMinutes) + sep + QString::number(s.runningMinutes) + sep +
-          (linkFailures == 0 ? QStringLiteral(u"норма") : QStringLiteral(u"сбоев %1").arg(linkFailures));
+          (linkFailures == 0 ? QStringLiteral(u"норма") : QStringLiteral(u"сбоев %1").arg(linkFailures)) + sep +
+          linkName;
   return line;
 }
 
@@ -56,9 +58,9 @@ bool CsvStatusLog::Open(const QString& path, const CsvFormat& format, const Sign
 }
 
 bool CsvStatusLog::Append(const QDateTime& time, std::int64_t nowMs, const StatusSample& sample,
-                          std::uint64_t linkFailures) {
+                          std::uint64_t linkFailures, const QString& linkName) {
   if (!m_file.IsOpen()) return false;
-  return m_file.Append(Line(m_format, time, sample, linkFailures), nowMs);
+  return m_file.Append(Line(m_format, time, sample, linkFailures, linkName), nowMs);
 }
 
 }  // namespace zart::monitor

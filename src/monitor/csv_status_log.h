@@ -16,8 +16,8 @@ class SignalNames;
 /// "Журнал в файл…": one CSV line per status reply after a header line, in
 /// the tool's CSV format (see CsvFormat): local time, object type, speeds,
 /// battery, one 0/1 column per lamp headed by its caption, one per signal
-/// 1..255 headed by its number and name, service and running minutes, and
-/// the link. Written through CsvLogFile: at most a second late, and a
+/// 1..255 headed by its number and name, service and running minutes, the
+/// link's state and the link's name ("канал"). Written through CsvLogFile: at most a second late, and a
 /// failed write ends the log with a Russian message in Error().
 class CsvStatusLog {
  public:
@@ -35,8 +35,10 @@ class CsvStatusLog {
 
   /// Appends the line for one status reply. `nowMs` is a monotonic clock in
   /// milliseconds. `linkFailures`: exchanges that failed since the line
-  /// before. False (and the log closed) when writing failed.
-  bool Append(const QDateTime& time, std::int64_t nowMs, const StatusSample& sample, std::uint64_t linkFailures);
+  /// before; `linkName`: the link the reply came over ("COM5",
+  /// "192.168.10.20:4001"). False (and the log closed) when writing failed.
+  bool Append(const QDateTime& time, std::int64_t nowMs, const StatusSample& sample, std::uint64_t linkFailures,
+              const QString& linkName = QString());
   /// Writes out what is buffered; called by a one-second timer too.
   bool Flush(std::int64_t nowMs) { return m_file.Flush(nowMs); }
 
@@ -47,7 +49,7 @@ class CsvStatusLog {
   /// The header line and the line of one sample, without the line end.
   static QString HeaderLine(const SignalNames* names = nullptr);
   static QString Line(const CsvFormat& format, const QDateTime& time, const StatusSample& sample,
-                      std::uint64_t linkFailures);
+                      std::uint64_t linkFailures, const QString& linkName = QString());
 
  private:
   CsvLogFile m_file;

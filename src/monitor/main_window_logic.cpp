@@ -57,19 +57,23 @@ bool MainWindowLogic::StartUp() {
 
   m_host.CreateSignalCells();
 
-  const int configured = m_host.ComPort();
-  if (!m_port.SetPortNumber(configured)) {
-    link::OpenResult rejected;
-    rejected.status = link::OpenResult::Status::unavailable;
-    rejected.reason = QStringLiteral(u"Номер порта %1 не допускается: допустимы номера от 1 до 255").arg(configured);
-    if (!ReportOpenFailure(configured, rejected)) return false;
-  }
-  // The port dialog leaves the port open when the user found one that
-  // works; opening it a second time would only fail and report a sound
-  // port as held by another program.
-  if (!m_port.IsOpen()) {
-    const link::OpenResult opened = m_port.Open();
-    if (!opened.ok() && !ReportOpenFailure(m_host.ComPort(), opened)) return false;
+  // A gateway named in the settings is connected in the background and the
+  // serial port left alone; so is one the user chose in the port dialog.
+  if (!m_host.OpenNetworkLink()) {
+    const int configured = m_host.ComPort();
+    if (!m_port.SetPortNumber(configured)) {
+      link::OpenResult rejected;
+      rejected.status = link::OpenResult::Status::unavailable;
+      rejected.reason = QStringLiteral(u"Номер порта %1 не допускается: допустимы номера от 1 до 255").arg(configured);
+      if (!ReportOpenFailure(configured, rejected)) return false;
+    }
+    // The port dialog leaves the port open when the user found one that
+    // works; opening it a second time would only fail and report a sound
+    // port as held by another program.
+    if (!m_port.IsOpen() && !m_host.OpenNetworkLink()) {
+      const link::OpenResult opened = m_port.Open();
+      if (!opened.ok() && !ReportOpenFailure(m_host.ComPort(), opened)) return false;
+    }
   }
 
   m_host.ShowWindow();

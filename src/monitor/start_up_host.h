@@ -11,6 +11,10 @@ class StartUpHost {
   virtual void ReadConfig() = 0;
   /// The port number in force (from the settings file or the port dialog).
   virtual int ComPort() const = 0;
+  /// When the settings name a network link: starts connecting it and
+  /// returns true, and the serial port is left alone. A connection that
+  /// cannot be made shows in the status line and is tried again by itself.
+  virtual bool OpenNetworkLink() { return false; }
   /// Fills the slave-address list with 0..127 and selects `selected`.
   virtual void FillSlaveAddresses(int selected) = 0;
   /// Creates the 255 visible signal cells, all lit.

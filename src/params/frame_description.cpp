@@ -64,6 +64,21 @@ QString FrameDescription::Hex(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
+QString FrameDescription::WireHex(std::span<const std::uint8_t> header, std::span<const std::uint8_t> rtu) {
+  if (header.empty()) return Hex(rtu);
+  const std::span<const std::uint8_t> pdu = rtu.size() >= 3 ? rtu.subspan(1, rtu.size() - 3) : std::span<const std::uint8_t>();
+  return pdu.empty() ? Hex(header) : Hex(header) + QLatin1Char(' ') + Hex(pdu);
+}
+
+QString FrameDescription::MbapText(std::span<const std::uint8_t> h) {
+  if (h.size() != 7) return QString();
+  return QStringLiteral(u"MBAP: транзакция %1, протокол %2, длина %3, устройство %4")
+      .arg(h[0] * 256 + h[1])
+      .arg(h[2] * 256 + h[3])
+      .arg(h[4] * 256 + h[5])
+      .arg(h[6]);
+}
+
 bool FrameDescription::IsIdleRequest(std::span<const std::uint8_t> f) {
   if (f.size() < 6) return false;
   if (f[1] == link::FC_READ_INPUT_REGISTERS)

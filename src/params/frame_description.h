@@ -31,6 +31,12 @@ class FrameDescription {
   static QString ExceptionMeaning(int code);
   /// "07 04 01 2C 00 7D F0 78": upper-case pairs, one space apart.
   static QString Hex(std::span<const std::uint8_t> bytes);
+  /// A frame as it travelled: the RTU frame itself, or over Modbus TCP its
+  /// `header` followed by the PDU (the RTU frame without address and CRC).
+  static QString WireHex(std::span<const std::uint8_t> header, std::span<const std::uint8_t> rtu);
+  /// A Modbus TCP header in words: "MBAP: транзакция 5, протокол 0, длина 6,
+  /// устройство 7"; empty for anything but 7 bytes.
+  static QString MbapText(std::span<const std::uint8_t> header);
   /// The idle traffic: the status read of registers 300..424 and the
   /// heartbeat to registers 400..401.
   static bool IsIdleRequest(std::span<const std::uint8_t> frame);

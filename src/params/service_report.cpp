@@ -128,11 +128,12 @@ QString ServiceReport::ToHtml() const {
   html += QStringLiteral(u"<h1>Параметры контроллера ЗАРТ</h1>\n");
   html += TableStart();
   const QString when = identity.when.toString(QStringLiteral(u"dd.MM.yyyy HH:mm:ss"));
-  const std::array<std::pair<const char16_t*, QString>, 6> ident{{
+  const std::array<std::pair<const char16_t*, QString>, 7> ident{{
       {u"Тип объекта", identity.objectType},
       {u"Версия протокола", VersionText(identity.protocolVersion, true)},
       {u"Версия ПО", VersionText(identity.softwareVersion, false)},
       {u"Адрес Modbus", QString::number(identity.slaveAddress)},
+      {u"Канал связи", identity.link},
       {u"Общая наработка", identity.runningHours},
       {u"Дата и время", when},
   }};

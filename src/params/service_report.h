@@ -23,6 +23,7 @@ struct ReportIdentity {
   int slaveAddress = 0;
   QString runningHours;     ///< total running time, hours
   QDateTime when;           ///< when the report was made
+  QString link{};           ///< the link read over: "COM5", "192.168.10.20:4001"
 };
 
 /// One parameter line: name, value as the box shows it, the unit its caption

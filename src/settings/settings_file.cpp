@@ -1,10 +1,12 @@
 #include "settings/settings_file.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
 #include <QFileInfo>
 
+#include "link/network_port.h"
 #include "link/status_line.h"
 #include "settings/ini_file.h"
 #include "settings/prompter.h"
@@ -14,6 +16,9 @@ namespace {
 
 QString sectionPc() { return QStringLiteral(u"PC config"); }
 QString fastExchangeKey() { return QStringLiteral(u"FastExchange"); }
+QString linkKey() { return QStringLiteral(u"Link"); }
+QString replyTimeoutKey() { return QStringLiteral(u"ReplyTimeout"); }
+using link::NetworkPort;
 QString signalNamesKey() { return QStringLiteral(u"SignalNames"); }
 QString sectionKzr() { return QStringLiteral(u"KZR config"); }
 QString sectionPorts() { return QStringLiteral(u"Ports"); }
@@ -127,6 +132,11 @@ void SettingsFile::ReadConfig() {
     if (ini.Load(path, &reason)) {
       m_parity = ini.Read(sectionPc(), QStringLiteral(u"Parity"), QStringLiteral(u"E"));
       m_fastExchange = ini.Read(sectionPc(), fastExchangeKey(), QStringLiteral(u"0")).trimmed() == u"1";
+      SetLink(ini.Read(sectionPc(), linkKey(), QString()));
+      bool isNumber = false;
+      const int timeout = ini.Read(sectionPc(), replyTimeoutKey(), QString()).trimmed().toInt(&isNumber);
+      m_replyTimeoutMs = NetworkPort::kDefaultReplyTimeoutMs;
+      if (isNumber) SetReplyTimeoutMs(timeout);
       m_signalNames = ini.Read(sectionPc(), signalNamesKey(), QString());
       m_csvDecimalPoint = ini.Read(sectionPc(), QStringLiteral(u"CsvDecimalPoint"), QStringLiteral(u"0")).trimmed() == u"1";
       m_ports.clear();
@@ -155,6 +165,10 @@ void SettingsFile::ReadConfig() {
   m_status.SetStatusText(QString());
 }
 
+void SettingsFile::SetReplyTimeoutMs(int ms) {
+  m_replyTimeoutMs = std::clamp(ms, NetworkPort::kMinReplyTimeoutMs, NetworkPort::kMaxReplyTimeoutMs);
+}
+
 bool SettingsFile::SaveConfig(int slaveIndex) {
   m_status.ShowStatusNow(QStringLiteral(u"Сохранение конфигурации"));
   const QString path = Path();
@@ -169,11 +183,18 @@ bool SettingsFile::SaveConfig(int slaveIndex) {
       ini.Write(sectionKzr(), QStringLiteral(u"MBSLAD"), QString::number(slaveIndex));
       // Fast exchange is an option beside the usual two keys: a file that
       // never had it on keeps exactly the keys it always had.
-      if (m_fastExchange || ini.Keys(sectionPc()).contains(fastExchangeKey(), Qt::CaseInsensitive)) {
+      const QStringList present = ini.Keys(sectionPc());
+      if (m_fastExchange || present.contains(fastExchangeKey(), Qt::CaseInsensitive)) {
         ini.Write(sectionPc(), fastExchangeKey(), m_fastExchange ? QStringLiteral(u"1") : QStringLiteral(u"0"));
       }
+      // So is the network link: written once one has been chosen, emptied
+      // (the serial port again) rather than removed.
+      if (!m_link.isEmpty() || present.contains(linkKey(), Qt::CaseInsensitive)) {
+        ini.Write(sectionPc(), linkKey(), m_link);
+        ini.Write(sectionPc(), replyTimeoutKey(), QString::number(m_replyTimeoutMs));
+      }
       // The signal names file likewise, once one was chosen.
-      if (!m_signalNames.isEmpty() || ini.Keys(sectionPc()).contains(signalNamesKey(), Qt::CaseInsensitive)) {
+      if (!m_signalNames.isEmpty() || present.contains(signalNamesKey(), Qt::CaseInsensitive)) {
         ini.Write(sectionPc(), signalNamesKey(), m_signalNames);
       }
       saved = ini.Save(path, &reason);

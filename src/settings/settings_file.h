@@ -15,11 +15,15 @@ class Prompter;
 /// The tool's own settings file "тп.ini" beside the executable.
 ///
 /// Section "PC config": "COM" (the port number, default 1), "Parity"
-/// ("E", "N" or "O"; only ever written by hand) and "FastExchange" (1: fast
+/// ("E", "N" or "O"; only ever written by hand), "FastExchange" (1: fast
 /// exchange on; written once it has been turned on), "SignalNames" (the
-/// signal names file chosen in "Сервис"; written once one was chosen) and
+/// signal names file chosen in "Сервис"; written once one was chosen),
 /// "CsvDecimalPoint" (1: CSV files with a decimal point for scripts; only
-/// ever written by hand). Section "KZR config":
+/// ever written by hand), "Link" (a network link to an Ethernet gateway,
+/// "rtuovertcp://192.168.10.20:4001" or "tcp://host:502"; absent or empty:
+/// the serial port of "COM") and "ReplyTimeout" (ms a reply may take over
+/// the network, default 1000; both written once a network link has been
+/// chosen). Section "KZR config":
 /// "MBSLAD" (the slave-address index, written, never read back). Section
 /// "Ports": optional "COMn=/dev/..." entries mapping port numbers to devices.
 class SettingsFile {
@@ -56,6 +60,13 @@ class SettingsFile {
   void SetSignalNamesFile(const QString& path) { m_signalNames = path; }
   /// CSV files with a decimal point whatever the locale ("CsvDecimalPoint=1").
   bool CsvDecimalPoint() const { return m_csvDecimalPoint; }
+  /// The network link as read or set ("Link"); empty: the serial port.
+  QString Link() const { return m_link; }
+  void SetLink(const QString& link) { m_link = link.trimmed(); }
+  /// "ReplyTimeout": 1000 when absent or not a number, else kept within
+  /// 100..60000.
+  int ReplyTimeoutMs() const { return m_replyTimeoutMs; }
+  void SetReplyTimeoutMs(int ms);
   /// Port number -> device, from section "Ports".
   const std::map<int, QString>& PortDevices() const { return m_ports; }
 
@@ -68,6 +79,8 @@ class SettingsFile {
   bool m_fastExchange = false;
   QString m_signalNames;
   bool m_csvDecimalPoint = false;
+  QString m_link;
+  int m_replyTimeoutMs = 1000;  // link::NetworkPort::kDefaultReplyTimeoutMs
   std::map<int, QString> m_ports;
 };
 

@@ -5,11 +5,16 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
+#include "link/frame_recorder.h"
+#include "link/link_reconnector.h"
 #include "link/port_reconnector.h"
+#include "link/port_switch.h"
 #include "link/native_serial_port.h"
+#include "link/tcp_port.h"
 #include "monitor/main_window_logic.h"
 #include "settings/settings_file.h"
 #include "settings/settings_folder.h"
@@ -26,6 +31,9 @@ namespace zart::ui {
 namespace {
 
 constexpr int kSlaveAddressCount = 128;
+/// How often the exchanges judged are looked through for a gateway that
+/// refuses the EEPROM functions.
+constexpr int kRefusalWatchMs = 500;
 
 }  // namespace
 
@@ -54,7 +62,15 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
     m_port = std::move(real);
   }
 
-  m_cycle = std::make_unique<link::ExchangeCycle>(*m_port, *m_window);
+  if (setup.network) {
+    m_network = std::move(setup.network);
+  } else {
+    m_network = std::make_unique<link::TcpPort>();
+  }
+  // The exchange holds one link for the whole run; the port dialog switches
+  // what stands behind it.
+  m_links = std::make_unique<link::PortSwitch>(*m_port, *m_network);
+  m_cycle = std::make_unique<link::ExchangeCycle>(*m_links, *m_window);
   m_timer = std::make_unique<link::ExchangeTimer>(*m_cycle);
   monitor::StartUpHost& host = *this;
   m_logic = std::make_unique<monitor::MainWindowLogic>(*m_cycle, *m_port, *m_prompter, host, *m_window);
@@ -97,9 +113,13 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
     id.softwareVersion = text(monitor::ValueLabel::lbl_sw_ver);
     id.runningHours = text(monitor::ValueLabel::lbl_motomin);
     id.slaveAddress = m_cycle->SlaveAddress();
+    id.link = m_links->LinkName();
     return id;
   });
   m_reconnector = std::make_unique<link::PortReconnector>(*m_port);
+  m_linkReconnector = std::make_unique<link::LinkReconnector>(*m_network);
+  m_refusalTimer.setInterval(kRefusalWatchMs);
+  QObject::connect(&m_refusalTimer, &QTimer::timeout, m_window.get(), [this] { WatchEepromRefusals(); });
 
   QObject::connect(m_window.get(), &MainWindow::commandClicked, m_window.get(),
                    [this](int index) { m_logic->cmd_mode_Click(index); });
@@ -115,6 +135,7 @@ Application::Application(Setup setup) : m_translations(std::make_unique<Applicat
     // the event loop, nothing is saved.
     m_timer->Stop();
     m_freshness.stop();
+    m_refusalTimer.stop();
     if (m_portDialog) m_portDialog->hide();
     QCoreApplication::quit();
   });
@@ -130,12 +151,15 @@ Application::~Application() {
     if (child->isWindow()) delete child;
   }
   m_reconnector.reset();
+  m_linkReconnector.reset();
   m_timer.reset();
   m_service.reset();
   m_logic->SetParamWindowHook(nullptr);
   m_params.reset();
   m_logic.reset();
   m_cycle.reset();
+  m_links.reset();
+  if (m_network) m_network->Close();
   if (m_port) m_port->Close();
 }
 
@@ -160,11 +184,11 @@ void Application::mnu_settings_Click() {
   // While the user chooses a port, nothing reopens a vanished one behind
   // the dialog's back; that starts with the probe the dialog runs as it is
   // built, which lets timers fire between ports.
-  m_reconnector->SetEnabled(false);
-  auto* dialog = new PortDialog(*m_port, *m_settings, *m_window, *m_cycle, *m_portState, nullptr);
+  EnableReconnectors(true);
+  auto* dialog = new PortDialog(*m_links, *m_settings, *m_window, *m_cycle, *m_portState, nullptr);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   m_portDialog = dialog;
-  QObject::connect(dialog, &QObject::destroyed, m_window.get(), [this] { m_reconnector->SetEnabled(true); });
+  QObject::connect(dialog, &QObject::destroyed, m_window.get(), [this] { EnableReconnectors(false); });
   QObject::connect(dialog, &QDialog::accepted, m_window.get(),
                    [this] { m_timer->SetFastExchange(m_settings->FastExchange()); });
   dialog->show();
@@ -186,6 +210,67 @@ void Application::ReadConfig() {
     m_nativePort->SetPortMap(link::PortMap(m_settings->PortDevices()));
     m_nativePort->SetParity(link::ParseParity(m_settings->ParityText()));
   }
+  ChooseLinkFromSettings();
+}
+
+void Application::ChooseLinkFromSettings() {
+  m_network->SetReplyTimeoutMs(m_settings->ReplyTimeoutMs());
+  if (m_settings->Link().isEmpty()) {
+    m_links->UseSerial();
+    return;
+  }
+  QString error;
+  const std::optional<link::LinkAddress> address = link::LinkAddress::Parse(m_settings->Link(), &error);
+  if (!address) {
+    // The user meant a gateway; say why it is not used, then go on with the
+    // serial port as without the key.
+    m_prompter->Ask(settings::Message(
+        QStringLiteral(u"Ошибка в файле ") + settings::SettingsFile::FileName(),
+        QStringLiteral(u"Адрес шлюза «%1» в ключе Link не читается: %2\r\nИспользуется порт COM%3.")
+            .arg(m_settings->Link(), error)
+            .arg(m_settings->ComPort()),
+        settings::Message::Buttons::ok, settings::Message::Icon::warning));
+    m_links->UseSerial();
+    return;
+  }
+  m_links->UseNetwork();
+  m_network->Close();
+  m_network->SetAddress(*address);
+}
+
+bool Application::OpenNetworkLink() {
+  if (!m_links->UsesNetwork()) return false;
+  // Connecting runs in the background; the status line tells how it went.
+  if (!m_network->IsOpen() && !m_network->Connecting()) (void)m_network->Open();
+  return true;
+}
+
+void Application::EnableReconnectors(bool dialogOpen) {
+  m_reconnector->SetEnabled(!dialogOpen && !m_links->UsesNetwork());
+  m_linkReconnector->SetEnabled(!dialogOpen && m_links->UsesNetwork());
+}
+
+void Application::WatchEepromRefusals() {
+  // Another link chosen: its gateway may refuse too, and is told of once.
+  if (m_links->LinkName() != m_watchedLink) {
+    m_watchedLink = m_links->LinkName();
+    m_refusalWatch.Reset();
+  }
+  const link::FrameRecorder& recorder = m_service->Recorder();
+  m_nextWatched = std::max(m_nextWatched, recorder.OldestNumber());
+  while (const link::RecordedExchange* e = recorder.Find(m_nextWatched)) {
+    if (e->verdict == link::ExchangeVerdict::pending) break;
+    ++m_nextWatched;
+    if (!m_refusalWatch.Judged(*e) || m_advice) continue;
+    // Told once, in a box that lets the user go on working meanwhile.
+    auto* box = new QMessageBox(QMessageBox::Warning, link::EepromRefusalWatch::AdviceTitle(),
+                                link::EepromRefusalWatch::AdviceText(), QMessageBox::Ok, m_window.get());
+    box->setObjectName(QStringLiteral("msg_gateway_eeprom"));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_advice = box;
+    box->show();
+  }
 }
 
 int Application::ComPort() const { return m_settings->ComPort(); }
@@ -198,12 +283,12 @@ void Application::CreateSignalCells() {
 }
 
 void Application::ShowPortDialogModal() {
-  PortDialog dialog(*m_port, *m_settings, *m_window, *m_cycle, *m_portState, m_window.get());
+  PortDialog dialog(*m_links, *m_settings, *m_window, *m_cycle, *m_portState, m_window.get());
   m_portDialog = &dialog;
-  m_reconnector->SetEnabled(false);
+  EnableReconnectors(true);
   dialog.exec();
   m_timer->SetFastExchange(m_settings->FastExchange());
-  m_reconnector->SetEnabled(true);
+  EnableReconnectors(false);
   m_portDialog = nullptr;
 }
 
@@ -214,8 +299,11 @@ void Application::ShowWindow() {
 
 void Application::StartTimer() {
   m_timer->Start();
+  EnableReconnectors(false);
   m_reconnector->Start();
+  m_linkReconnector->Start();
   m_freshness.start();
+  m_refusalTimer.start();
 }
 
 }  // namespace zart::ui

@@ -3,10 +3,13 @@
 #include <memory>
 
 #include <QPointer>
+#include <QWidget>
 #include <QTimer>
 #include <QString>
 
+#include "link/eeprom_refusal_watch.h"
 #include "link/native_serial_port.h"
+#include "link/network_port.h"
 #include "link/serial_port.h"
 #include "monitor/start_up_host.h"
 #include "settings/prompter.h"
@@ -14,7 +17,9 @@
 namespace zart::link {
 class ExchangeCycle;
 class ExchangeTimer;
+class LinkReconnector;
 class PortReconnector;
+class PortSwitch;
 }  // namespace zart::link
 namespace zart::monitor {
 class MainWindowLogic;
@@ -47,6 +52,8 @@ class Application : private monitor::StartUpHost {
     QString settingsFolder;
     std::unique_ptr<settings::Prompter> prompter;
     std::unique_ptr<link::SerialPort> port;
+    /// The link to an Ethernet gateway; empty: a TCP connection.
+    std::unique_ptr<link::NetworkPort> network;
   };
 
   Application();
@@ -70,6 +77,10 @@ class Application : private monitor::StartUpHost {
 
   link::ExchangeCycle& Cycle() { return *m_cycle; }
   link::SerialPort& Port() { return *m_port; }
+  /// The link to a gateway, whether in use or not.
+  link::NetworkPort& Network() { return *m_network; }
+  /// What the exchange talks through: the serial port or the gateway.
+  link::PortSwitch& Links() { return *m_links; }
   settings::SettingsFile& Settings() { return *m_settings; }
   MainWindow& Window() { return *m_window; }
   settings::Prompter& Prompter() { return *m_prompter; }
@@ -79,6 +90,9 @@ class Application : private monitor::StartUpHost {
   ServiceTools& Service() { return *m_service; }
   /// The port dialog while it is open (from the menu or at start-up).
   PortDialog* OpenPortDialog() const;
+  /// The box telling that a converting gateway refuses the EEPROM
+  /// functions, while it is shown.
+  QWidget* GatewayAdvice() const { return m_advice.data(); }
 
   /// Fast exchange on or off at once (for a menu item), stored in "тп.ini"
   /// as the port dialog's "Быстрый обмен" is.
@@ -93,11 +107,22 @@ class Application : private monitor::StartUpHost {
   // monitor::StartUpHost
   void ReadConfig() override;
   int ComPort() const override;
+  bool OpenNetworkLink() override;
   void FillSlaveAddresses(int selected) override;
   void CreateSignalCells() override;
   void ShowPortDialogModal() override;
   void ShowWindow() override;
   void StartTimer() override;
+
+  /// The link the settings name: the gateway of "Link", or the serial port
+  /// when it is empty or (after a message) does not read.
+  void ChooseLinkFromSettings();
+  /// Each reconnector acts for its own kind of link, and neither while the
+  /// port dialog is open.
+  void EnableReconnectors(bool dialogOpen);
+  /// Looks through the exchanges judged since the last look for a gateway
+  /// that refuses the EEPROM functions.
+  void WatchEepromRefusals();
 
   std::unique_ptr<ApplicationTranslations> m_translations;  // before any window
   std::unique_ptr<settings::Prompter> m_prompter;
@@ -105,11 +130,19 @@ class Application : private monitor::StartUpHost {
   std::unique_ptr<settings::SettingsFile> m_settings;
   std::unique_ptr<link::SerialPort> m_port;
   link::NativeSerialPort* m_nativePort = nullptr;  // m_port when it is the real one
+  std::unique_ptr<link::NetworkPort> m_network;
+  std::unique_ptr<link::PortSwitch> m_links;
   std::unique_ptr<link::ExchangeCycle> m_cycle;
   std::unique_ptr<link::ExchangeTimer> m_timer;
   std::unique_ptr<monitor::MainWindowLogic> m_logic;
   std::unique_ptr<ParamWindowController> m_params;
   std::unique_ptr<link::PortReconnector> m_reconnector;
+  std::unique_ptr<link::LinkReconnector> m_linkReconnector;
+  link::EepromRefusalWatch m_refusalWatch;
+  QTimer m_refusalTimer;
+  std::uint64_t m_nextWatched = 1;
+  QString m_watchedLink;
+  QPointer<QWidget> m_advice;
   std::unique_ptr<ServiceTools> m_service;
   std::unique_ptr<PortDialogState> m_portState;
   QTimer m_freshness;

@@ -9,8 +9,11 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSpinBox>
 
 #include "link/exchange_cycle.h"
+#include "link/network_port.h"
+#include "link/port_switch.h"
 #include "link/serial_port.h"
 #include "link/status_line.h"
 #include "settings/settings_file.h"
@@ -22,23 +25,29 @@ namespace {
 
 QString EntryText(int n) { return QStringLiteral("COM") + QString::number(n); }
 
+/// The position of a mode in the list: transparent first.
+int ModeIndex(link::NetMode mode) { return mode == link::NetMode::modbus_tcp ? 1 : 0; }
+
 }  // namespace
 
-PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings, link::StatusLine& status,
-                       const link::ExchangeCycle& exchange, PortDialogState& state, QWidget* parent)
+PortDialog::PortDialog(link::PortSwitch& links, settings::SettingsFile& settings, link::StatusLine& status,
+                       link::ExchangeCycle& exchange, PortDialogState& state, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_port(port),
+      m_links(links),
+      m_port(links.Serial()),
       m_settings(settings),
       m_status(status),
       m_exchange(exchange),
-      m_state(state) {
+      m_state(state),
+      m_check(exchange) {
   setObjectName(QStringLiteral("wndSetCOM"));
   setWindowTitle(QStringLiteral(u"Настройка порта"));
   const CommonLayout layout(this);
   setFont(layout.DefaultFont());
-  // Wider than the design's 4665 twips by the room of "Обновить" beside the list.
-  setFixedSize(layout.Px(kWidth), layout.Px(2205));
+  // Wider than the design's 4665 twips by the room of "Обновить" beside the
+  // list and of the gateway's modes, and taller by the network part.
+  setFixedSize(layout.Px(kWidth), layout.Px(kHeight));
   move(layout.Px(5940), layout.Px(5040));
 
   Label1 = new QLabel(QStringLiteral(u"Выберите порт:"), this);
@@ -63,15 +72,18 @@ PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings,
   chk_fast->setChecked(m_settings.FastExchange());
   layout.Place(chk_fast, 480, 1020, 3375, 285);
 
-  // "ОК" in Cyrillic letters.
+  BuildNetworkPart(layout);
+
+  // "ОК" in Cyrillic letters; both buttons below the network part.
+  constexpr int kButtonsTop = 3840;
   m_ok = new QPushButton(QStringLiteral(u"ОК"), this);
   m_ok->setObjectName(QStringLiteral("OK"));
-  layout.Place(m_ok, 2520, 1440, 1335, 375);
+  layout.Place(m_ok, 2520, kButtonsTop, 1335, 375);
   m_cancel = new QPushButton(QStringLiteral(u"Отмена"), this);
   m_cancel->setObjectName(QStringLiteral("Cancel"));
-  layout.Place(m_cancel, 480, 1440, 1335, 375);
+  layout.Place(m_cancel, 480, kButtonsTop, 1335, 375);
   // Neither button answers Enter.
-  for (QPushButton* b : {m_ok, m_cancel, m_refresh}) {
+  for (QPushButton* b : {m_ok, m_cancel, m_refresh, cmd_net_check}) {
     b->setAutoDefault(false);
     b->setDefault(false);
   }
@@ -80,19 +92,145 @@ PortDialog::PortDialog(link::SerialPort& port, settings::SettingsFile& settings,
   setTabOrder(m_cancel, cmbCOMList);
   setTabOrder(cmbCOMList, m_refresh);
   setTabOrder(m_refresh, chk_fast);
+  setTabOrder(chk_fast, chk_net);
+  setTabOrder(chk_net, txt_net_address);
+  setTabOrder(txt_net_address, cmb_net_mode);
+  setTabOrder(cmb_net_mode, txt_reply_timeout);
+  setTabOrder(txt_reply_timeout, cmd_net_check);
 
   connect(cmbCOMList, &QComboBox::activated, this, [this] { cmbCOMList_Click(); });
   connect(m_ok, &QPushButton::clicked, this, [this] { OK_Click(); });
   connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(); });
   connect(m_refresh, &QPushButton::clicked, this, [this] { Refresh_Click(); });
+  connect(cmd_net_check, &QPushButton::clicked, this, [this] { cmd_net_check_Click(); });
+  connect(chk_net, &QCheckBox::toggled, this, [this] { EnableNetworkPart(); });
 
   Load();
+}
+
+void PortDialog::BuildNetworkPart(const CommonLayout& layout) {
+  chk_net = new QCheckBox(QStringLiteral(u"Через шлюз Ethernet (по сети)"), this);
+  chk_net->setObjectName(QStringLiteral("chk_net"));
+  layout.Place(chk_net, 480, 1440, 6015, 285);
+
+  const auto caption = [&](const char* name, const char16_t* text, int top) {
+    auto* label = new QLabel(QString::fromUtf16(text), this);
+    label->setObjectName(QLatin1String(name));
+    layout.Place(label, 720, top + 45, 1560, 255);
+    return label;
+  };
+  caption("lblc_net_address", u"Адрес шлюза:", 1800);
+  txt_net_address = new QLineEdit(this);
+  txt_net_address->setObjectName(QStringLiteral("txt_net_address"));
+  txt_net_address->setPlaceholderText(QStringLiteral(u"192.168.10.20:4001"));
+  txt_net_address->setToolTip(QStringLiteral(u"Адрес или имя шлюза и порт TCP, например 192.168.10.20:4001"));
+  layout.Place(txt_net_address, 2280, 1800, 4215, 315);
+
+  caption("lblc_net_mode", u"Режим:", 2220);
+  cmb_net_mode = new QComboBox(this);
+  cmb_net_mode->setObjectName(QStringLiteral("cmb_net_mode"));
+  cmb_net_mode->addItem(QStringLiteral(u"RTU поверх TCP (прозрачный шлюз)"));
+  cmb_net_mode->addItem(QStringLiteral(u"Modbus TCP (шлюз с преобразованием)"));
+  layout.Place(cmb_net_mode, 2280, 2220, 4215, 315);
+
+  caption("lblc_reply_timeout", u"Время ответа, мс:", 2640);
+  txt_reply_timeout = new QSpinBox(this);
+  txt_reply_timeout->setObjectName(QStringLiteral("txt_reply_timeout"));
+  txt_reply_timeout->setRange(link::NetworkPort::kMinReplyTimeoutMs, link::NetworkPort::kMaxReplyTimeoutMs);
+  txt_reply_timeout->setSingleStep(100);
+  txt_reply_timeout->setToolTip(
+      QStringLiteral(u"Сколько ждать ответа контроллера через сеть; через VPN или сотовую связь больше"));
+  layout.Place(txt_reply_timeout, 2280, 2640, 1575, 315);
+
+  cmd_net_check = new QPushButton(QStringLiteral(u"Проверить"), this);
+  cmd_net_check->setObjectName(QStringLiteral("cmd_net_check"));
+  cmd_net_check->setToolTip(QStringLiteral(u"Подключиться к шлюзу и один раз прочитать состояние контроллера"));
+  layout.Place(cmd_net_check, 3960, 2640, 1455, 315);
+
+  lbl_net_result = new QLabel(this);
+  lbl_net_result->setObjectName(QStringLiteral("lbl_net_result"));
+  lbl_net_result->setWordWrap(true);
+  lbl_net_result->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lbl_net_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout.Place(lbl_net_result, 720, 3060, 5775, 660);
+
+  // The link in force, or the gateway last chosen.
+  std::optional<link::LinkAddress> address = link::LinkAddress::Parse(m_settings.Link());
+  if (!address && !m_links.Network().Address().host.isEmpty()) address = m_links.Network().Address();
+  if (address) {
+    txt_net_address->setText(address->Name());
+    cmb_net_mode->setCurrentIndex(ModeIndex(address->mode));
+  }
+  txt_reply_timeout->setValue(m_settings.ReplyTimeoutMs());
+  chk_net->setChecked(!m_settings.Link().isEmpty());
+  EnableNetworkPart();
+}
+
+void PortDialog::EnableNetworkPart() {
+  const bool on = chk_net->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{txt_net_address, cmb_net_mode, txt_reply_timeout, cmd_net_check}) {
+    w->setEnabled(on && (w != cmd_net_check || !m_check.Running()));
+  }
+  for (const char* name : {"lblc_net_address", "lblc_net_mode", "lblc_reply_timeout"}) {
+    if (auto* label = findChild<QLabel*>(QLatin1String(name))) label->setEnabled(on);
+  }
+}
+
+std::optional<link::LinkAddress> PortDialog::EnteredAddress(QString* error) const {
+  QString text = txt_net_address->text().trimmed();
+  if (text.isEmpty()) {
+    if (error) *error = QStringLiteral(u"Укажите адрес шлюза, например 192.168.10.20:4001");
+    return std::nullopt;
+  }
+  // A whole address pasted from the settings file keeps its own mode.
+  if (!text.contains(QStringLiteral(u"://"))) {
+    const bool mbap = cmb_net_mode->currentIndex() == ModeIndex(link::NetMode::modbus_tcp);
+    text = (mbap ? QStringLiteral(u"tcp://") : QStringLiteral(u"rtuovertcp://")) + text;
+  }
+  return link::LinkAddress::Parse(text, error);
+}
+
+void PortDialog::ShowResult(const QString& text, bool good) {
+  lbl_net_result->setText(text);
+  lbl_net_result->setStyleSheet(good ? QStringLiteral(u"color: #006400") : QStringLiteral(u"color: #B00000"));
+}
+
+void PortDialog::UseGateway(const link::LinkAddress& address, int replyTimeoutMs) {
+  link::NetworkPort& net = m_links.Network();
+  net.SetReplyTimeoutMs(replyTimeoutMs);
+  const bool same = m_links.UsesNetwork() && net.Address() == address && (net.IsOpen() || net.Connecting());
+  m_links.UseNetwork();
+  if (same) return;
+  net.Close();
+  net.SetAddress(address);
+  net.Open();
+}
+
+void PortDialog::cmd_net_check_Click() {
+  QString error;
+  const std::optional<link::LinkAddress> address = EnteredAddress(&error);
+  if (!address) {
+    ShowResult(error, false);
+    return;
+  }
+  txt_net_address->setText(address->Name());
+  cmb_net_mode->setCurrentIndex(ModeIndex(address->mode));
+  UseGateway(*address, txt_reply_timeout->value());
+  lbl_net_result->setStyleSheet(QString());
+  lbl_net_result->setText(QStringLiteral(u"Проверка связи с %1…").arg(address->Name()));
+  m_check.Start([this](bool found, const QString& text) {
+    ShowResult(text, found);
+    EnableNetworkPart();
+  });
+  EnableNetworkPart();
 }
 
 PortDialog::~PortDialog() = default;
 
 void PortDialog::Load() {
   saved_port = m_settings.ComPort();
+  m_savedLink = m_settings.Link();
+  m_savedTimeoutMs = m_settings.ReplyTimeoutMs();
   Probe();
 }
 
@@ -130,13 +268,17 @@ void PortDialog::Probe() {
 
   cmbCOMList->setCurrentIndex(-1);
   cmbCOMList->setEditText(QStringLiteral(u"Выберите порт"));
+  // With a gateway in use the serial port stays closed: its entry is only
+  // shown.
+  const bool serial = !m_links.UsesNetwork();
   const QString current = EntryText(m_settings.ComPort());
   for (int i = 0; i < cmbCOMList->count() && i < kProbedPorts; ++i) {
     if (cmbCOMList->itemText(i) == current) {
       cmbCOMList->setCurrentIndex(i);
-      cmbCOMList_Click();
+      if (serial) cmbCOMList_Click();
     }
   }
+  if (!serial) return;
 
   // Already open when the entry above was selected; both calls then fail
   // harmlessly.
@@ -163,14 +305,37 @@ int PortDialog::SelectedPort() const {
 }
 
 void PortDialog::cmbCOMList_Click() {
+  // A port picked is the link from now on, as in the serial-only dialog.
+  if (m_links.UsesNetwork()) {
+    m_check.Cancel();
+    m_links.UseSerial();
+    chk_net->setChecked(false);
+  }
   if (m_port.IsOpen()) m_port.Close();
   m_port.SetPortNumber(SelectedPort());
   m_port.Open();
 }
 
 void PortDialog::OK_Click() {
+  if (chk_net->isChecked()) {
+    QString error;
+    const std::optional<link::LinkAddress> address = EnteredAddress(&error);
+    if (!address) {
+      // Nothing is stored and the dialog stays for the address to be mended.
+      ShowResult(error, false);
+      txt_net_address->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+    m_settings.SetLink(address->ToUrl());
+    m_settings.SetReplyTimeoutMs(txt_reply_timeout->value());
+    // The serial port stays as stored unless one was picked, ready for a
+    // return to the line.
+    if (SelectedPort() > 0) m_settings.SetComPort(SelectedPort());
+  } else {
+    m_settings.SetLink(QString());
+    m_settings.SetComPort(SelectedPort());
+  }
   m_state.port_confirmed = true;
-  m_settings.SetComPort(SelectedPort());
   m_settings.SetFastExchange(chk_fast->isChecked());
   m_settings.SaveConfig(m_exchange.SlaveAddress());
   accept();
@@ -184,9 +349,22 @@ void PortDialog::Cancel_Click() {
 void PortDialog::done(int result) {
   if (!m_unloaded) {
     m_unloaded = true;
-    if (m_port.IsOpen()) m_port.Close();
-    if (!m_state.port_confirmed) m_settings.SetComPort(saved_port);
-    ReopenPort();
+    m_check.Cancel();
+    if (!m_state.port_confirmed) {
+      m_settings.SetComPort(saved_port);
+      m_settings.SetLink(m_savedLink);
+      m_settings.SetReplyTimeoutMs(m_savedTimeoutMs);
+    }
+    // The link in force now: the gateway (kept connected when it is the one
+    // in use already), or the serial port closed and opened again.
+    const std::optional<link::LinkAddress> gateway = link::LinkAddress::Parse(m_settings.Link());
+    if (gateway) {
+      UseGateway(*gateway, m_settings.ReplyTimeoutMs());
+    } else {
+      m_links.UseSerial();
+      if (m_port.IsOpen()) m_port.Close();
+      ReopenPort();
+    }
   }
   QDialog::done(result);
 }

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include "link/exchange_cycle.h"
+#include "link/port.h"
 #include "monitor/status_registers.h"
 #include "monitor/status_sample.h"
 #include "settings/settings_file.h"
@@ -89,7 +90,7 @@ void ServiceTools::OnStatusReply(const link::RxStore& rx) {
   if (m_trendsWindow) m_trendsWindow->SetShaftShown(m_shaftShown);
   if (m_log.IsOpen()) {
     const std::uint64_t failures = Failures();
-    const bool ok = m_log.Append(wall, now, sample, failures - m_failuresAtLastLine);
+    const bool ok = m_log.Append(wall, now, sample, failures - m_failuresAtLastLine, m_cycle.LinkPort().LinkName());
     m_failuresAtLastLine = failures;
     if (!ok) ReportLogError();
   }

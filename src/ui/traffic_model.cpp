@@ -11,6 +11,16 @@ namespace zart::ui {
 using link::ExchangeVerdict;
 using params::FrameDescription;
 
+namespace {
+
+/// A frame's meaning, and over Modbus TCP its header in words after it.
+QString WithHeader(const QString& meaning, std::span<const std::uint8_t> header) {
+  if (header.empty()) return meaning;
+  return meaning + QStringLiteral(u" (") + FrameDescription::MbapText(header) + QLatin1Char(')');
+}
+
+}  // namespace
+
 TrafficModel::TrafficModel(const link::FrameRecorder& recorder, const params::FrameDescription& description,
                            QObject* parent)
     : QAbstractTableModel(parent), m_recorder(recorder), m_description(description) {
@@ -31,8 +41,8 @@ void TrafficModel::Pull() {
       Row request;
       request.cells[kTime] = QString::number(e->sentMs);
       request.cells[kDirection] = QStringLiteral(u"→ запрос");
-      request.cells[kFrame] = FrameDescription::Hex(e->Request());
-      request.cells[kMeaning] = m_description.DescribeRequest(e->Request());
+      request.cells[kFrame] = FrameDescription::WireHex(e->RequestHeader(), e->Request());
+      request.cells[kMeaning] = WithHeader(m_description.DescribeRequest(e->Request()), e->RequestHeader());
       if (e->repeat) request.cells[kVerdict] = QStringLiteral(u"повтор");
       request.idle = idle;
       AppendRow(std::move(request));
@@ -40,9 +50,9 @@ void TrafficModel::Pull() {
     Row reply;
     reply.cells[kTime] = QString::number(e->judgedMs);
     reply.cells[kDirection] = QStringLiteral(u"← ответ");
-    reply.cells[kFrame] = FrameDescription::Hex(e->Reply());
+    reply.cells[kFrame] = FrameDescription::WireHex(e->ReplyHeader(), e->Reply());
     if (e->verdict == ExchangeVerdict::reply || e->verdict == ExchangeVerdict::exception)
-      reply.cells[kMeaning] = m_description.DescribeReply(e->Request(), e->Reply());
+      reply.cells[kMeaning] = WithHeader(m_description.DescribeReply(e->Request(), e->Reply()), e->ReplyHeader());
     reply.cells[kVerdict] = FrameDescription::VerdictText(*e);
     reply.idle = idle;
     reply.failed = failed;

@@ -14,9 +14,15 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <QTcpServer>
+#include <QUrl>
+
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
+#include "link/link_reconnector.h"
+#include "link/port_switch.h"
 #include "link/qt_serial_port.h"
+#include "link/tcp_port.h"
 #include "params/catalogue.h"
 #include "support/fake_link_view.h"
 #include "support/scripted_prompter.h"
@@ -34,30 +40,37 @@ inline QByteArray FileBytes(const QString& path) {
 }
 
 /// Passes everything on to the real port and records each frame written and
-/// each successful open: what reached the controller.
+/// each successful open: what reached the controller. The bytes go through
+/// `io` (the serial port itself, or the switch between it and a gateway).
 class RecordingPort : public link::SerialPort {
  public:
   using Bytes = std::vector<std::uint8_t>;
 
-  explicit RecordingPort(link::SerialPort& inner) : m_inner(inner) {}
+  explicit RecordingPort(link::SerialPort& inner) : RecordingPort(inner, inner) {}
+  RecordingPort(link::SerialPort& inner, link::Port& io) : m_inner(inner), m_io(io) {}
   bool SetPortNumber(int n) override { return m_inner.SetPortNumber(n); }
   int PortNumber() const override { return m_inner.PortNumber(); }
   QString DevicePath(int n) const override { return m_inner.DevicePath(n); }
   link::OpenResult Open() override {
-    link::OpenResult r = m_inner.Open();
+    link::OpenResult r = m_io.Open();
     if (r.ok()) openedPorts.push_back(m_inner.PortNumber());
     return r;
   }
-  void Close() override { m_inner.Close(); }
-  bool IsOpen() const override { return m_inner.IsOpen(); }
-  int BytesWaiting() override { return m_inner.BytesWaiting(); }
-  int ReadByte() override { return m_inner.ReadByte(); }
+  void Close() override { m_io.Close(); }
+  bool IsOpen() const override { return m_io.IsOpen(); }
+  int BytesWaiting() override { return m_io.BytesWaiting(); }
+  int ReadByte() override { return m_io.ReadByte(); }
   void Write(std::span<const std::uint8_t> frame) override {
     written.emplace_back(frame.begin(), frame.end());
-    m_inner.Write(frame);
+    m_io.Write(frame);
   }
-  bool DeviceLost() const override { return m_inner.DeviceLost(); }
-  QString FailureReason() const override { return m_inner.FailureReason(); }
+  bool DeviceLost() const override { return m_io.DeviceLost(); }
+  QString FailureReason() const override { return m_io.FailureReason(); }
+  QString LinkName() const override { return m_io.LinkName(); }
+  QString NotOpenMessage() const override { return m_io.NotOpenMessage(); }
+  bool SignalsArrival() const override { return m_io.SignalsArrival(); }
+  void SetArrivalHandler(std::function<void()> handler) override { m_io.SetArrivalHandler(std::move(handler)); }
+  int ReplyTimeoutMs() const override { return m_io.ReplyTimeoutMs(); }
 
   /// The function-`fc` frames with repeats of the same request collapsed:
   /// what the controller was asked, in order.
@@ -79,6 +92,7 @@ class RecordingPort : public link::SerialPort {
 
  private:
   link::SerialPort& m_inner;
+  link::Port& m_io;
 };
 
 /// This test binary run again as the user "nobody" (setpriv), for checks that
@@ -119,25 +133,45 @@ struct UnprivilegedRun {
 class Rig {
  public:
   enum class Mode { simOnly, core, wholeProgram };
+  /// How the program reaches the simulator: its pty as a serial port, socat
+  /// in front of the pty as a transparent Ethernet gateway, or the
+  /// simulator's own TCP server (Modbus TCP with "--mbap" among its options).
+  enum class Gateway { none, socat, sim };
 
   ~Rig() {
     app.reset();
     timer.Stop();
+    links.UseSerial();
     serial.Close();
     sim.Stop();
+    if (socat.state() != QProcess::NotRunning) {
+      socat.kill();
+      socat.waitForFinished(2000);
+    }
     if (m_spare >= 0) ::close(m_spare);
   }
 
-  bool Start(const QStringList& simArgs, Mode mode) {
-    if (!sim.Start(QStringList{QStringLiteral("--eeprom"), ImagePath()} + simArgs)) return false;
+  bool Start(const QStringList& simArgs, Mode mode, Gateway gateway = Gateway::none) {
+    const QStringList args = QStringList{QStringLiteral("--eeprom"), ImagePath()} + simArgs;
+    if (gateway == Gateway::sim) {
+      gatewayUrl = sim.StartTcp(args);
+      if (gatewayUrl.isEmpty()) return false;
+    } else if (!sim.Start(args)) {
+      return false;
+    }
+    if (gateway == Gateway::socat && !StartSocat()) return false;
     m_spare = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (m_spare < 0 || ::grantpt(m_spare) != 0 || ::unlockpt(m_spare) != 0) return false;
     serial.SetPortMap(link::PortMap({{5, sim.LinkPath()}, {6, QString::fromLocal8Bit(::ptsname(m_spare))}}));
     controller.SetStartFolder(files.path());
     cycle.SetStatusHandler([this](const link::Reply&) { ++statusReplies; });
     if (mode == Mode::simOnly) return true;
-    if (mode == Mode::core) return serial.SetPortNumber(5) && serial.Open().ok();
-    if (!WriteSettings(sim.Folder(), "")) return false;
+    if (mode == Mode::core) {
+      if (gateway != Gateway::none) return UseGateway(gatewayUrl) && RunUntil([this] { return net.IsOpen(); }, 5000);
+      return serial.SetPortNumber(5) && serial.Open().ok();
+    }
+    if (!WriteSettings(sim.Folder(), gateway == Gateway::none ? QByteArray() : "Link=" + gatewayUrl.toUtf8() + "\r\n"))
+      return false;
     ui::Application::Setup setup;
     setup.settingsFolder = sim.Folder();
     auto prompts = std::make_unique<ScriptedPrompter>();
@@ -193,6 +227,31 @@ class Rig {
     return RunUntil([&] { return statusReplies >= target; }, ms);
   }
 
+  /// The core's link goes to the gateway at `url` (connecting starts; the
+  /// reconnector keeps at it); false when the address does not read.
+  bool UseGateway(const QString& url) {
+    const std::optional<link::LinkAddress> address = link::LinkAddress::Parse(url);
+    if (!address) return false;
+    links.UseNetwork();
+    net.Close();
+    net.SetAddress(*address);
+    (void)net.Open();
+    reconnector.Start();
+    return true;
+  }
+  /// socat as a transparent gateway in front of the simulator's pty, on a
+  /// loopback port that was free a moment ago; each connection opens the
+  /// pty afresh. The link's reconnector waits for it to listen.
+  bool StartSocat() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost)) return false;
+    gatewayUrl = QStringLiteral("rtuovertcp://127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    socat.start(QStringLiteral("socat"), {QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork").arg(QUrl(gatewayUrl).port()),
+                                          QStringLiteral("FILE:%1,raw,echo=0").arg(sim.LinkPath())});
+    return socat.waitForStarted(3000);
+  }
+
   /// Sends a control line to the simulator; fails the test unless "ok".
   void Control(const char* line) {
     const QString answer = sim.Command(QString::fromLatin1(line));
@@ -215,7 +274,12 @@ class Rig {
   SimProcess sim{QStringLiteral(ZART_SIM_PATH)};
   QTemporaryDir files;  // the parameters window's start folder
   link::QtSerialPort serial;
-  RecordingPort port{serial};
+  link::TcpPort net;
+  link::PortSwitch links{serial, net};
+  link::LinkReconnector reconnector{net};
+  QProcess socat;
+  QString gatewayUrl;  // "rtuovertcp://127.0.0.1:40123", with a gateway
+  RecordingPort port{serial, links};
   FakeLinkView view;
   link::ExchangeCycle cycle{port, view};
   link::ExchangeTimer timer{cycle};

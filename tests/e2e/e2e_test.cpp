@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSerialPort>
 #include <QProgressBar>
+#include <QTcpServer>
 #include <QTabBar>
 #include <QTest>
 
@@ -56,6 +57,7 @@ struct Scenario {
   Rig::Mode mode;
   std::function<void(Rig&)> script;
   QStringList simArgs = {};
+  Rig::Gateway gateway = Rig::Gateway::none;
 };
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
@@ -64,7 +66,8 @@ class E2e : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(E2e, Runs) {
   Rig rig;
-  ASSERT_TRUE(rig.Start(GetParam().simArgs, GetParam().mode)) << "the simulator or the port did not come up";
+  ASSERT_TRUE(rig.Start(GetParam().simArgs, GetParam().mode, GetParam().gateway))
+      << "the simulator, the gateway or the port did not come up";
   GetParam().script(rig);
 }
 
@@ -391,6 +394,99 @@ const Scenario kFast[] = {
     {"EveryFourthReplyDropped", Rig::Mode::core, Noise("fault drop-every 4", true, false, true, true, true), kWire},
 };
 INSTANTIATE_TEST_SUITE_P(FastExchange, E2e, ::testing::ValuesIn(kFast), Name);
+
+// ---- Through an Ethernet gateway --------------------------------------------
+
+/// The whole program started with "Link=" in тп.ini: the serial port stays
+/// closed, the status shows, a checked write-all programs the controller,
+/// and the traffic monitor shows each frame as it travelled (over Modbus
+/// TCP with its header first and in words).
+void ThroughTheGateway(Rig& r) {
+  EXPECT_TRUE(r.app->Links().UsesNetwork() && !r.app->Port().IsOpen());
+  const QLabel* type = r.app->Window().findChild<QLabel*>(QStringLiteral("lbl_object"));
+  ASSERT_TRUE(r.RunUntil([&] { return type->text() == QStringLiteral(u"ДГУ"); }, 5000));
+  r.app->SetFastExchange(true);
+  CheckedWriteAll(-1)(r);
+  r.app->Service().ShowTrafficMonitor();
+  TrafficWindow* traffic = r.app->Service().Traffic();
+  traffic->Refresh();
+  const QStringList row = traffic->Model().RowTexts(traffic->Model().rowCount() - 1);
+  const bool mbap = r.gatewayUrl.startsWith(QStringLiteral("tcp://"));
+  EXPECT_EQ(row[TrafficModel::kMeaning].contains(QStringLiteral(u"(MBAP: транзакция ")), mbap) << row.join(u'|').toStdString();
+  EXPECT_EQ(row[TrafficModel::kFrame].split(u' ').value(mbap ? 6 : 0), QStringLiteral("07"));
+}
+
+/// A fault between the program and the controller in the middle of a
+/// read-all (`on`, then `off` once it has shown), told by the status line:
+/// nothing moves meanwhile, and afterwards the read-all ends whole.
+std::function<void(Rig&)> MidReadAll(const char* on, const char* off, const char16_t* status) {
+  return [=](Rig& r) {
+    r.timer.SetFastExchange(true);
+    r.Params().OpenParamWindow();
+    ASSERT_TRUE(r.RunUntil([&] { return r.Editor().Progress().answered >= 40; }, 20000));
+    r.Control(on);
+    const QString told = QString::fromUtf16(status).replace(QStringLiteral("ADDRESS"), r.net.LinkName());
+    ASSERT_TRUE(r.RunUntil([&] { return r.Status().startsWith(told); }, 3000)) << r.Status().toStdString();
+    const int answered = r.Editor().Progress().answered;
+    r.Wait(1500);
+    EXPECT_EQ(r.Editor().Progress().answered, answered);
+    r.Control(off);
+    ExpectWholeReadAll(r);
+    EXPECT_LE(r.maxRxCount, link::RxStore::kMaxStored);
+  };
+}
+
+/// A gateway that cannot be reached or never answers: the status line says
+/// so, a command queued meanwhile waits, and the link is tried again at its
+/// own pace (at most `maxFrames` requests and `maxOpens` attempts in 3 s).
+std::function<void(Rig&)> Unreachable(QString url, const char16_t* status, std::size_t maxFrames, int maxOpens) {
+  return [=](Rig& r) {
+    QTcpServer silent;  // accepts and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    ASSERT_TRUE(r.UseGateway(QString(url).replace(QStringLiteral("SILENT"), QString::number(silent.serverPort()))));
+    r.cycle.EnqueueRequest(link::FC_WRITE_SINGLE_REGISTER, {0x01, 0x92, 0x00, 0x01});
+    r.Wait(3000);
+    const QString told = QString::fromUtf16(status).replace(QStringLiteral("ADDRESS"), r.net.LinkName());
+    EXPECT_TRUE(r.Status().startsWith(told)) << r.Status().toStdString();
+    EXPECT_TRUE(r.cycle.WorkPending()) << "the queued command was lost";
+    EXPECT_LE(r.port.written.size(), maxFrames);
+    EXPECT_LE(r.reconnector.Attempts(), maxOpens);
+  };
+}
+
+const QStringList kMbap{QStringLiteral("--mbap")};
+const char16_t kLost[] = u"Нет соединения с ADDRESS: ";
+const Scenario kGateway[] = {
+    {"WholeProgramThroughSocat", Rig::Mode::wholeProgram, ThroughTheGateway, {}, Rig::Gateway::socat},
+    {"WholeProgramThroughModbusTcp", Rig::Mode::wholeProgram, ThroughTheGateway, kMbap, Rig::Gateway::sim},
+    {"SocatFastWriteAll", Rig::Mode::core, Noise("fault none", true, false, true, true, true), kWire, Rig::Gateway::socat},
+    {"ModbusTcpFastWriteAll", Rig::Mode::core, Noise("fault none", true, false, true, true, true), kMbap, Rig::Gateway::sim},
+    {"Garbage", Rig::Mode::core, Noise("fault garbage 7", false, true, true, true), kSeed, Rig::Gateway::sim},
+    {"ConnectionDroppedMidReadAll", Rig::Mode::core, MidReadAll("unplug", "replug", kLost), {}, Rig::Gateway::sim},
+    {"HugeMbapLength", Rig::Mode::core, MidReadAll("fault mbap length", "fault mbap off", u"Ошибка обмена: Нет ответа"),
+     kMbap, Rig::Gateway::sim},
+    {"WrongMbapProtocolId", Rig::Mode::core, MidReadAll("fault mbap protocol", "fault mbap off", u"Ошибка обмена: Нет ответа"),
+     kMbap, Rig::Gateway::sim},
+    // Told once, in a box that lets the user go on.
+    {"ConvertingGatewayThatRefusesTheEepromFunctions", Rig::Mode::wholeProgram,
+     [](Rig& r) {
+       r.Params().OpenParamWindow();
+       ASSERT_TRUE(r.RunUntil([&] { return r.app->GatewayAdvice() != nullptr; }, 5000));
+       EXPECT_FALSE(r.app->GatewayAdvice()->isModal());
+       r.app->GatewayAdvice()->close();
+       r.Wait(1500);
+       EXPECT_EQ(r.app->GatewayAdvice(), nullptr);
+       EXPECT_TRUE(r.Prompts().asked.empty());
+     },
+     {QStringLiteral("--mbap"), QStringLiteral("--refuse-eeprom"), QStringLiteral("1")}, Rig::Gateway::sim},
+    {"GatewayThatNeverAnswers", Rig::Mode::simOnly,
+     Unreachable(QStringLiteral("rtuovertcp://127.0.0.1:SILENT"), u"Ошибка обмена: Нет ответа от контроллера ЗАРТ", 4, 0)},
+    {"RefusedConnection", Rig::Mode::simOnly,
+     Unreachable(QStringLiteral("tcp://127.0.0.1:1"), u"Нет соединения с ADDRESS: соединение отвергнуто", 0, 4)},
+    {"HostNameThatDoesNotResolve", Rig::Mode::simOnly,
+     Unreachable(QStringLiteral("rtuovertcp://no-such-host.invalid:4001"), u"Нет соединения с ADDRESS: адрес не найден", 0, 4)},
+};
+INSTANTIATE_TEST_SUITE_P(Gateway, E2e, ::testing::ValuesIn(kGateway), Name);
 
 // ---- The device pulled out in the middle of a read-all ---------------------
 

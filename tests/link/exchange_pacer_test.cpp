@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -39,6 +40,14 @@ class TimedLine : public testing::FakeSerialPort {
 
   /// Called with each frame written; returns the reply pieces.
   std::function<Pieces(const Bytes&)> controller;
+  /// As a network link: the reply time-out (0: the serial line), and whether
+  /// arrivals are reported (the test then steps the pacer when bytes come).
+  int replyTimeoutMs = 0;
+  bool arrivals = false;
+  int ReplyTimeoutMs() const override { return replyTimeoutMs; }
+  bool SignalsArrival() const override { return arrivals; }
+  /// When the next scripted bytes arrive; none: far in the future.
+  std::int64_t NextArrival() const { return m_due.empty() ? INT64_MAX : m_due.front().first; }
   std::vector<std::int64_t> writeTimes;
   /// For frame i: when the exchange first looked for its reply.
   std::vector<std::int64_t> lookTimes;
@@ -105,9 +114,15 @@ class PacerTest : public ::testing::Test {
     const std::int64_t end = now + ms * kMs;
     while (now < end) {
       const int wait = pacer.Step();
-      now += wait == ExchangePacer::kGapWait ? kMs / 10 : wait * kMs;
+      steps.push_back(now);
+      std::int64_t next = now + (wait == ExchangePacer::kGapWait ? kMs / 10 : wait * kMs);
+      // A link that reports arrivals steps the pacer as the bytes come.
+      if (line.arrivals && pacer.WantsArrival()) next = std::min(next, std::max(now + 1, line.NextArrival()));
+      now = next;
     }
   }
+
+  std::vector<std::int64_t> steps;  // when Step was called
 
   std::int64_t now = 5 * kMs;
   sim::Controller sim{sim::EepromImage::Defaults(0), 7};
@@ -243,6 +258,74 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 4, 6, ExchangeCycle::CrcMismatchMessage(), 2, 3}),
     [](const ::testing::TestParamInfo<FastRow>& row) { return std::string(row.param.name); });
+
+// ---- Over a network link, and with arrivals reported ----------------------
+
+struct PaceRow {
+  const char* name;
+  int replyTimeoutMs;  // 0: the serial line
+  bool fast, arrivals;
+  std::int64_t replyMs;      // the first request's reply comes this late; -1: never
+  std::int64_t judgedMs;     // when it is judged, after the write
+  std::int64_t nextWriteMs;  // when the next request goes out, after the write
+  QString message;
+  std::size_t maxSteps;      // Step calls from the write to the judgement
+};
+
+class PaceTest : public PacerTest, public ::testing::WithParamInterface<PaceRow> {};
+
+TEST_P(PaceTest, JudgesWhenCompleteOrAtTheLinksTimeoutAndKeepsTheIdlePace) {
+  const PaceRow& row = GetParam();
+  line.replyTimeoutMs = row.replyTimeoutMs;
+  line.arrivals = row.arrivals;
+  pacer.SetFastExchange(row.fast);
+  line.controller = [&](const Bytes& request) {
+    if (line.writeTimes.size() > 1) return Answer(sim, request);
+    return row.replyMs < 0 ? Pieces{} : WholeAt(row.replyMs, *sim.HandleRequest(request));
+  };
+  RunFor(101);  // the first tick sends the first status read
+  ASSERT_EQ(line.writeTimes.size(), 1u);
+  const std::int64_t sent = line.writeTimes[0];
+  RunFor(1500);
+  ASSERT_GE(line.writeTimes.size(), 2u);
+  ASSERT_FALSE(view.times.empty());
+  std::size_t first = 0;
+  while (view.times[first] <= sent) ++first;
+  EXPECT_EQ(view.times[first] - sent, row.judgedMs * kMs);
+  EXPECT_EQ(view.statusHistory[static_cast<int>(first)], row.message);
+  EXPECT_EQ(line.writeTimes[1] - sent, row.nextWriteMs * kMs);
+  EXPECT_LE(std::count_if(steps.begin(), steps.end(), [&](std::int64_t t) { return t > sent && t <= view.times[first]; }),
+            static_cast<std::ptrdiff_t>(row.maxSteps));
+  // Once replies come at once the idle traffic is back at its 100 ms pace.
+  for (std::size_t i = 3; i < line.writeTimes.size(); ++i) EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs);
+}
+
+void PrintTo(const PaceRow& row, std::ostream* os) { *os << row.name; }
+
+const QString kUp = ExchangeCycle::LinkUpMessage();
+const QString kNone = ExchangeCycle::NoAnswerMessage();
+INSTANTIATE_TEST_SUITE_P(
+    Links, PaceTest,
+    ::testing::Values(PaceRow{"SerialDesign", 0, false, false, 3, 100, 100, kUp, 1},
+                      PaceRow{"SerialFastPolled", 0, true, false, 3, 3, 100, kUp, 3},
+                      PaceRow{"SerialFastOnArrival", 0, true, true, 3, 3, 100, kUp, 1},
+                      PaceRow{"NetworkSlowReply", 1000, false, true, 300, 300, 300, kUp, 1},
+                      PaceRow{"NetworkQuickReplyKeepsThePace", 1000, false, true, 3, 3, 100, kUp, 1},
+                      PaceRow{"NetworkNoReply", 1000, false, true, -1, 1000, 1000, kNone, 1},
+                      PaceRow{"NetworkReplyAfterTheTimeout", 400, true, true, 450, 400, 400, kNone, 1}),
+    [](const ::testing::TestParamInfo<PaceRow>& row) { return std::string(row.param.name); });
+
+// A network link that is down: nothing is written, and its message comes at
+// the usual 100 ms pace, not after the network time-out.
+TEST_F(PacerTest, ClosedNetworkLinkIsToldEveryTick) {
+  line.replyTimeoutMs = 1000;
+  line.arrivals = true;
+  line.Close();
+  RunFor(1000);
+  EXPECT_TRUE(line.written.empty());
+  ASSERT_GE(view.times.size(), 9u);
+  for (std::size_t i = 1; i < view.times.size(); ++i) EXPECT_EQ(view.times[i] - view.times[i - 1], 100 * kMs);
+}
 
 // Idle, fast exchange keeps a status read or heartbeat every 100 ms; queued
 // work runs back to back; switched off with a request under way, the

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string_view>
 #include <vector>
 
+#include "link/eeprom_refusal_watch.h"
 #include "link/exchange_cycle.h"
 #include "link/frame_recorder.h"
 #include "support/fake_link_view.h"
@@ -129,6 +131,35 @@ TEST_F(FrameRecorderTest, ClosedPortRecordsNothingButNoiseGetsALine) {
   ASSERT_NE(noise, nullptr);
   EXPECT_EQ(noise->requestLength, 0);
   EXPECT_EQ(noise->verdict, ExchangeVerdict::crc_mismatch);
+}
+
+// ---- A converting gateway that refuses the EEPROM functions ---------------
+
+TEST(EepromRefusalWatchTest, TellsOnceWhenStatusWorksButThreeEepromRequestsRunningFail) {
+  // s: status answered, S: status unanswered, r: refused with code 1, x: code
+  // 2, n: no answer, a: answered; upper case for 4/r over the serial line.
+  const auto exchange = [](char c) {
+    RecordedExchange e;
+    e.request[1] = std::string_view("sS").find(c) != std::string_view::npos ? 4 : 100;
+    e.requestLength = 8;
+    e.requestHeaderLength = c == 'R' ? 0 : 7;
+    e.verdict = std::string_view("rxR").find(c) != std::string_view::npos ? ExchangeVerdict::exception
+                : c == 'n' || c == 'S'                                     ? ExchangeVerdict::no_answer
+                                                                           : ExchangeVerdict::reply;
+    e.reply = {7, 0xE4, static_cast<std::uint8_t>(c == 'x' ? 2 : 1)};
+    e.replyLength = 5;
+    return e;
+  };
+  for (const auto& [script, toldAt] : {std::pair{"srrrrrr", 3}, {"srnn", 3}, {"srrarr", -1}, {"Srrr", -1},
+                                       {"sxrr", -1}, {"sRRR", -1}}) {
+    SCOPED_TRACE(script);
+    EepromRefusalWatch watch;
+    std::vector<int> told;
+    for (int round = 0; round < 2; ++round, watch.Reset())  // another link: told again
+      for (int i = 0; script[i] != 0; ++i)
+        if (watch.Judged(exchange(script[i]))) told.push_back(i);
+    EXPECT_EQ(told, toldAt < 0 ? std::vector<int>() : std::vector<int>(2, toldAt));
+  }
 }
 
 }  // namespace

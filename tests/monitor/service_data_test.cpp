@@ -49,7 +49,7 @@ TEST(CsvStatusLogTest, OpensInARussianSpreadsheetWithEveryValueIntact) {
     const QString path = dir.filePath(QStringLiteral(u"журнал.csv"));
     CsvStatusLog log;
     ASSERT_TRUE(log.Open(path, CsvFormat::ForLocale(c.locale, c.pointForScripts), &names));
-    ASSERT_TRUE(log.Append(time, 0, s, 2));
+    ASSERT_TRUE(log.Append(time, 0, s, 2, QStringLiteral("10.0.0.5:4001")));
     ASSERT_TRUE(log.Close());
     bool bom = false;
     const QList<QStringList> rows = testing::ReadCsvAsExcel(ReadAll(path), &bom);
@@ -57,7 +57,7 @@ TEST(CsvStatusLogTest, OpensInARussianSpreadsheetWithEveryValueIntact) {
     ASSERT_EQ(rows.size(), 2);
     const QStringList& head = rows[0];
     const QStringList& line = rows[1];
-    ASSERT_EQ(head.size(), 5 + 11 + 255 + 3);
+    ASSERT_EQ(head.size(), 5 + 11 + 255 + 4);
     ASSERT_EQ(line.size(), head.size());
     auto at = [&](const QString& column) { return line.value(head.indexOf(column)); };
     EXPECT_EQ(at(QStringLiteral(u"тип объекта")), QStringLiteral(u"ДРА"));
@@ -70,12 +70,14 @@ TEST(CsvStatusLogTest, OpensInARussianSpreadsheetWithEveryValueIntact) {
     EXPECT_EQ(at(QStringLiteral(u"сигнал 255")), QStringLiteral("1"));
     EXPECT_EQ(at(QStringLiteral(u"до ТО мин")), QStringLiteral("-90"));
     EXPECT_EQ(at(QStringLiteral(u"связь")), QStringLiteral(u"сбоев 2"));
+    EXPECT_EQ(at(QStringLiteral(u"канал")), QStringLiteral("10.0.0.5:4001"));
     EXPECT_EQ(line[0], QStringLiteral("2026-12-07 03:04:05") + (c.pointForScripts || c.locale == QLocale::c()
                                                                     ? QStringLiteral(".067")
                                                                     : QStringLiteral(",067")));
     if (c.locale != QLocale::c() && !c.pointForScripts) {
-      // Every column but time, type and link is a number to the spreadsheet.
-      for (int i = 2; i < line.size() - 1; ++i)
+      // Every column but time, type and the link's state and name is a
+      // number to the spreadsheet.
+      for (int i = 2; i < line.size() - 2; ++i)
         EXPECT_TRUE(testing::ReadsAsRussianNumber(line[i])) << head[i].toStdString() << " = " << line[i].toStdString();
       double volts = 0;
       ASSERT_TRUE(testing::ReadsAsRussianNumber(at(QStringLiteral(u"АКБ В")), &volts));

@@ -513,5 +513,31 @@ TEST(SettingsFolderProbe, TellsAFolderThatTakesAFileAndLeavesNothingBehind) {
   EXPECT_TRUE(SettingsFolder::ProfileFolder().endsWith(u"/ЗАРТ"_s));
 }
 
+// ---- Network link --------------------------------------------------------
+
+TEST_F(SettingsFileTest, LinkAndReplyTimeoutAreReadAndStoredOnceANetworkLinkIsChosen) {
+  for (const auto& [file, link, timeoutMs] :
+       {std::tuple{"COM=2", "", 1000}, {"Link= rtuovertcp://10.0.0.5:4001 \nReplyTimeout=2500", "rtuovertcp://10.0.0.5:4001", 2500},
+        {"Link=\nReplyTimeout=abc", "", 1000}, {"ReplyTimeout=5", "", 100}, {"ReplyTimeout=900000", "", 60000}}) {
+    SCOPED_TRACE(file);
+    writeFile(QByteArray("[PC config]\n") + file + "\n");
+    m_settings.SetLink(u"tcp://stale:502"_s);
+    m_settings.ReadConfig();
+    EXPECT_EQ(m_settings.Link(), QString::fromLatin1(link));
+    EXPECT_EQ(m_settings.ReplyTimeoutMs(), timeoutMs);
+  }
+  // Never chosen: the file keeps its usual keys; chosen, then back to the line.
+  writeFile("[PC config]\r\nCOM=2\r\n");
+  m_settings.ReadConfig();
+  m_settings.SaveConfig(7);
+  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+  m_settings.SetLink(u"tcp://gw:502"_s);
+  m_settings.SaveConfig(7);
+  m_settings.SetLink({});
+  m_settings.SaveConfig(7);
+  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nLink=\r\nReplyTimeout=1000\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+  EXPECT_TRUE(m_prompter.asked.empty());
+}
+
 }  // namespace
 }  // namespace zart::settings

@@ -12,19 +12,23 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QDateTime>
 #include <QTimer>
 
+#include "controller.h"
 #include "link/exchange_cycle.h"
 #include "link/exchange_timer.h"
 #include "monitor/main_window_logic.h"
 #include "main_window_test_support.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
+#include "link/port_switch.h"
 #include "support/fake_link_view.h"
+#include "support/fake_network_port.h"
 #include "support/fake_serial_port.h"
 #include "support/scripted_prompter.h"
 #include "ui/application_translations.h"
@@ -225,6 +229,22 @@ TEST(StartUpTest, OkOpensThePortDialogModallyAndStartUpGoesOn) {
   EXPECT_EQ(fx.app->OpenPortDialog(), nullptr);
 }
 
+// Link= in тп.ini: the gateway is connected in the background and the
+// serial port left closed; an address that does not read is told once and
+// the serial port used as without the key.
+TEST(StartUpTest, LinkInTheSettingsStartsOnTheGatewayOrSaysWhyNot) {
+  for (const bool readable : {true, false}) {
+    AppFixture fx(1, {1});
+    fx.WriteSettings(readable ? QStringLiteral("Link=tcp://127.0.0.1:1\r\nReplyTimeout=2500") : QStringLiteral("Link=tcp://gw:0"));
+    ASSERT_TRUE(fx.app->Start());
+    EXPECT_EQ(fx.app->Links().UsesNetwork(), readable);
+    EXPECT_EQ(fx.port->IsOpen(), !readable);
+    EXPECT_EQ(fx.app->Network().ReplyTimeoutMs(), readable ? 2500 : 1000);
+    ASSERT_EQ(fx.prompter->asked.size(), readable ? 0u : 1u);
+    if (!readable) { EXPECT_TRUE(fx.prompter->asked[0].text.endsWith(QStringLiteral(u"Используется порт COM1."))); }
+  }
+}
+
 TEST(StartUpTest, PortMenuOpensOneModelessDialogAtATime) {
   AppFixture fx(1, {1, 2});
   ASSERT_TRUE(fx.app->Start());
@@ -389,7 +409,7 @@ class PortDialogTest : public ::testing::Test {
     port.Open();
     view.statusHistory.clear();
   }
-  std::unique_ptr<PortDialog> Open() { return std::make_unique<PortDialog>(port, settings, view, exchange, state); }
+  std::unique_ptr<PortDialog> Open() { return std::make_unique<PortDialog>(links, settings, view, exchange, state); }
   static QStringList Entries(const PortDialog& dialog) {
     QStringList list;
     for (int i = 0; i < dialog.PortList()->count(); ++i) list << dialog.PortList()->itemText(i);
@@ -407,10 +427,12 @@ class PortDialogTest : public ::testing::Test {
 
   QTemporaryDir folder;
   testing::FakeSerialPort port;
+  testing::FakeNetworkPort net;
+  link::PortSwitch links{port, net};
   testing::FakeLinkView view;
   testing::ScriptedPrompter prompter;
   settings::SettingsFile settings{folder.path(), view, prompter};
-  link::ExchangeCycle exchange{port, view};
+  link::ExchangeCycle exchange{links, view};
   PortDialogState state;
 };
 
@@ -566,6 +588,99 @@ TEST_F(PortDialogTest, FastExchangeBoxShowsTheStoredChoiceAndOnlyOkStoresIt) {
   dialog->CancelButton()->click();
   EXPECT_TRUE(settings.FastExchange());
   EXPECT_EQ(stored(), QStringLiteral("1"));
+}
+
+// ---- The network part -------------------------------------------------------
+
+struct NetSituation {
+  const char* name;
+  const char* linkBefore;  // Link= in force when the dialog opens ("": the serial port)
+  bool box;                // "Через шлюз Ethernet" as the user leaves it
+  const char* typed;       // typed as the address; nullptr: untouched
+  bool mbap;               // the mode list at Modbus TCP
+  Finish finish;
+  const char* linkAfter;   // Link= in the file afterwards ("-": never written)
+};
+
+std::ostream& operator<<(std::ostream& os, const NetSituation& s) { return os << s.name; }
+
+class PortDialogNetwork : public PortDialogTest, public ::testing::WithParamInterface<NetSituation> {};
+
+TEST_P(PortDialogNetwork, StoresTheGatewayOrTheLine) {
+  const NetSituation& s = GetParam();
+  StartOn(1, {1});
+  const QString before = QString::fromLatin1(s.linkBefore);
+  if (!before.isEmpty()) {
+    settings.SetLink(before);
+    settings.SaveConfig(7);
+    links.UseNetwork();
+    net.SetAddress(*link::LinkAddress::Parse(before));
+    net.Open();
+  }
+  auto dialog = Open();
+  EXPECT_EQ(dialog->NetworkBox()->isChecked(), !before.isEmpty());
+  EXPECT_EQ(port.IsOpen(), before.isEmpty()) << "the line stays closed while the gateway is in use";
+  dialog->NetworkBox()->setChecked(s.box);
+  if (s.typed) dialog->AddressEdit()->setText(QString::fromLatin1(s.typed));
+  dialog->ModeList()->setCurrentIndex(s.mbap ? 1 : 0);
+  dialog->ReplyTimeoutBox()->setValue(2500);
+  (s.finish == Finish::ok ? dialog->OkButton() : dialog->CancelButton())->click();
+  const QString stored = settings::ReadIniKey(settings.Path(), QStringLiteral("PC config"), QStringLiteral("Link"), QStringLiteral("-"));
+  EXPECT_EQ(stored, QString::fromLatin1(s.linkAfter));
+  const QString inForce = stored == QStringLiteral("-") ? before : stored;
+  EXPECT_EQ(links.UsesNetwork(), !inForce.isEmpty());
+  EXPECT_EQ(port.IsOpen(), inForce.isEmpty());
+  if (!inForce.isEmpty()) {
+    EXPECT_EQ(net.Address().ToUrl(), inForce);
+    EXPECT_EQ(net.opens, 1) << "a connection to the same gateway is kept";
+    EXPECT_EQ(net.ReplyTimeoutMs(), s.finish == Finish::ok ? 2500 : 1000);
+  }
+  // A gateway chosen but refused: the dialog stays and says why.
+  const bool refused = s.finish == Finish::ok && s.box && stored == QStringLiteral("-");
+  EXPECT_EQ(dialog->NetworkResult()->text().isEmpty(), !refused);
+  EXPECT_EQ(settings.Link(), QString::fromLatin1(refused ? s.linkBefore : s.linkAfter).remove(QLatin1Char('-')));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, PortDialogNetwork,
+    ::testing::Values(
+        NetSituation{"OkStoresTheGatewayAndUsesIt", "", true, " 10.0.0.5:4001 ", false, Finish::ok, "rtuovertcp://10.0.0.5:4001"},
+        NetSituation{"ModbusTcpWithoutAPortTakes502", "", true, "gw.local", true, Finish::ok, "tcp://gw.local:502"},
+        NetSituation{"APastedAddressKeepsItsScheme", "", true, "tcp://10.0.0.9:1502", false, Finish::ok, "tcp://10.0.0.9:1502"},
+        NetSituation{"CancelLeavesTheLineInUse", "", true, "10.0.0.5:4001", false, Finish::cancel, "-"},
+        NetSituation{"AnAddressWithoutAPortIsRefused", "", true, "10.0.0.5", false, Finish::ok, "-"},
+        NetSituation{"UncheckingGoesBackToTheLine", "rtuovertcp://10.0.0.5:4001", false, nullptr, false, Finish::ok, ""},
+        NetSituation{"CancelKeepsTheGatewayConnected", "rtuovertcp://10.0.0.5:4001", false, nullptr, false, Finish::cancel,
+                     "rtuovertcp://10.0.0.5:4001"}),
+    [](const ::testing::TestParamInfo<NetSituation>& p) { return std::string(p.param.name); });
+
+// "Проверить" switches the live link to the gateway and says what one status
+// read found.
+TEST_F(PortDialogTest, CheckTellsWhatTheGatewayAnswered) {
+  StartOn(1, {1});
+  sim::Controller controller{sim::EepromImage::Defaults(0), 7};
+  for (const auto& [answers, refusal, result] :
+       {std::tuple{true, "", u"Найден контроллер ЗАРТ: ДГУ, версия протокола "},
+        {false, "", u"Нет ответа от контроллера ЗАРТ (адрес 7) через 10.0.0.5:4001"},
+        {false, "соединение отвергнуто", u"Нет соединения с 10.0.0.5:4001: соединение отвергнуто"}}) {
+    net.answer = [&, on = answers](const testing::FakeNetworkPort::Bytes& f) { return on ? controller.HandleRequest(f) : std::nullopt; };
+    net.refusal = QString::fromUtf8(refusal);
+    auto dialog = Open();
+    dialog->NetworkBox()->setChecked(true);
+    dialog->AddressEdit()->setText(QStringLiteral("10.0.0.5:4001"));
+    dialog->CheckButton()->click();
+    EXPECT_TRUE(links.UsesNetwork());
+    const QString expected = QString::fromUtf16(result);
+    for (int i = 0; i < 40 && !dialog->NetworkResult()->text().startsWith(expected); ++i) {
+      EXPECT_EQ(dialog->CheckButton()->isEnabled(), false) << "one check at a time";
+      QCoreApplication::processEvents();
+      exchange.ExchangeTick();
+    }
+    EXPECT_TRUE(dialog->NetworkResult()->text().startsWith(expected)) << dialog->NetworkResult()->text().toStdString();
+    EXPECT_TRUE(dialog->CheckButton()->isEnabled());
+    dialog->CancelButton()->click();
+    EXPECT_TRUE(port.IsOpen() && !links.UsesNetwork());
+  }
 }
 
 }  // namespace
