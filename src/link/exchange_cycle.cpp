@@ -37,6 +37,11 @@ QString ExchangeCycle::ExceptionText(int code) {
   return QStringLiteral(u" Нарушение протокола, код: ") + QString::number(code);
 }
 
+void ExchangeCycle::SwitchSlaveAddress(int address) {
+  SetSlaveAddress(address);
+  m_view.SetSlaveAddress(m_slaveAddress);
+}
+
 void ExchangeCycle::ShowLinkMessage() { m_view.SetStatusText(m_linkMessage + m_exceptionText); }
 
 void ExchangeCycle::ExchangeTick() {
@@ -200,8 +205,7 @@ void ExchangeCycle::SendNextRequest() {
     // The write of the controller's own address still goes to the old
     // address; the controller answers on the new one from then on, and so
     // do the repeats of this request.
-    m_slaveAddress = ClampSlaveAddress(head.options.switchAddressTo);
-    m_view.SetSlaveAddress(m_slaveAddress);
+    SwitchSlaveAddress(head.options.switchAddressTo);
   }
   ++head.sent;
 

@@ -83,6 +83,9 @@ class ExchangeCycle {
   /// controller's own address switched to.
   int SlaveAddress() const { return m_slaveAddress; }
   void SetSlaveAddress(int address) { m_slaveAddress = ClampSlaveAddress(address); }
+  /// An address chosen away from `cmb_slad` (the controller scan): in force
+  /// from the next request, and shown there.
+  void SwitchSlaveAddress(int address);
   /// The flag the heartbeat carries in register 401 (`chk_armoff`).
   bool ProtectionOff() const { return m_protectionOff; }
   void SetProtectionOff(bool on) { m_protectionOff = on; }

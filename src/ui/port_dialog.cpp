@@ -19,6 +19,7 @@
 #include "settings/settings_file.h"
 #include "ui/common_layout.h"
 #include "ui/port_dialog_state.h"
+#include "ui/port_scan_dialog.h"
 
 namespace zart::ui {
 namespace {
@@ -72,6 +73,12 @@ PortDialog::PortDialog(link::PortSwitch& links, settings::SettingsFile& settings
   chk_fast->setChecked(m_settings.FastExchange());
   layout.Place(chk_fast, 480, 1020, 3375, 285);
 
+  // For a controller whose address is not known: beside "Быстрый обмен".
+  cmd_scan = new QPushButton(QStringLiteral(u"Поиск контроллера…"), this);
+  cmd_scan->setObjectName(QStringLiteral("cmd_scan"));
+  cmd_scan->setToolTip(QStringLiteral(u"Опросить адреса 0…127 на выбранном порту или шлюзе и выбрать ответивший"));
+  layout.Place(cmd_scan, 3960, 1005, 2535, 315);
+
   BuildNetworkPart(layout);
 
   // "ОК" in Cyrillic letters; both buttons below the network part.
@@ -83,7 +90,7 @@ PortDialog::PortDialog(link::PortSwitch& links, settings::SettingsFile& settings
   m_cancel->setObjectName(QStringLiteral("Cancel"));
   layout.Place(m_cancel, 480, kButtonsTop, 1335, 375);
   // Neither button answers Enter.
-  for (QPushButton* b : {m_ok, m_cancel, m_refresh, cmd_net_check}) {
+  for (QPushButton* b : {m_ok, m_cancel, m_refresh, cmd_scan, cmd_net_check}) {
     b->setAutoDefault(false);
     b->setDefault(false);
   }
@@ -92,7 +99,8 @@ PortDialog::PortDialog(link::PortSwitch& links, settings::SettingsFile& settings
   setTabOrder(m_cancel, cmbCOMList);
   setTabOrder(cmbCOMList, m_refresh);
   setTabOrder(m_refresh, chk_fast);
-  setTabOrder(chk_fast, chk_net);
+  setTabOrder(chk_fast, cmd_scan);
+  setTabOrder(cmd_scan, chk_net);
   setTabOrder(chk_net, txt_net_address);
   setTabOrder(txt_net_address, cmb_net_mode);
   setTabOrder(cmb_net_mode, txt_reply_timeout);
@@ -103,6 +111,7 @@ PortDialog::PortDialog(link::PortSwitch& links, settings::SettingsFile& settings
   connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(); });
   connect(m_refresh, &QPushButton::clicked, this, [this] { Refresh_Click(); });
   connect(cmd_net_check, &QPushButton::clicked, this, [this] { cmd_net_check_Click(); });
+  connect(cmd_scan, &QPushButton::clicked, this, [this] { cmd_scan_Click(); });
   connect(chk_net, &QCheckBox::toggled, this, [this] { EnableNetworkPart(); });
 
   Load();
@@ -223,6 +232,17 @@ void PortDialog::cmd_net_check_Click() {
     EnableNetworkPart();
   });
   EnableNetworkPart();
+}
+
+void PortDialog::cmd_scan_Click() {
+  // A gateway adds its own turn-around to every reply.
+  const bool network = m_links.UsesNetwork();
+  PortScanDialog scan(m_exchange, m_links.LinkName(), network ? kScanReplyMsNetwork : 0, this);
+  m_scanDialog = &scan;
+  connect(&scan, &PortScanDialog::addressChosen, this, [this](int address) { m_exchange.SwitchSlaveAddress(address); });
+  scan.Start();
+  scan.exec();
+  m_scanDialog = nullptr;
 }
 
 PortDialog::~PortDialog() = default;

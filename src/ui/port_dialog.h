@@ -27,6 +27,7 @@ class SettingsFile;
 namespace zart::ui {
 
 class CommonLayout;
+class PortScanDialog;
 struct PortDialogState;
 
 /// `wndSetCOM`: lists the ports COM1..COM16 that can be opened right now,
@@ -48,6 +49,9 @@ class PortDialog : public QDialog {
  public:
   /// Highest port number probed.
   static constexpr int kProbedPorts = 16;
+  /// The wait for each address when the controller is looked for through a
+  /// gateway, ms: its own turn-around comes on top of the line's.
+  static constexpr int kScanReplyMsNetwork = 300;
   /// Client size in twips: the design's serial part, widened for
   /// "Обновить" and the gateway's modes, and the network part below it.
   static constexpr int kWidth = 6975;
@@ -64,6 +68,11 @@ class PortDialog : public QDialog {
   QPushButton* OkButton() const { return m_ok; }
   QPushButton* CancelButton() const { return m_cancel; }
   QPushButton* RefreshButton() const { return m_refresh; }
+  /// "Поиск контроллера…": opens the scan of the slave addresses on the
+  /// link in use; the address chosen there goes to the main window.
+  QPushButton* ScanButton() const { return cmd_scan; }
+  /// The scan window while it is open.
+  PortScanDialog* ScanDialog() const { return m_scanDialog; }
   /// "Быстрый обмен": shows the stored choice; "ОК" stores it.
   QCheckBox* FastExchangeBox() const { return chk_fast; }
   /// The network part.
@@ -101,6 +110,7 @@ class PortDialog : public QDialog {
   void Refresh_Click();
   void cmbCOMList_Click();
   void cmd_net_check_Click();
+  void cmd_scan_Click();
   void OK_Click();
   void Cancel_Click();
   void ReopenPort();
@@ -114,7 +124,7 @@ class PortDialog : public QDialog {
   link::SerialPort& m_port;
   settings::SettingsFile& m_settings;
   link::StatusLine& m_status;
-  const link::ExchangeCycle& m_exchange;
+  link::ExchangeCycle& m_exchange;
   PortDialogState& m_state;
   monitor::LinkCheck m_check;
   int saved_port = 0;
@@ -128,6 +138,8 @@ class PortDialog : public QDialog {
   QPushButton* m_ok = nullptr;
   QPushButton* m_cancel = nullptr;
   QPushButton* m_refresh = nullptr;
+  QPushButton* cmd_scan = nullptr;
+  PortScanDialog* m_scanDialog = nullptr;
   QCheckBox* chk_net = nullptr;
   QLineEdit* txt_net_address = nullptr;
   QComboBox* cmb_net_mode = nullptr;

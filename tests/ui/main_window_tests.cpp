@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -35,6 +36,7 @@
 #include "ui/common_prompter.h"
 #include "ui/main_window.h"
 #include "ui/port_dialog.h"
+#include "ui/port_scan_dialog.h"
 #include "ui/port_dialog_state.h"
 
 namespace zart::ui {
@@ -680,6 +682,51 @@ TEST_F(PortDialogTest, CheckTellsWhatTheGatewayAnswered) {
     EXPECT_TRUE(dialog->CheckButton()->isEnabled());
     dialog->CancelButton()->click();
     EXPECT_TRUE(port.IsOpen() && !links.UsesNetwork());
+  }
+}
+
+// "Поиск контроллера…" lists who answers on the link in use; choosing one
+// sets the address the exchange and the main window use, "Отмена" stops at
+// once and leaves the address as it was.
+TEST_F(PortDialogTest, ScanFindsTheControllerAndChoosingItSetsTheAddress) {
+  StartOn(1, {1});
+  sim::Controller controller{sim::EepromImage::Defaults(0), 7};
+  net.answer = [&](const testing::FakeNetworkPort::Bytes& f) { return controller.HandleRequest(f); };
+  net.SetAddress(*link::LinkAddress::Parse(QStringLiteral("rtuovertcp://10.0.0.5:4001")));
+  links.UseNetwork();
+  net.Open();
+  exchange.SetSlaveAddress(3);
+  view.slaveAddress = 3;
+  auto dialog = Open();
+  for (const bool choose : {false, true}) {
+    SCOPED_TRACE(choose ? "choose" : "cancel");
+    QString said;
+    QTimer::singleShot(0, dialog.get(), [&] {
+      PortScanDialog* scan = dialog->ScanDialog();
+      ASSERT_NE(scan, nullptr);
+      EXPECT_TRUE(scan->windowTitle() == QStringLiteral(u"Поиск контроллера"));
+      for (int i = 0; i < 2000 && scan->Scan().Running() && (choose || scan->Scan().Tried() < 10); ++i) {
+        exchange.ExchangeTick();
+        QCoreApplication::processEvents();
+      }
+      if (choose) {
+        EXPECT_EQ(scan->Scan().Tried(), 128);
+        ASSERT_EQ(scan->List()->count(), 1);
+        EXPECT_TRUE(scan->List()->item(0)->text().startsWith(QStringLiteral(u"адрес 7: ДГУ"))) << scan->List()->item(0)->text().toStdString();
+        said = scan->StateText();
+        scan->ChooseButton()->click();
+      } else {
+        scan->CancelButton()->click();
+        EXPECT_FALSE(scan->Scan().Running());
+        said = scan->StateText();
+      }
+    });
+    dialog->ScanButton()->click();
+    EXPECT_EQ(dialog->ScanDialog(), nullptr);
+    EXPECT_EQ(exchange.SlaveAddress(), choose ? 7 : 3);
+    EXPECT_EQ(view.slaveAddress, choose ? 7 : 3);
+    EXPECT_TRUE(said.startsWith(choose ? QStringLiteral(u"Поиск закончен: ответили 1") : QStringLiteral(u"Поиск остановлен")))
+        << said.toStdString();
   }
 }
 
