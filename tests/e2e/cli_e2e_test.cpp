@@ -50,7 +50,7 @@ class CliCase {
       m_port = sim.StartTcp(simArgs);
       return !m_port.isEmpty();
     }
-    if (!sim.Start(QStringList{QStringLiteral("--eeprom"), ImagePath()} + simArgs)) return false;
+    if (!sim.Start(QStringList{QStringLiteral("--eeprom"), sim.ImagePath()} + simArgs)) return false;
     m_port = sim.LinkPath();
     return true;
   }
@@ -84,16 +84,9 @@ class CliCase {
   }
 
   QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-  QString ImagePath() const { return sim.Folder() + QStringLiteral("/eeprom.bin"); }
-  /// The simulator's EEPROM image as it stands now.
-  QByteArray Image() {
-    if (!sim.Command(QStringLiteral("save")).startsWith(QStringLiteral("ok"))) return {};
-    QFile f(ImagePath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
   /// A parameter set as a read-all of the simulator fills it.
   void FillFromImage(params::ParamSet& set) {
-    const QByteArray image = Image();
+    const QByteArray image = sim.Image();
     for (int k = 0; k < kSlotCount; ++k) {
       const auto s = static_cast<std::size_t>(k);
       const QByteArray bytes = image.mid(kCatalogue.par_addr[s], kCatalogue.par_size[s]);
@@ -107,7 +100,7 @@ class CliCase {
     ini.Write(params::ParamFiles::ParamFileSection(slot), params::ParamFiles::ParamFileKey(slot), value);
     ASSERT_TRUE(ini.Save(path));
   }
-  int Byte(int slot) { return static_cast<std::uint8_t>(Image().at(kCatalogue.par_addr[static_cast<std::size_t>(slot)])); }
+  int Byte(int slot) { return static_cast<std::uint8_t>(sim.Image().at(kCatalogue.par_addr[static_cast<std::size_t>(slot)])); }
 
   SimProcess sim{QStringLiteral(ZART_SIM_PATH)};
   QTemporaryDir dir;
@@ -153,10 +146,8 @@ const Scenario kScenarios[] = {
        EXPECT_EQ(json[QStringLiteral("status")][QStringLiteral("objectTypeName")].toString(), QStringLiteral(u"ДГУ"));
        EXPECT_EQ(json[QStringLiteral("status")][QStringLiteral("address")].toInt(), 7);
        // Without --port: COM5 of тп.ini, mapped in its section "Ports".
-       QFile ini(c.dir.filePath(QStringLiteral(u"тп.ini")));
-       ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-       ini.write("[PC config]\r\nCOM=5\r\n[Ports]\r\nCOM5=" + c.sim.LinkPath().toLocal8Bit() + "\r\n");
-       ini.close();
+       ASSERT_TRUE(WriteFileBytes(c.dir.filePath(QStringLiteral(u"тп.ini")),
+                                  "[PC config]\r\nCOM=5\r\n[Ports]\r\nCOM5=" + c.sim.LinkPath().toLocal8Bit() + "\r\n"));
        const CliResult configured = c.Run(A({"--json", "status"}), false);
        EXPECT_EQ(configured.code, 0) << configured.err.toStdString();
        EXPECT_EQ(configured.Json()[QStringLiteral("link")].toString(), QStringLiteral("COM5"));
@@ -297,18 +288,9 @@ const Scenario kScenarios[] = {
        const CliResult nowhere = c.Run(A({"read"}) << c.Path("no/such/folder.ini"));
        EXPECT_EQ(nowhere.code, 5);
      }},
-    {"OverModbusTcpStatusAndRead",
+    {"OverModbusTcpADroppedConnectionIsReopenedAndTheReadResumes",
      [](CliCase& c) {
        EXPECT_EQ(c.Run(A({"status"})).code, 0);
-       const CliResult read = c.Run(A({"read"}) << c.Path("tcp.ini"));
-       ASSERT_EQ(read.code, 0) << read.err.toStdString();
-       settings::IniFile ini;
-       ASSERT_TRUE(ini.Load(c.Path("tcp.ini")));
-       EXPECT_EQ(ini.Keys(QStringLiteral("Parameters")).size(), kSlotCount);
-     },
-     {QStringLiteral("--mbap")}, true},
-    {"ADroppedConnectionIsReopenedAndTheReadResumes",
-     [](CliCase& c) {
        QProcess p;
        QElapsedTimer clock;
        clock.start();
@@ -324,7 +306,7 @@ const Scenario kScenarios[] = {
        ASSERT_TRUE(ini.Load(c.Path("resumed.ini")));
        EXPECT_EQ(ini.Keys(QStringLiteral("Parameters")).size(), kSlotCount);
      },
-     {QStringLiteral("--wire-timing")}, true},
+     {QStringLiteral("--mbap"), QStringLiteral("--wire-timing")}, true},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, CliE2e, ::testing::ValuesIn(kScenarios), [](const auto& p) { return std::string(p.param.name); });
 

@@ -34,11 +34,6 @@
 
 namespace zart::testing {
 
-inline QByteArray FileBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 /// Passes everything on to the real port and records each frame written and
 /// each successful open: what reached the controller. The bytes go through
 /// `io` (the serial port itself, or the switch between it and a gateway).
@@ -127,7 +122,7 @@ struct UnprivilegedRun {
 };
 
 /// One end-to-end run: zart-sim on a pty (its EEPROM image in
-/// `ImagePath()`), the real QSerialPort with COM5 on the simulator and COM6
+/// `sim.ImagePath()`), the real QSerialPort with COM5 on the simulator and COM6
 /// on a pty nobody answers, and either the program core (exchange, timer,
 /// parameters window) or the whole program with its main window.
 class Rig {
@@ -152,7 +147,7 @@ class Rig {
   }
 
   bool Start(const QStringList& simArgs, Mode mode, Gateway gateway = Gateway::none) {
-    const QStringList args = QStringList{QStringLiteral("--eeprom"), ImagePath()} + simArgs;
+    const QStringList args = QStringList{QStringLiteral("--eeprom"), sim.ImagePath()} + simArgs;
     if (gateway == Gateway::sim) {
       gatewayUrl = sim.StartTcp(args);
       if (gatewayUrl.isEmpty()) return false;
@@ -259,12 +254,8 @@ class Rig {
   }
   /// Writes "тп.ini" into `folder`: COM5, then `more` lines.
   static bool WriteSettings(const QString& folder, const QByteArray& more) {
-    QFile ini(folder + QStringLiteral(u"/тп.ini"));
-    return ini.open(QIODevice::WriteOnly) && ini.write("[PC config]\r\nCOM=5\r\n" + more) > 0;
+    return WriteFileBytes(folder + QStringLiteral(u"/тп.ini"), "[PC config]\r\nCOM=5\r\n" + more);
   }
-  /// The simulator's whole EEPROM image, as it saves it.
-  QByteArray SimImage() { return sim.Command(QStringLiteral("save")).startsWith(QStringLiteral("ok")) ? FileBytes(ImagePath()) : QByteArray(); }
-  QString ImagePath() const { return sim.Folder() + QStringLiteral("/eeprom.bin"); }
   int CountColor(std::uint32_t rgb) {
     int n = 0;
     for (int k = 0; k < params::kSlotCount; ++k) n += Window().Color(k) == rgb ? 1 : 0;

@@ -96,9 +96,10 @@ const Scenario kLink[] = {
        EXPECT_TRUE(r.LinkUp());
      }},
     // The "Сервис" tools: a fault switched on in the simulator shows in the
-    // traffic monitor's rows and counters at once. After a silent stretch,
-    // repeated at every tick, the link comes back by itself.
-    {"FaultsInTheSimulatorShowInTheTrafficMonitorAtOnceAndTheLinkRecovers", Rig::Mode::wholeProgram,
+    // traffic monitor's rows and counters at once. A silent stretch, repeated
+    // at every tick, greys the values; then the link comes back by itself and
+    // they are live again.
+    {"FaultsShowInTheTrafficMonitorAtOnceSilenceGreysTheValuesAndTheLinkRecovers", Rig::Mode::wholeProgram,
      [](Rig& r) {
        const auto verdicts = [&r] {
          TrafficWindow* window = r.app->Service().Traffic();
@@ -117,13 +118,17 @@ const Scenario kLink[] = {
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"несовпадение КС")));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"повтор")));
        r.Control("fault none");
+       MainWindow& w = r.app->Window();
+       ASSERT_TRUE(r.RunUntil([&] { return !w.Stale(); }, 3000));
        r.Control("fault silent on");
-       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().noAnswers >= 2; }, 3000));
+       EXPECT_TRUE(r.RunUntil([&] { return rec.SinceStart().noAnswers >= 2 && w.Stale(); }, 3000));
        EXPECT_TRUE(verdicts().contains(QStringLiteral(u"нет ответа")));
        EXPECT_LT(rec.GoodShareLastMinute(), 1.0);
        EXPECT_EQ(r.Status(), link::ExchangeCycle::NoAnswerMessage());
+       EXPECT_TRUE(w.StaleNote()->text().startsWith(QStringLiteral(u"Нет связи с ")));
+       EXPECT_FALSE(w.ValueLabelOf(monitor::ValueLabel::lbl_eng_rpm)->isEnabled());
        r.Control("fault none");
-       EXPECT_TRUE(r.RunUntil([&] { return r.LinkUp(); }, 3000));
+       EXPECT_TRUE(r.RunUntil([&] { return r.LinkUp() && !w.Stale(); }, 3000));
      }},
 };
 INSTANTIATE_TEST_SUITE_P(Link, E2e, ::testing::ValuesIn(kLink), Name);
@@ -138,69 +143,42 @@ QString Expected(const QByteArray& image, int k) {
   return SlotTextOfBytes(k, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
 }
 
-const Scenario kParams[] = {
-    {"ReadAllShowsTheImageAndWriteAllChangesExactlyTheEditedBytesAndMovesTheController", Rig::Mode::core,
-     [](Rig& r) {
-       QLocale::setDefault(QLocale(QLocale::Russian));  // the user's comma must survive the round trip
-       const QByteArray before = r.SimImage();
-       ASSERT_EQ(before.size(), 4096);
-       r.Params().OpenParamWindow();
-       EXPECT_TRUE(r.Window().isVisible());
-       ASSERT_TRUE(r.RunTransfer());
-       EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
-       for (int k = 0; k < kSlotCount; ++k) ASSERT_EQ(r.Window().Text(k), Expected(before, k)) << k;
-
-       struct Edit {
-         int slot;
-         const char16_t* text;
-         Bytes bytes;  // what the EEPROM must then hold
-       };
-       const Edit edits[] = {
-           {2, u"1500", {75}},                            // ×20
-           {41, u"12,5", {125}},                          // ×0.1, comma
-           {305, u"-12.3", {0xFF, 0x85}},                 // signed 16 bits ×0.1
-           {89, u"Тест", {0xD2, 0xE5, 0xF1, 0xF2, 0, 0, 0, 0, 0, 0, 0, 0}},
-           {93, u"Длинное", {0xC4, 0xEB, 0xE8, 0xED}},    // cut to the 4-byte slot
-           {23, u"9", {9}},                               // the controller's own address
-       };
-       QByteArray expected = before;
-       for (const Edit& e : edits) {
-         r.Type(e.slot, QString::fromUtf16(e.text));
-         const int a = kCatalogue.par_addr[static_cast<std::size_t>(e.slot)];
-         for (std::size_t i = 0; i < e.bytes.size(); ++i) expected[a + static_cast<qsizetype>(i)] = static_cast<char>(e.bytes[i]);
-       }
-       r.Window().cmd_writeall()->click();
-       EXPECT_EQ(r.Editor().Progress().total, kReadAll + 2);
-       ASSERT_TRUE(r.RunTransfer());
-       const QByteArray after = r.SimImage();
-       ASSERT_EQ(after.size(), 4096);
-       for (int a = 0; a < 4096; ++a) ASSERT_EQ(after[a], expected[a]) << "EEPROM byte " << a;
-       EXPECT_EQ(r.Window().Text(41), QStringLiteral("12,5 "));  // the echoes show what was stored
-       EXPECT_EQ(r.Window().Text(93), QStringLiteral(u"Длин"));
-       EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
-       // The tool follows the controller to its new address.
-       EXPECT_EQ(r.view.slaveAddress, 9);
-       ASSERT_TRUE(r.MoreStatusReplies(2));
-       EXPECT_TRUE(r.LinkUp());
-       QLocale::setDefault(QLocale::c());
-     }},
-};
-/// Commissioning: read-all, three edits, write-all. The backup holds the
-/// controller's set from before the write; the read-back check reports
-/// success, or the one slot the simulator stored wrong (`corruptAt` >= 0).
+/// Commissioning: read-all, an edit of each kind, write-all. The backup holds
+/// the controller's set from before the write. The read-back check reports
+/// success, and the EEPROM then differs from before in exactly the edited
+/// bytes; or it names the one slot the simulator stored wrong (`corruptAt` >= 0).
 std::function<void(Rig&)> CheckedWriteAll(int corruptAt) {
   return [=](Rig& r) {
+    QLocale::setDefault(QLocale(QLocale::Russian));  // the user's comma must survive the round trip
     r.Prompts().fallback = settings::Answer::ok;
     ParamService& service = r.Params().Service();
     params::ParamSession& session = r.Params().Session();
     r.Params().OpenParamWindow();
     ASSERT_TRUE(r.RunTransfer());
-    const QByteArray before = r.SimImage();
-    r.Type(2, QStringLiteral("1600"));
-    r.Type(305, QStringLiteral("-12,3"));
-    r.Type(89, QStringLiteral(u"Дизель"));
+    const QByteArray before = r.sim.Image();
+    ASSERT_EQ(before.size(), 4096);
+    for (int k = 0; k < kSlotCount; ++k) ASSERT_EQ(r.Window().Text(k), Expected(before, k)) << k;
+    struct Edit {
+      int slot;
+      const char16_t* text;
+      Bytes bytes;  // what the EEPROM must then hold
+    };
+    const Edit edits[] = {
+        {2, u"1600", {80}},             // ×20
+        {41, u"12,5", {125}},           // ×0.1, comma
+        {305, u"-12.3", {0xFF, 0x85}},  // signed 16 bits ×0.1
+        {89, u"Дизель", {0xC4, 0xE8, 0xE7, 0xE5, 0xEB, 0xFC, 0, 0, 0, 0, 0, 0}},
+        {93, u"Длинное", {0xC4, 0xEB, 0xE8, 0xED}},  // cut to the 4-byte slot
+    };
+    QByteArray expected = before;
+    for (const Edit& e : edits) {
+      r.Type(e.slot, QString::fromUtf16(e.text));
+      const int a = kCatalogue.par_addr[static_cast<std::size_t>(e.slot)];
+      for (std::size_t i = 0; i < e.bytes.size(); ++i) expected[a + static_cast<qsizetype>(i)] = static_cast<char>(e.bytes[i]);
+    }
     if (corruptAt >= 0) r.Control(QStringLiteral("fault corrupt-byte %1").arg(corruptAt).toLatin1().constData());
     r.Window().cmd_writeall()->click();
+    EXPECT_EQ(r.Editor().Progress().total, kReadAll + 2);
 
     // The backup is written before anything is queued, from the controller's set.
     settings::IniFile ini;
@@ -214,6 +192,12 @@ std::function<void(Rig&)> CheckedWriteAll(int corruptAt) {
     EXPECT_EQ(r.Window().Text(2), QStringLiteral("1600 "));  // the read-back left the boxes alone
     if (corruptAt < 0) {
       EXPECT_EQ(session.LastVerification(), QStringLiteral(u"Запись проверена: все 1208 параметров совпадают"));
+      const QByteArray after = r.sim.Image();
+      ASSERT_EQ(after.size(), 4096);
+      for (int a = 0; a < 4096; ++a) ASSERT_EQ(after[a], expected[a]) << "EEPROM byte " << a;
+      EXPECT_EQ(r.Window().Text(41), QStringLiteral("12,5 "));  // the echoes show what was stored
+      EXPECT_EQ(r.Window().Text(93), QStringLiteral(u"Длин"));
+      EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
       // tools/screenshot-report.sh: the report of this set as PDF.
       const QString pdf = qEnvironmentVariable("ZART_REPORT_PDF");
       if (!pdf.isEmpty()) {
@@ -228,17 +212,18 @@ std::function<void(Rig&)> CheckedWriteAll(int corruptAt) {
       EXPECT_EQ(list->SlotAt(0), 2);
       EXPECT_EQ(r.Window().StripOf(PageGroup::function)->tabText(0), QStringLiteral(u"Двигатель •"));
     }
+    QLocale::setDefault(QLocale::c());
   };
 }
 
 const Scenario kCommissioning[] = {
-    {"WriteAllLeavesABackupAndIsCheckedByReadingBack", Rig::Mode::wholeProgram, CheckedWriteAll(-1)},
+    {"WriteAllLeavesABackupChangesExactlyTheEditedBytesAndIsCheckedByReadingBack", Rig::Mode::wholeProgram,
+     CheckedWriteAll(-1)},
     {"WriteCheckNamesTheSlotStoredWrong", Rig::Mode::wholeProgram, CheckedWriteAll(258)},
 };
-INSTANTIATE_TEST_SUITE_P(Params, E2e, ::testing::ValuesIn(kParams), Name);
 INSTANTIATE_TEST_SUITE_P(Commissioning, E2e, ::testing::ValuesIn(kCommissioning), Name);
 
-// ---- What the user is told: refusals, silence, stale values, a typed port ---
+// ---- What the user is told: a controller that refuses ----------------------
 
 const Scenario kTold[] = {
     // A controller that refuses its EEPROM functions: every box red, the
@@ -256,55 +241,6 @@ const Scenario kTold[] = {
        EXPECT_EQ(r.CountColor(COLOR_FROM_EEPROM), kSlotCount);
      },
      {QStringLiteral("--refuse-eeprom"), QStringLiteral("1")}},
-    // The controller falls silent in the middle of a read-all: the bar says
-    // so, and "Прервать" drops the rest of the transfer, nothing else.
-    {"ASilentControllerShowsOnTheBarAndAbortDropsTheTransfer", Rig::Mode::core,
-     [](Rig& r) {
-       r.Params().OpenParamWindow();
-       ASSERT_TRUE(r.RunUntil([&] { return r.Editor().Progress().answered >= 20; }, 20000));
-       r.Control("fault silent on");
-       ASSERT_TRUE(r.RunUntil([&] { return r.Editor().Progress().stalled; }, 3000));
-       EXPECT_TRUE(r.Window().TransferBar()->text().startsWith(QStringLiteral(u"нет ответа, повтор…")));
-       r.Window().AbortButton()->click();
-       EXPECT_TRUE(r.Window().TransferBar()->isHidden());
-       const std::size_t reads = r.port.DistinctRuns(link::FC_EEPROM_READ).size();
-       r.Control("fault none");
-       ASSERT_TRUE(r.MoreStatusReplies(3));
-       EXPECT_EQ(r.port.DistinctRuns(link::FC_EEPROM_READ).size(), reads);
-       EXPECT_GT(r.CountColor(COLOR_CHANGED), 0) << "what was not read stays as it was";
-     }},
-    {"ValuesGreyWhenRepliesStopAndComeBackLive", Rig::Mode::wholeProgram,
-     [](Rig& r) {
-       MainWindow& w = r.app->Window();
-       ASSERT_TRUE(r.RunUntil([&] { return !w.Stale(); }, 5000));
-       r.Control("fault silent on");
-       ASSERT_TRUE(r.RunUntil([&] { return w.Stale(); }, 3000));
-       EXPECT_TRUE(w.StaleNote()->text().startsWith(QStringLiteral(u"Нет связи с ")));
-       EXPECT_FALSE(w.ValueLabelOf(monitor::ValueLabel::lbl_eng_rpm)->isEnabled());
-       r.Control("fault none");
-       EXPECT_TRUE(r.RunUntil([&] { return !w.Stale(); }, 3000));
-     }},
-    // A port typed into the dialog is stored as typed; one with no device
-    // is told as not open, and the dialog's choice of COM5 brings the link back.
-    {"APortTypedIntoTheDialogIsStoredAsTyped", Rig::Mode::wholeProgram,
-     [](Rig& r) {
-       r.app->mnu_settings_Click();
-       PortDialog* dialog = r.app->OpenPortDialog();
-       ASSERT_NE(dialog, nullptr);
-       dialog->PortList()->setEditText(QStringLiteral("COM200"));
-       dialog->OkButton()->click();
-       ASSERT_TRUE(r.RunUntil([&] { return r.app->OpenPortDialog() == nullptr; }, 3000));
-       EXPECT_EQ(r.app->Settings().ComPort(), 200);
-       ASSERT_TRUE(r.RunUntil([&] { return r.Status().startsWith(QStringLiteral(u"Порт COM200 не открыт: ")); }, 3000))
-           << r.Status().toStdString();
-       r.app->mnu_settings_Click();
-       dialog = r.app->OpenPortDialog();
-       ASSERT_NE(dialog, nullptr);
-       dialog->PortList()->setEditText(QStringLiteral("5"));
-       dialog->OkButton()->click();
-       EXPECT_TRUE(r.RunUntil([&] { return r.LinkUp(); }, 5000));
-       EXPECT_EQ(r.app->Settings().ComPort(), 5);
-     }},
 };
 INSTANTIATE_TEST_SUITE_P(Told, E2e, ::testing::ValuesIn(kTold), Name);
 
@@ -388,7 +324,6 @@ const Scenario kFast[] = {
     {"GarbageBeforeTheReply", Rig::Mode::core, Noise("fault garbage 7", false, true, true, true), kWire},
     {"ReplySplitWithin100ms", Rig::Mode::core, Noise("fault split 30", true, false, true, true), kWire},
     {"ReplySplitPastTheTimeout", Rig::Mode::core, Noise("fault split 150", false, true, true, true), kWire},
-    {"ReplyFromAnotherAddress", Rig::Mode::core, Noise("fault answer-as 9", true, false, true, true), kWire},
     {"StatusReplyOf300Bytes", Rig::Mode::core, Noise("fault long 300", false, true, true, true), kWire},
     {"BadCrcEveryThirdReply", Rig::Mode::core, Noise("fault bad-crc-every 3", true, true, true, true, true), kWire},
     {"EveryFourthReplyDropped", Rig::Mode::core, Noise("fault drop-every 4", true, false, true, true, true), kWire},
@@ -459,8 +394,6 @@ const char16_t kLost[] = u"Нет соединения с ADDRESS: ";
 const Scenario kGateway[] = {
     {"WholeProgramThroughSocat", Rig::Mode::wholeProgram, ThroughTheGateway, {}, Rig::Gateway::socat},
     {"WholeProgramThroughModbusTcp", Rig::Mode::wholeProgram, ThroughTheGateway, kMbap, Rig::Gateway::sim},
-    {"SocatFastWriteAll", Rig::Mode::core, Noise("fault none", true, false, true, true, true), kWire, Rig::Gateway::socat},
-    {"ModbusTcpFastWriteAll", Rig::Mode::core, Noise("fault none", true, false, true, true, true), kMbap, Rig::Gateway::sim},
     {"Garbage", Rig::Mode::core, Noise("fault garbage 7", false, true, true, true), kSeed, Rig::Gateway::sim},
     {"ConnectionDroppedMidReadAll", Rig::Mode::core, MidReadAll("unplug", "replug", kLost), {}, Rig::Gateway::sim},
     {"HugeMbapLength", Rig::Mode::core, MidReadAll("fault mbap length", "fault mbap off", u"Ошибка обмена: Нет ответа"),
@@ -483,8 +416,6 @@ const Scenario kGateway[] = {
      Unreachable(QStringLiteral("rtuovertcp://127.0.0.1:SILENT"), u"Ошибка обмена: Нет ответа от контроллера ЗАРТ", 4, 0)},
     {"RefusedConnection", Rig::Mode::simOnly,
      Unreachable(QStringLiteral("tcp://127.0.0.1:1"), u"Нет соединения с ADDRESS: соединение отвергнуто", 0, 4)},
-    {"HostNameThatDoesNotResolve", Rig::Mode::simOnly,
-     Unreachable(QStringLiteral("rtuovertcp://no-such-host.invalid:4001"), u"Нет соединения с ADDRESS: адрес не найден", 0, 4)},
 };
 INSTANTIATE_TEST_SUITE_P(Gateway, E2e, ::testing::ValuesIn(kGateway), Name);
 
@@ -608,35 +539,22 @@ QString SettingsFor(Rig& r, const QString& device) {
   return r.files.path();
 }
 
-/// Runs the start-up on `device`: it must end in the one port box, with
-/// `text` and a detail that starts with `detailStart`.
-void ExpectPortBox(Rig& r, const QString& device, const char16_t* text, const QString& detailStart, bool dialoutHint) {
-  bool started = true;
-  const auto asked = StartUp(SettingsFor(r, device), started);
-  EXPECT_FALSE(started);
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].title, QStringLiteral(u"Ошибка открытия порта"));
-  EXPECT_EQ(asked[0].text, QString::fromUtf16(text));
-  EXPECT_EQ(asked[0].buttons, settings::Message::Buttons::ok_cancel);
-  EXPECT_TRUE(asked[0].detail.startsWith(detailStart)) << asked[0].detail.toStdString();
-  EXPECT_EQ(asked[0].detail.contains(QStringLiteral("dialout")), dialoutHint);
-}
-
-const char16_t kBusy[] = u"Порт COM5 занят другим приложением\r\nВыберите другой порт";
-const char16_t kUnavailable[] = u"Порт COM5 не доступен\r\nВыберите другой порт";
-
+// The real port's own failures; a missing device is the adapter's test, and
+// the boxes' wording the start-up logic's.
 const Scenario kStartUp[] = {
     {"PortHeldByAnotherProgram", Rig::Mode::simOnly,
      [](Rig& r) {
        QSerialPort other;  // takes the lock file and the exclusive mode, as any serial program would
        other.setPortName(r.sim.Device());
        ASSERT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
-       ExpectPortBox(r, r.sim.Device(), kBusy, r.sim.Device(), false);
-     }},
-    {"MissingDevice", Rig::Mode::simOnly,
-     [](Rig& r) {
-       const QString device = r.files.filePath(QStringLiteral("ttyUSB-gone"));
-       ExpectPortBox(r, device, kUnavailable, device + QStringLiteral(u": нет такого файла или устройства ("), false);
+       bool started = true;
+       const auto asked = StartUp(SettingsFor(r, r.sim.Device()), started);
+       EXPECT_FALSE(started);
+       ASSERT_EQ(asked.size(), 1u);
+       EXPECT_EQ(asked[0].title, QStringLiteral(u"Ошибка открытия порта"));
+       EXPECT_EQ(asked[0].text, QStringLiteral(u"Порт COM5 занят другим приложением\r\nВыберите другой порт"));
+       EXPECT_TRUE(asked[0].detail.startsWith(r.sim.Device())) << asked[0].detail.toStdString();
+       EXPECT_FALSE(asked[0].detail.contains(QStringLiteral("dialout")));
      }},
     // Root is never refused a device: this binary runs again as "nobody" and
     // opens the simulator's pty, owned by root with mode 0600 or 0620.
@@ -655,7 +573,7 @@ const Scenario kStartUp[] = {
        if (!run.skipReason.isEmpty()) GTEST_SKIP() << run.skipReason.toStdString();
        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
        EXPECT_EQ(Field(run.lines, 0), QStringLiteral(u"Ошибка открытия порта"));
-       EXPECT_EQ(Field(run.lines, 1), QString::fromUtf16(kUnavailable));
+       EXPECT_EQ(Field(run.lines, 1), QStringLiteral(u"Порт COM5 не доступен\r\nВыберите другой порт"));
        EXPECT_TRUE(Field(run.lines, 2).startsWith(r.sim.Device() + QStringLiteral(u": доступ запрещён ("))) << run.err.toStdString();
        EXPECT_TRUE(Field(run.lines, 2).contains(QStringLiteral("dialout")));
      }},
@@ -678,9 +596,7 @@ int RunStartUpChild(const QString& folder) {
 /// controller; only the user's Enter queues a write.
 std::function<void(Rig&)> HostileFile(QByteArray contents, std::function<void(ParamWindow&, const std::vector<QString>&)> check) {
   return [=](Rig& r) {
-    QFile file(r.files.filePath(QStringLiteral("hostile.ini")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-    file.close();
+    ASSERT_TRUE(testing::WriteFileBytes(r.files.filePath(QStringLiteral("hostile.ini")), contents));
     const auto queuedWrites = [&r] {
       const link::RequestQueue& q = r.cycle.Queue();
       int n = 0;
@@ -736,10 +652,6 @@ const Scenario kFiles[] = {
      HostileFile("[Parameters]\r\nPAR0=" + QByteArray(1 << 18, '7') + "\r\nPAR1=5\r\nPAR" + QByteArray(1 << 18, '9') + "=1\r\n",
                  // A value is cut to 254 characters, as the profile functions do.
                  kShows({{0, QString(254, QLatin1Char('7'))}, {1, QStringLiteral("5")}}))},
-    {"DuplicateKeys", Rig::Mode::core,
-     HostileFile("[Parameters]\r\nPAR5=1\r\nPAR5=2\r\n[Parameters]\r\nPAR5=3\r\n", kShows({{5, QStringLiteral("1")}}))},
-    {"KeysInOtherLetterCase", Rig::Mode::core,
-     HostileFile("[PARAMETERS]\r\npar7=42\r\nPaR8=43\r\n", kShows({{7, QStringLiteral("42")}, {8, QStringLiteral("43")}}))},
     {"MissingKeys", Rig::Mode::core,
      HostileFile("[Parameters]\r\nPAR0=1\r\nPAR1207=2\r\n",
                  [](ParamWindow& w, const std::vector<QString>& before) {
@@ -747,18 +659,6 @@ const Scenario kFiles[] = {
                      ASSERT_EQ(w.Color(k), COLOR_MISSING_IN_FILE) << k;
                      ASSERT_EQ(w.Text(k), before[static_cast<std::size_t>(k)]) << k;
                    }
-                 })},
-    // Taken as they stand; they are refused when written.
-    {"ValuesOutOfRange", Rig::Mode::core,
-     HostileFile("[Parameters]\r\nPAR2=99999999999999999999999\r\nPAR10=-1e308\r\nPAR37=nan\r\nPAR23=300\r\n",
-                 kShows({{2, QStringLiteral("99999999999999999999999")}, {23, QStringLiteral("300")}}))},
-    // 0x98 has no character in Windows-1251; the rest is UTF-8 of Japanese
-    // and an emoji, read byte by byte as Cyrillic.
-    {"TextTheCodePageCannotHold", Rig::Mode::core,
-     HostileFile("[Parameters]\r\nPAR89=\x98\x98\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80\r\nPAR90=\x98\r\n",
-                 [](ParamWindow& w, const std::vector<QString>&) {
-                   EXPECT_FALSE(w.Text(89).isEmpty());
-                   EXPECT_EQ(w.Color(89), COLOR_FROM_FILE);
                  })},
 };
 INSTANTIATE_TEST_SUITE_P(HostileFiles, E2e, ::testing::ValuesIn(kFiles), Name);

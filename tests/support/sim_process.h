@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "support/files.h"
+
 namespace zart::testing {
 
 /// The simulated controller `zart-sim` as a child process on a
@@ -72,6 +74,11 @@ class SimProcess {
       m_process.waitForFinished(1000);
     }
   }
+
+  /// Where the tests keep the simulator's EEPROM image (its "--eeprom" file).
+  QString ImagePath() const { return m_dir.filePath(QStringLiteral("eeprom.bin")); }
+  /// The simulator's whole EEPROM image as it stands now; empty when it cannot be saved.
+  QByteArray Image() { return Command(QStringLiteral("save")).startsWith(QStringLiteral("ok")) ? FileBytes(ImagePath()) : QByteArray(); }
 
   QString LinkPath() const { return m_linkPath; }
   QString Device() const { return m_device; }
