@@ -74,20 +74,6 @@ TEST_F(StatusDecoderTest, ShowsEachValueInBothLocales) {
   }
 }
 
-TEST_F(StatusDecoderTest, BlockedFlagDisablesMenuAndShowsBothBanners) {
-  FakeParamHook hook;
-  decoder.SetParamWindowHook(&hook);
-
-  Decode(StatusBlock().Set(300, 0x8203));
-  EXPECT_TRUE(view.bannerVisible);
-  EXPECT_FALSE(view.paramMenuEnabled);
-
-  Decode(StatusBlock().Set(300, 0x0203));
-  EXPECT_FALSE(view.bannerVisible);
-  EXPECT_TRUE(view.paramMenuEnabled);
-  EXPECT_EQ(hook.banners, (QList<bool>{true, false}));
-}
-
 // Replies that stop are not shown as live values: after a second without
 // one the window says since when it shows the last ones; the next reply
 // makes it live again. Before the first reply nothing is stale.
@@ -358,6 +344,9 @@ TEST_F(MainWindowLogicTest, ButtonsQueueTheirCommandsInClickOrder) {
   EXPECT_EQ(port.written, (std::vector<std::vector<std::uint8_t>>{{0x0C, 6, 1, 0x92, 0x45, 0x69, 0xDA, 0x78}}));
 }
 
+// The blocked flag disables the menu and shows the banner in the main window
+// and in the parameters window; the menu opens that window only when one is
+// attached and the flag is clear.
 TEST_F(MainWindowLogicTest, ParamMenuOpensOnlyWhenAttachedAndNotBlocked) {
   logic.mnu_param_Click();  // nothing attached: nothing happens
 
@@ -370,8 +359,12 @@ TEST_F(MainWindowLogicTest, ParamMenuOpensOnlyWhenAttachedAndNotBlocked) {
   logic.mnu_param_Click();
   EXPECT_EQ(hook.opened, 1);
   EXPECT_FALSE(statusView.paramMenuEnabled);
+  EXPECT_TRUE(statusView.bannerVisible);
 
   logic.DecodeStatus(testing::StatusBlock().Set(300, 0x0001).Store());
+  EXPECT_TRUE(statusView.paramMenuEnabled);
+  EXPECT_FALSE(statusView.bannerVisible);
+  EXPECT_EQ(hook.banners, (QList<bool>{true, false}));
   logic.mnu_param_Click();
   EXPECT_EQ(hook.opened, 2);
 }

@@ -16,16 +16,13 @@
 #include "monitor_fakes.h"
 #include "settings/windows1251.h"
 #include "support/csv_reader.h"
+#include "support/files.h"
 
 namespace zart::monitor {
 namespace {
 
+using testing::FileBytes;
 using testing::StatusBlock;
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // ---- CSV -------------------------------------------------------------------
 
@@ -52,7 +49,7 @@ TEST(CsvStatusLogTest, OpensInARussianSpreadsheetWithEveryValueIntact) {
     ASSERT_TRUE(log.Append(time, 0, s, 2, QStringLiteral("10.0.0.5:4001")));
     ASSERT_TRUE(log.Close());
     bool bom = false;
-    const QList<QStringList> rows = testing::ReadCsvAsExcel(ReadAll(path), &bom);
+    const QList<QStringList> rows = testing::ReadCsvAsExcel(FileBytes(path), &bom);
     EXPECT_TRUE(bom);
     ASSERT_EQ(rows.size(), 2);
     const QStringList& head = rows[0];
@@ -92,7 +89,7 @@ TEST(CsvStatusLogTest, FlushesOncePerSecondAndOnClose) {
   CsvStatusLog log;
   ASSERT_TRUE(log.Open(path));
   const QDateTime t = QDateTime::currentDateTime();
-  auto lines = [&] { return ReadAll(path).count('\n'); };
+  auto lines = [&] { return FileBytes(path).count('\n'); };
   EXPECT_EQ(lines(), 1);  // the header is there at once
   for (std::int64_t ms : {200, 400}) EXPECT_TRUE(log.Append(t, ms, StatusSample{}, 0));
   EXPECT_EQ(lines(), 1);
@@ -265,10 +262,7 @@ TEST(SignalNamesTest, ReadsUtf8AndWindows1251AndRefusesWhatIsNotANamesFile) {
   QTemporaryDir dir;
   for (const Case& c : cases) {
     const QString path = dir.filePath(QString::fromLatin1(c.name));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(c.bytes);
-    f.close();
+    ASSERT_TRUE(testing::WriteFileBytes(path, c.bytes));
     SignalNames names;
     names.Parse("[Signals]\nS2=Прежнее\n");  // what a refused file leaves alone
     QString error;

@@ -19,6 +19,7 @@
 #include "eeprom_image.h"
 #include "fault_injector.h"
 #include "request_framer.h"
+#include "support/frames.h"
 #include "support/sim_process.h"
 
 namespace zart::sim {
@@ -26,18 +27,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
+using testing::ToHex;
 
 Bytes Framed(std::initializer_list<int> v) {
   Bytes out;
   for (int x : v) out.push_back(static_cast<std::uint8_t>(x));
   AppendCrc(out);
   return out;
-}
-
-std::string Hex(const Bytes& b) {
-  std::string s;
-  for (std::uint8_t x : b) s += (s.empty() ? "" : " ") + std::string{"0123456789ABCDEF"[x >> 4], "0123456789ABCDEF"[x & 15]};
-  return s;
 }
 
 const Bytes kStatus = Framed({7, 4, 0x01, 0x2C, 0x00, 0x7D});
@@ -57,7 +53,7 @@ class ControllerReplies : public ::testing::TestWithParam<ReplyCase> {};
 TEST_P(ControllerReplies, ExactFrameOrSilence) {
   Controller c(EepromImage::Defaults(0), 7);
   const auto r = c.HandleRequest(GetParam().request);
-  EXPECT_EQ(r ? Hex(*r) : std::string(), GetParam().reply);
+  EXPECT_EQ(r ? ToHex(*r) : std::string(), GetParam().reply);
 }
 
 Bytes Corrupt(Bytes b) {
@@ -89,7 +85,7 @@ TEST(Controller, WriteIsEchoedReadBackAndTheAddressMovesAfterTheReply) {
   EXPECT_EQ(c.HandleRequest(write), write);
   const auto read = c.HandleRequest(Framed({7, 100, 0x05, 0x00, 6}));
   ASSERT_TRUE(read.has_value());
-  EXPECT_EQ(Hex(Bytes(read->begin(), read->end() - 2)), "07 64 05 00 06 41 42 00 00 00 00");
+  EXPECT_EQ(ToHex(Bytes(read->begin(), read->end() - 2)), "07 64 05 00 06 41 42 00 00 00 00");
   ASSERT_TRUE(c.HandleRequest(Framed({7, 101, 0x01, 0x18, 1, 5})).has_value());  // byte 280 only
   EXPECT_EQ(c.Address(), 7);
   const auto moved = c.HandleRequest(Framed({7, 101, 0x01, 0x14, 4, 3, 10, 25, 12}));  // 276..279
