@@ -22,11 +22,10 @@ struct AppFixture {
   ScriptedPrompter* prompter = nullptr;
   std::unique_ptr<ui::Application> app;
 
-  explicit AppFixture(int comPort = 1, std::set<int> openable = {1}, std::set<int> busy = {}) {
+  explicit AppFixture(int comPort = 1, std::set<int> openable = {1}) {
     WriteSettings(QStringLiteral("COM=%1").arg(comPort));
     auto fakePort = std::make_unique<FakeSerialPort>();
     fakePort->openable = std::move(openable);
-    fakePort->busy = std::move(busy);
     port = fakePort.get();
     auto fakePrompter = std::make_unique<ScriptedPrompter>();
     prompter = fakePrompter.get();

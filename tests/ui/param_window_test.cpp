@@ -42,6 +42,7 @@
 #include "settings/prompter.h"
 #include "support/fake_link_view.h"
 #include "support/fake_serial_port.h"
+#include "support/files.h"
 #include "support/frames.h"
 #include "support/scripted_prompter.h"
 #include "ui/file_chooser.h"
@@ -235,9 +236,7 @@ TEST_F(ParamServiceTest, ServiceButtonSitsInTheFreeCornerAndReportSavesPdfAndHtm
   EXPECT_TRUE(report->Preview()->toPlainText().contains(QStringLiteral(u"Стартовые обороты (об/мин)")));
   const QString pdf = m_dir.filePath(QStringLiteral("report.pdf"));
   ASSERT_TRUE(report->SavePdf(pdf));
-  QFile f(pdf);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(f.read(5) == QByteArrayLiteral("%PDF-"));
+  EXPECT_TRUE(testing::FileBytes(pdf).startsWith("%PDF-"));
   ASSERT_TRUE(report->SaveHtml(m_dir.filePath(QStringLiteral("report.html"))));
   EXPECT_FALSE(report->SavePdf(m_dir.filePath(QStringLiteral("no/such/folder/report.pdf"))));
 
@@ -296,21 +295,14 @@ class FileChooserTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_dir.isValid());
-    Touch(QStringLiteral(u"a.ini"));
-    Touch(QStringLiteral(u"B.INI"));
-    Touch(QStringLiteral(u"notes.txt"));
-    Touch(QStringLiteral(u"README"));
+    for (const char16_t* name : {u"a.ini", u"B.INI", u"notes.txt", u"README"})
+      ASSERT_TRUE(testing::WriteFileBytes(m_dir.filePath(QString::fromUtf16(name)), {}));
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral(u"sub")));
     m_roots = {{m_dir.path(), m_dir.path()}, {m_dir.path() + QStringLiteral(u"/no-medium"), QStringLiteral(u"E:")}};
     m_host.resize(2000, 800);
     for (int k = 0; k < 3; ++k) m_buttons.push_back(new QPushButton(&m_host));
     m_chooser = new FileChooser(&m_host, m_twips, m_buttons, m_dir.path(), [this] { return m_roots; });
     m_host.show();
-  }
-
-  void Touch(const QString& name) {
-    QFile f(m_dir.filePath(name));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   }
 
   QStringList Files() const {
@@ -320,10 +312,7 @@ class FileChooserTest : public ::testing::Test {
   }
 
   bool ButtonsEnabled() const {
-    for (QWidget* b : m_buttons) {
-      if (!b->isEnabled()) return false;
-    }
-    return true;
+    return std::all_of(m_buttons.begin(), m_buttons.end(), [](const QWidget* b) { return b->isEnabled(); });
   }
 
   QTemporaryDir m_dir;

@@ -24,6 +24,7 @@
 #include "params/catalogue.h"
 #include "params/frame_description.h"
 #include "support/csv_reader.h"
+#include "support/files.h"
 #include "support/frames.h"
 #include "ui/dialog_folders.h"
 #include "ui/event_log_model.h"
@@ -42,6 +43,7 @@ namespace zart::ui {
 namespace {
 
 using testing::AppFixture;
+using testing::FileBytes;
 using testing::StatusBlock;
 
 class ServiceToolsTest : public ::testing::Test {
@@ -104,11 +106,6 @@ TEST_F(ServiceToolsTest, MonitorShowsDecodedExchangesAndHidesIdleTrafficButNotFa
   EXPECT_TRUE(shown.contains(QStringLiteral(u"нет ответа")));
   EXPECT_TRUE(shown.contains(QStringLiteral(u"исключение 4")));
   EXPECT_FALSE(shown.contains(QStringLiteral(u"ответ")));
-
-  const link::TrafficCounters& c = tools().Recorder().SinceStart();
-  EXPECT_EQ(c.noAnswers, 1u);
-  EXPECT_EQ(c.exceptions, 1u);
-  EXPECT_EQ(c.repeats, 1u);
   EXPECT_TRUE(window->RowsText(true, false).startsWith(QStringLiteral(u"Время, мс;Направление;Кадр;Значение;Итог\r\n")));
 }
 
@@ -153,9 +150,7 @@ TEST_F(ServiceToolsTest, CsvLogWritesALinePerStatusReplyAndReportsAFullDisk) {
   IdleRound(status);
   tools().StopLog();
   EXPECT_FALSE(fx.app->Window().CsvLogAction()->isChecked());
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.readAll().count('\n'), 3);
+  EXPECT_EQ(FileBytes(path).count('\n'), 3);
 
   if (!QFile::exists(QStringLiteral(u"/dev/full"))) GTEST_SKIP() << "no /dev/full";
   EXPECT_FALSE(tools().StartLog(QStringLiteral(u"/dev/full")));
@@ -163,17 +158,6 @@ TEST_F(ServiceToolsTest, CsvLogWritesALinePerStatusReplyAndReportsAFullDisk) {
   auto* box = fx.app->Window().findChild<QMessageBox*>(QStringLiteral("msg_csv_log"));
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->text().contains(QStringLiteral(u"нет места на диске")));
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
 }
 
 TEST_F(ServiceToolsTest, EventLogWindowFiltersSearchesAndWritesEveryEntryToALiveFile) {
@@ -191,17 +175,13 @@ TEST_F(ServiceToolsTest, EventLogWindowFiltersSearchesAndWritesEveryEntryToALive
   ASSERT_NE(window, nullptr);
   window->Refresh();
   EventLogModel& model = window->Model();
+  // The entries' wording is the event log's own test; here they all arrive:
+  // the initial type and lamp, the link lost and back, three changes.
   QStringList changes;
   for (int row = 0; row < model.rowCount(); ++row) changes << model.RowTexts(row).mid(1).join(u'|');
-  EXPECT_EQ(changes.join(u'\n').toStdString(),
-            QStringList({QStringLiteral(u"Состояние|Тип объекта|ДГУ (начальное состояние)"),
-                         QStringLiteral(u"Лампа|Авария|горит (начальное состояние)"),
-                         QStringLiteral(u"Связь|Связь с контроллером|потеряна: ") + link::ExchangeCycle::NoAnswerMessage(),
-                         QStringLiteral(u"Связь|Связь с контроллером|восстановлена"),
-                         QStringLiteral(u"Лампа|Авария|погасла"), QStringLiteral(u"Лампа|Неиспр.|горит"),
-                         QStringLiteral(u"Сигнал|Сигнал 1|вкл.")})
-                .join(u'\n')
-                .toStdString());
+  ASSERT_EQ(changes.size(), 7) << changes.join(u'\n').toStdString();
+  EXPECT_EQ(changes[2], QStringLiteral(u"Связь|Связь с контроллером|потеряна: ") + link::ExchangeCycle::NoAnswerMessage());
+  EXPECT_EQ(changes[6], QStringLiteral(u"Сигнал|Сигнал 1|вкл."));
   model.SetGroups(static_cast<unsigned>(monitor::EventGroup::link));
   EXPECT_EQ(model.rowCount(), 2);
   model.SetGroups(EventLogModel::kAllGroups);
@@ -211,7 +191,7 @@ TEST_F(ServiceToolsTest, EventLogWindowFiltersSearchesAndWritesEveryEntryToALive
 
   tools().StopEventFile();
   bool bom = false;
-  const QList<QStringList> rows = testing::ReadCsvAsExcel(ReadAll(path), &bom);
+  const QList<QStringList> rows = testing::ReadCsvAsExcel(FileBytes(path), &bom);
   EXPECT_TRUE(bom);
   ASSERT_EQ(rows.size(), 1 + changes.size());  // the header, then everything since the start
   EXPECT_EQ(rows[0], (QStringList{QStringLiteral(u"время"), QStringLiteral(u"вид"), QStringLiteral(u"что"),
@@ -228,13 +208,13 @@ TEST_F(ServiceToolsTest, EventLogWindowFiltersSearchesAndWritesEveryEntryToALive
 TEST_F(ServiceToolsTest, SignalNamesReachTheGridAndTheSettingsFileAndABadFileChangesNothing) {
   QTemporaryDir dir;
   const QString good = dir.filePath(QStringLiteral(u"имена.ini"));
-  WriteFile(good, QStringLiteral(u"[Signals]\r\nS17=Давление масла\r\n").toUtf8());
+  ASSERT_TRUE(testing::WriteFileBytes(good, QStringLiteral(u"[Signals]\r\nS17=Давление масла\r\n").toUtf8()));
   ASSERT_TRUE(tools().LoadSignalNames(good));
   EXPECT_EQ(fx.app->Window().SignalCell(17)->toolTip(), QStringLiteral(u"Сигнал 17: Давление масла"));
   EXPECT_EQ(fx.Setting(QStringLiteral(u"PC config"), QStringLiteral(u"SignalNames")), good);
 
   const QString bad = dir.filePath(QStringLiteral(u"картинка.png"));
-  WriteFile(bad, QByteArray("\x89PNG\r\n\x1a\n\0\0", 10));
+  ASSERT_TRUE(testing::WriteFileBytes(bad, QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)));
   EXPECT_FALSE(tools().LoadSignalNames(bad));
   EXPECT_NE(fx.app->Window().findChild<QMessageBox*>(QStringLiteral("msg_signal_names")), nullptr);
   EXPECT_EQ(tools().Names().Name(17), QStringLiteral(u"Давление масла"));
@@ -352,7 +332,7 @@ TEST(ReportWindowTest, PreviewAndPdfHaveTheSamePagesAndVersionsPrintWithoutTheDe
   QTemporaryDir dir;
   const QString pdf = dir.filePath(QStringLiteral(u"отчёт.pdf"));
   ASSERT_TRUE(window.SavePdf(pdf));
-  const QByteArray bytes = ReadAll(pdf);
+  const QByteArray bytes = FileBytes(pdf);
   if (qEnvironmentVariableIsSet("ZART_REPORT_PDF")) QFile::copy(pdf, qEnvironmentVariable("ZART_REPORT_PDF"));
   const auto pdfPages = bytes.count("/Type /Page\n");
   EXPECT_GT(pdfPages, 3);
