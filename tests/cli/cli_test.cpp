@@ -22,6 +22,7 @@
 #include "params/param_session.h"
 #include "support/fake_link_view.h"
 #include "support/fake_serial_port.h"
+#include "support/frames.h"
 
 namespace zart::cli {
 namespace {
@@ -134,12 +135,7 @@ TEST(Cli, PrompterAnswersByItsPolicyAndKeepsEveryMessage) {
 
 /// The status reply of the simulator's controller, in a receive store.
 link::RxStore StatusReply(sim::Controller& c) {
-  std::vector<std::uint8_t> request{7, 4, 0x01, 0x2C, 0x00, 0x7D};
-  sim::AppendCrc(request);
-  const auto reply = c.HandleRequest(request);
-  link::RxStore rx;
-  for (std::size_t i = 0; reply && i < reply->size(); ++i) rx.Store(static_cast<int>(i), (*reply)[i]);
-  return rx;
+  return testing::StoreOf(c.HandleRequest(testing::WithCrc({7, 4, 0x01, 0x2C, 0x00, 0x7D})).value());
 }
 
 TEST(Cli, StatusShowsWhatTheWindowShowsForBothTypesAndTheBlockedFlag) {

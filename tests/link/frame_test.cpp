@@ -8,17 +8,13 @@
 #include "link/port_map.h"
 #include "link/request_queue.h"
 #include "link/rx_store.h"
+#include "support/frames.h"
 
 namespace zart::link {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-RxStore storeOf(const Bytes& bytes) {
-  RxStore rx;
-  for (std::size_t i = 0; i < bytes.size(); ++i) rx.Store(static_cast<int>(i), bytes[i]);
-  return rx;
-}
+using testing::StoreOf;
 
 TEST(Crc16Modbus, PublishedCheckValueOverTheBytesUpToLastIndex) {
   const std::string_view digits = "123456789";
@@ -77,13 +73,13 @@ TEST(CheckReply, ClassifiesCollectedBytes) {
       {"last bit flipped", badCrc, ReplyOutcome::crc_mismatch},
   };
   for (const Case& c : cases) {
-    const RxStore rx = storeOf(c.bytes);
+    const RxStore rx = StoreOf(c.bytes);
     EXPECT_EQ(CheckReply(rx, static_cast<int>(c.bytes.size())), c.expected) << c.name;
   }
 }
 
 TEST(RxStore, ReadsBigEndianRegistersStoresAtMost256AndReadsBeyondAsZero) {
-  RxStore rx = storeOf({0xFF, 0xFF, 0x80, 0x00, 0x12, 0x34});
+  RxStore rx = StoreOf(Bytes{0xFF, 0xFF, 0x80, 0x00, 0x12, 0x34});
   EXPECT_EQ(rx.ReadU16(0), 65535);
   EXPECT_EQ(rx.ReadS16(0), -1);
   EXPECT_EQ(rx.ReadS16(2), -32768);

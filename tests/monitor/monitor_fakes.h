@@ -72,12 +72,7 @@ class StatusBlock {
     }
     return WithCrc(f);
   }
-  link::RxStore Store() const {
-    link::RxStore rx;
-    const auto f = Frame();
-    for (std::size_t i = 0; i < f.size(); ++i) rx.Store(static_cast<int>(i), f[i]);
-    return rx;
-  }
+  link::RxStore Store() const { return StoreOf(Frame()); }
 
  private:
   std::array<std::uint16_t, 125> m_regs{};

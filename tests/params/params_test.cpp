@@ -609,12 +609,6 @@ TEST_F(ParamFilesTest, SaveLoadCompareRoundTripOfTheWholeSet) {
   EXPECT_TRUE(list->entries.empty());
   EXPECT_EQ(Texts(), saved);
   EXPECT_EQ(view.statusHistory.mid(4), (QStringList{U(u"Чтение файла all.ini"), QString()}));
-  // A real difference still shows, letter case included.
-  Set().SetText(89, U(u"дизель"), SlotState::changed);
-  Set().SetText(90, QStringLiteral("a b"), SlotState::changed);
-  EXPECT_EQ(files.cmdCompare_Click(Folder(), QStringLiteral("all.ini"))->differs, 2);
-  EXPECT_EQ(Set().State(89), SlotState::differs_from_file);
-  EXPECT_EQ(Count(SlotState::matches_file), kSlotCount - 2);
 }
 
 TEST_F(ParamFilesTest, SavingAsksFirstWhenBoxesHoldNoValueAndOverAnExistingFile) {

@@ -145,12 +145,6 @@ TEST(IniFileWrite, WrittenValuesReadBackAtOnceAndAfterSaving) {
   }
 }
 
-TEST(IniFileKeys, ListsEachKeyOnceInFileOrder) {
-  const IniFile ini = parsed("[Ports]\ncom3=/dev/a\nFOO=1\nCOM3=/dev/b\n;COM9=x\nCOM4 = /dev/c\n[Other]\nCOM5=y\n");
-  EXPECT_EQ(ini.Keys(u"ports"_s), (QStringList{u"com3"_s, u"FOO"_s, u"COM4"_s}));
-  EXPECT_TRUE(ini.Keys(u"Missing"_s).isEmpty());
-}
-
 TEST(IniFileParse, HostileBytesNeitherCrashNorHang) {
   QByteArray junk;
   quint32 seed = 12345;
@@ -341,7 +335,7 @@ TEST_F(SettingsFileTest, BadPortValueOpensReadErrorCancelKeepsOneRetryReadsTheMe
 TEST_F(SettingsFileTest, ReadsParityAndPortDevices) {
   writeFile(
       "[PC config]\nCOM=3\n[Ports]\nCOM3=/dev/ttyUSB0\ncom12 = /dev/ttyS1 \nCOM0=/dev/a\nCOM256=/dev/b\n"
-      "COMX=/dev/c\nFOO=/dev/d\nCOM5=\nCOM3=/dev/dup\n");
+      "COMX=/dev/c\nFOO=/dev/d\nCOM5=\nCOM3=/dev/dup\n;COM9=/dev/e\n");
   m_settings.ReadConfig();
   EXPECT_EQ(m_settings.ParityText(), u"E"_s);
   const std::map<int, QString> expected{{3, u"/dev/ttyUSB0"_s}, {12, u"/dev/ttyS1"_s}};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/crc.h"
+#include "link/rx_store.h"
 
 namespace zart::testing {
 
@@ -17,6 +18,13 @@ inline std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> body) {
   body.push_back(crc.low);
   body.push_back(crc.high);
   return body;
+}
+
+/// A receive store holding `bytes` from its start, as one exchange gathers them.
+inline link::RxStore StoreOf(std::span<const std::uint8_t> bytes) {
+  link::RxStore rx;
+  for (std::size_t i = 0; i < bytes.size(); ++i) rx.Store(static_cast<int>(i), bytes[i]);
+  return rx;
 }
 
 /// The bytes of hex text such as "07 04 FA"; blanks are ignored.

@@ -36,6 +36,12 @@ struct AppFixture {
     app = std::make_unique<ui::Application>(std::move(setup));
   }
 
+  /// One tick that finds `reply` waiting, as if the controller had answered
+  /// the request sent at the previous tick.
+  void Tick(const std::vector<std::uint8_t>& reply) {
+    port->Receive(reply);
+    app->Cycle().ExchangeTick();
+  }
   QString SettingsPath() const { return folder.path() + QStringLiteral(u"/тп.ini"); }
   void WriteSettings(const QString& pcConfigLine) {
     QFile f(SettingsPath());

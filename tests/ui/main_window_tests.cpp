@@ -58,13 +58,6 @@ class MainWindowTest : public ::testing::Test {
   link::ExchangeCycle& cycle() { return fx.app->Cycle(); }
   QLabel* label(const char* name) { return window().findChild<QLabel*>(QLatin1String(name)); }
 
-  /// One tick that finds `reply` waiting, as if the controller had answered
-  /// the request sent at the previous tick.
-  void TickWithReply(const std::vector<std::uint8_t>& reply) {
-    fx.port->Receive(reply);
-    cycle().ExchangeTick();
-  }
-
   AppFixture fx;
 };
 
@@ -113,7 +106,7 @@ TEST_F(MainWindowTest, StatusReplyFillsTheWindow) {
   cycle().ExchangeTick();  // no answer yet; sends the first status request
   EXPECT_EQ(label("lbl_sys_mes")->text(), QStringLiteral(u"Ошибка обмена: Нет ответа от контроллера ЗАРТ"));
 
-  TickWithReply(
+  fx.Tick(
       StatusBlock().Set(302, 1).Set(303, 1500).Set(304, 500).Set(305, 243).Set(392, 0x0401).Set(397, 0x0002).Frame());
 
   // Wiring only: the decoder's own tests cover every value's format.
@@ -155,8 +148,8 @@ TEST_F(MainWindowTest, CommandClickSendsItsFrameToTheSelectedAddress) {
   address->setCurrentIndex(12);
   emit address->activated(12);  // the user's choice reaches the exchange
   EXPECT_EQ(cycle().SlaveAddress(), 12);
-  TickWithReply({7, 4, 0});  // garbled answer to the status read: it is repeated first
-  TickWithReply(StatusBlock().Frame());
+  fx.Tick({7, 4, 0});  // garbled answer to the status read: it is repeated first
+  fx.Tick(StatusBlock().Frame());
   const std::vector<std::uint8_t> stop{0x0C, 0x06, 0x01, 0x92, 0x45, 0x69, 0xDA, 0x78};
   ASSERT_FALSE(fx.port->written.empty());
   EXPECT_EQ(fx.port->written.back(), stop);
@@ -168,12 +161,12 @@ TEST_F(MainWindowTest, BlockedFlagDisablesParamMenuAndShowsBanner) {
   testing::FakeParamHook hook;
   fx.app->SetParamWindowHook(&hook);
   cycle().ExchangeTick();
-  TickWithReply(StatusBlock().Set(300, 0x8203).Frame());
+  fx.Tick(StatusBlock().Set(300, 0x8203).Frame());
   EXPECT_TRUE(label("lbl_modbus_off")->isVisible());
   EXPECT_FALSE(window().ParamMenu()->isEnabled());
   cycle().ExchangeTick();  // heartbeat
-  TickWithReply({7, 0x10, 0x01, 0x90, 0x00, 0x02, 0x40, 0x7F});
-  TickWithReply(StatusBlock().Set(300, 0x0203).Frame());
+  fx.Tick({7, 0x10, 0x01, 0x90, 0x00, 0x02, 0x40, 0x7F});
+  fx.Tick(StatusBlock().Set(300, 0x0203).Frame());
   EXPECT_FALSE(label("lbl_modbus_off")->isVisible());
   EXPECT_TRUE(window().ParamMenu()->isEnabled());
   window().ParamMenu()->trigger();

@@ -234,9 +234,7 @@ TEST_F(ParamServiceTest, ServiceButtonSitsInTheFreeCornerAndReportSavesPdfAndHtm
   ParamReportWindow* report = Service().ReportWindow();
   ASSERT_NE(report, nullptr);
   EXPECT_TRUE(report->Preview()->toPlainText().contains(QStringLiteral(u"Стартовые обороты (об/мин)")));
-  const QString pdf = m_dir.filePath(QStringLiteral("report.pdf"));
-  ASSERT_TRUE(report->SavePdf(pdf));
-  EXPECT_TRUE(testing::FileBytes(pdf).startsWith("%PDF-"));
+  // The PDF itself is the report window's test; here the menu's way to it.
   ASSERT_TRUE(report->SaveHtml(m_dir.filePath(QStringLiteral("report.html"))));
   EXPECT_FALSE(report->SavePdf(m_dir.filePath(QStringLiteral("no/such/folder/report.pdf"))));
 

@@ -58,14 +58,10 @@ class ServiceToolsTest : public ::testing::Test {
   void TearDown() override { fx.app->SetParamWindowHook(nullptr); }
 
   ServiceTools& tools() { return fx.app->Service(); }
-  void Tick(const std::vector<std::uint8_t>& reply) {
-    fx.port->Receive(reply);
-    fx.app->Cycle().ExchangeTick();
-  }
   // A status read answered, then its heartbeat answered.
   void IdleRound(const StatusBlock& status) {
-    Tick(status.Frame());
-    Tick(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
+    fx.Tick(status.Frame());
+    fx.Tick(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
   }
 
   AppFixture fx;
@@ -76,11 +72,11 @@ TEST_F(ServiceToolsTest, MonitorShowsDecodedExchangesAndHidesIdleTrafficButNotFa
   StatusBlock status;
   status.Set(302, 1).Set(303, 1500).Set(305, 246);
   IdleRound(status);
-  Tick({});  // the status read goes unanswered
-  Tick(status.Frame());
+  fx.Tick({});  // the status read goes unanswered
+  fx.Tick(status.Frame());
   fx.app->Cycle().EnqueueRequest(link::FC_WRITE_SINGLE_REGISTER, {0x01, 0x92, 0x45, 0x69});
-  Tick(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
-  Tick(testing::WithCrc({0x07, 0x86, 0x04}));  // the command refused
+  fx.Tick(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
+  fx.Tick(testing::WithCrc({0x07, 0x86, 0x04}));  // the command refused
 
   tools().ShowTrafficMonitor();
   TrafficWindow* window = tools().Traffic();
@@ -113,7 +109,7 @@ TEST_F(ServiceToolsTest, MonitorRowsStayBoundedOverLongRuns) {
   tools().ShowTrafficMonitor();
   TrafficWindow* window = tools().Traffic();
   for (int i = 0; i < TrafficModel::kMaxRows / 2 + 500; ++i) {
-    Tick(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
+    fx.Tick(testing::WithCrc({0x07, 0x10, 0x01, 0x90, 0x00, 0x02}));
     if (i % 1000 == 0) window->Refresh();
   }
   window->Refresh();
@@ -162,7 +158,7 @@ TEST_F(ServiceToolsTest, CsvLogWritesALinePerStatusReplyAndReportsAFullDisk) {
 
 TEST_F(ServiceToolsTest, EventLogWindowFiltersSearchesAndWritesEveryEntryToALiveFile) {
   IdleRound(StatusBlock().Set(392, 0x0001));  // the initial state: type and "Авария"
-  Tick({});                                   // the status read goes unanswered
+  fx.Tick({});                                   // the status read goes unanswered
   tools().WatchLink(1'000'000);
   tools().WatchLink(1'002'000);               // two seconds without a reply: lost
   QTemporaryDir dir;
