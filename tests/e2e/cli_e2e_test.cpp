@@ -282,7 +282,6 @@ const Scenario kScenarios[] = {
        EXPECT_TRUE(diff.out.contains(QStringLiteral(u"«Дизель»"))) << diff.out.toStdString();
        EXPECT_EQ(c.Run(A({"diff"}) << c.Path("a.ini") << c.Path("none.ini"), false).code, 2);
        EXPECT_EQ(c.Run(A({"flash"})).code, 2);
-       EXPECT_EQ(c.Run(A({"--address", "300", "status"})).code, 2);
        EXPECT_EQ(c.Run(A({"compare"}) << c.Path("none.ini")).code, 2);
        EXPECT_EQ(c.Run(A({"--port", "/dev/zart-no-such-port", "status"}), false).code, 4);
        const CliResult nowhere = c.Run(A({"read"}) << c.Path("no/such/folder.ini"));

@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>

@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
-#include <QProgressBar>
 #include <QTcpServer>
 #include <QTabBar>
 #include <QTest>

@@ -5,7 +5,6 @@
 #include <map>
 
 #include <QString>
-#include <QStringList>
 
 #include "link/rx_store.h"
 #include "monitor/param_window_hook.h"

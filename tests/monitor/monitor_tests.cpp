@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QLocale>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include "../support/fake_link_view.h"
 #include "../support/fake_serial_port.h"

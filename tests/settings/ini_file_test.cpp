@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDevice>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #ifndef Q_OS_WIN

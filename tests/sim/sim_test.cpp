@@ -7,7 +7,6 @@
 #include <chrono>
 #include <string>
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>

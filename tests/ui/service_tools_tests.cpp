@@ -13,8 +13,6 @@
 #include <QTest>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QRegularExpression>
-#include <QTableView>
 #include <QTextBrowser>
 
 #include "link/exchange_cycle.h"
