@@ -327,18 +327,16 @@ TEST_F(PacerTest, ClosedNetworkLinkIsToldEveryTick) {
   for (std::size_t i = 1; i < view.times.size(); ++i) EXPECT_EQ(view.times[i] - view.times[i - 1], 100 * kMs);
 }
 
-// Idle, fast exchange keeps a status read or heartbeat every 100 ms; queued
-// work runs back to back; switched off with a request under way, the
-// exchange goes back to the tick without judging that request missing.
-TEST_F(PacerTest, FastExchangeKeepsTheIdlePaceRunsQueuedWorkBackToBackAndSwitchesOffCleanly) {
+// Under fast exchange queued work runs back to back (its idle pace is the
+// serial rows' of the pace table); switched off with a request under way,
+// the exchange goes back to the tick without judging that request missing.
+TEST_F(PacerTest, FastExchangeRunsQueuedWorkBackToBackAndSwitchesOffCleanly) {
   const auto expectTickPace = [this](std::size_t from) {
     for (std::size_t i = from + 1; i < line.writeTimes.size(); ++i)
       EXPECT_EQ(line.writeTimes[i] - line.writeTimes[i - 1], 100 * kMs) << i;
   };
   pacer.SetFastExchange(true);
   RunFor(1000);
-  ASSERT_GE(line.writeTimes.size(), 8u);
-  expectTickPace(0);
 
   Answered answered;
   for (int i = 0; i < 131; ++i) ASSERT_TRUE(cycle.EnqueueRequest(100, {0x01, static_cast<std::uint8_t>(i), 8}, {&answered, i}));

@@ -145,7 +145,6 @@ TEST_F(ParamControllerTest, SavingListsTheFileAndClosingDiscardsTheWindowAndItsV
   m_controller->OpenParamWindow();
   ASSERT_NE(Window(), nullptr);
   EXPECT_EQ(Window()->Text(0), QStringLiteral(u"-"));
-  EXPECT_EQ(Window()->Text(170), QStringLiteral(u"170"));
 }
 
 // The "Сервис" aids: the differences list with its tab marks and jumps,
