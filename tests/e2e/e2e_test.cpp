@@ -32,7 +32,6 @@
 #include "params/param_files.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
-#include "settings/windows1251.h"
 #include "ui/file_chooser.h"
 #include "ui/param_diff_window.h"
 #include "ui/param_report_window.h"

@@ -4,7 +4,6 @@
 // the catalogue and the traffic monitor's frame words.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,7 +12,6 @@
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <cmath>
 #include <limits>
 #include <vector>
 

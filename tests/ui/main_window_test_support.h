@@ -5,11 +5,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "../support/fake_link_view.h"
 #include "../support/fake_serial_port.h"
 #include "monitor_fakes.h"
 #include "settings/ini_file.h"
-#include "settings/settings_file.h"
 #include "ui/application.h"
 
 namespace zart::testing {

@@ -27,7 +27,6 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QWidget>
-#include <numeric>
 #include <set>
 
 #include "link/exchange_cycle.h"
