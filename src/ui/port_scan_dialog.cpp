@@ -81,7 +81,7 @@ void PortScanDialog::Found(const monitor::ScanHit& hit) {
 void PortScanDialog::Finished(bool stopped) {
   const int found = m_list->count();
   if (stopped) {
-    m_state->setText(QStringLiteral(u"Поиск остановлен: опрошено %1 адресов, ответили %2.")
+    m_state->setText(QStringLiteral(u"Поиск остановлен. Опрошено адресов: %1, ответили: %2.")
                          .arg(m_scan.Tried())
                          .arg(found));
   } else if (found == 0) {
@@ -89,7 +89,7 @@ void PortScanDialog::Finished(bool stopped) {
                          .arg(kFirstAddress)
                          .arg(kLastAddress));
   } else {
-    m_state->setText(QStringLiteral(u"Поиск закончен: ответили %1. Выберите контроллер.").arg(found));
+    m_state->setText(QStringLiteral(u"Поиск закончен. Ответили: %1. Выберите контроллер.").arg(found));
   }
   m_cancel->setText(QStringLiteral(u"Закрыть"));
 }

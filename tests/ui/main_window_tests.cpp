@@ -725,7 +725,7 @@ TEST_F(PortDialogTest, ScanFindsTheControllerAndChoosingItSetsTheAddress) {
     EXPECT_EQ(dialog->ScanDialog(), nullptr);
     EXPECT_EQ(exchange.SlaveAddress(), choose ? 7 : 3);
     EXPECT_EQ(view.slaveAddress, choose ? 7 : 3);
-    EXPECT_TRUE(said.startsWith(choose ? QStringLiteral(u"Поиск закончен: ответили 1") : QStringLiteral(u"Поиск остановлен")))
+    EXPECT_TRUE(said.startsWith(choose ? QStringLiteral(u"Поиск закончен. Ответили: 1") : QStringLiteral(u"Поиск остановлен")))
         << said.toStdString();
   }
 }
