@@ -87,30 +87,13 @@ if ((wm)); then
   sleep 1
 fi
 
-qt_env=(QT_QPA_PLATFORM=xcb)
-[[ -n $dpi ]] && qt_env+=(QT_FONT_DPI="$dpi")
-env "${qt_env[@]}" "$bin/zart-tool" >"$work/tool.log" 2>&1 &
-tool_pid=$!
-main=""
-for _ in $(seq 50); do
-  main=$(xdotool search --name 'Modbus' 2>/dev/null | head -1 || true)
-  [[ -n $main ]] && break
-  sleep 0.2
-done
-[[ -n $main ]] || { echo "main window not found" >&2; cat "$work/tool.log" >&2; exit 1; }
-sleep 1.5
+shot_launch ${dpi:+QT_FONT_DPI="$dpi"}
 
 focus() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true; }
 # "Настройка порта" from the menu bar (Alt+Н).
 focus "$main"
 xdotool key --delay 150 alt+Cyrillic_en
-dialog=""
-for _ in $(seq 50); do
-  dialog=$(xdotool search --name '^Настройка порта$' 2>/dev/null | head -1 || true)
-  [[ -n $dialog ]] && break
-  sleep 0.2
-done
-[[ -n $dialog ]] || { echo "port dialog not found" >&2; cat "$work/tool.log" >&2; exit 1; }
+dialog=$(wait_window '^Настройка порта$')
 sleep 1
 focus "$dialog"
 if ((scan)); then
@@ -118,12 +101,7 @@ if ((scan)); then
   # обмен) is "Поиск контроллера…". Through the gateway each address is
   # given 300 ms: the whole range takes about 40 s.
   xdotool key --delay 150 Tab Tab Tab Tab Tab space
-  for _ in $(seq 50); do
-    dialog=$(xdotool search --name '^Поиск контроллера$' 2>/dev/null | head -1 || true)
-    [[ -n $dialog ]] && break
-    sleep 0.2
-  done
-  [[ -n $dialog ]] || { echo "scan window not found" >&2; cat "$work/tool.log" >&2; exit 1; }
+  dialog=$(wait_window '^Поиск контроллера$')
   sleep 45
 else
   # Focus starts on "ОК"; one step back in the focus chain is "Проверить".
