@@ -62,12 +62,16 @@ bool PortScanDialog::Start() {
   m_progress->setValue(0);
   m_cancel->setText(QStringLiteral(u"Отмена"));
   if (!m_scan.Start(kFirstAddress, kLastAddress, m_replyTimeMs)) {
-    m_state->setText(QStringLiteral(u"Поиск не начат: очередь запросов занята, повторите после передачи параметров."));
-    m_cancel->setText(QStringLiteral(u"Закрыть"));
+    Refuse(QStringLiteral(u"очередь запросов занята, повторите после передачи параметров."));
     return false;
   }
   m_state->setText(QStringLiteral(u"Поиск…"));
   return true;
+}
+
+void PortScanDialog::Refuse(const QString& why) {
+  m_state->setText(QStringLiteral(u"Поиск не начат: ") + why);
+  m_cancel->setText(QStringLiteral(u"Закрыть"));
 }
 
 QString PortScanDialog::StateText() const { return m_state->text(); }
