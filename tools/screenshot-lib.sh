@@ -12,6 +12,7 @@
 #   shot_launch [VAR=VALUE…]  zart-tool on it (with those variables); sets main
 #   keys KEY…                 keys to the main window
 #   find_window TITLE         the first window whose title matches
+#   wait_window TITLE         the same, waited for up to 10 s
 #   shoot TITLE FILE          the window's picture, cut from the screen
 # The caller stores the pids it starts in tool_pid, wm_pid and xvfb_pid.
 
@@ -97,6 +98,18 @@ keys() {
 }
 
 find_window() { xdotool search --name "$1" 2>/dev/null | head -1 || true; }
+
+# Waits up to 10 s for a window whose title matches; prints its id or exits.
+wait_window() {
+  local id=""
+  for _ in $(seq 50); do
+    id=$(find_window "$1")
+    [[ -n $id ]] && break
+    sleep 0.2
+  done
+  [[ -n $id ]] || { echo "window \"$1\" not found" >&2; cat "$work/tool.log" >&2; exit 1; }
+  echo "$id"
+}
 
 shoot() {  # window title, output file
   local id geometry

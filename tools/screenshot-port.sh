@@ -13,7 +13,10 @@
 #                   the RTU frames through
 #   --refused       Link names a loopback port nobody listens on, so the
 #                   picture shows the refusal
-#   --out FILE      where to write (default docs/port-dialog.png)
+#   --scan          press "Поиск контроллера…" instead, wait for the scan of
+#                   the 128 addresses to end and take the scan window
+#   --out FILE      where to write (default docs/port-dialog.png, with --scan
+#                   docs/port-scan.png)
 #
 # As in screenshot-main.sh the settings file beside zart-tool is replaced for
 # the time of the picture and put back afterwards.
@@ -26,7 +29,8 @@ dpi=""
 wm=0
 mbap=()
 refused=0
-out="$root/docs/port-dialog.png"
+scan=0
+out=""
 build=build
 while [[ $# -gt 0 ]]; do
   case $1 in
@@ -35,14 +39,16 @@ while [[ $# -gt 0 ]]; do
     --wm) wm=1; shift ;;
     --mbap) mbap=(--mbap); shift ;;
     --refused) refused=1; shift ;;
+    --scan) scan=1; shift ;;
     --out) out=$2; shift 2 ;;
-    -h | --help) sed -n '2,19p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,22p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) build=$1; shift ;;
   esac
 done
 [[ $size =~ ^[0-9]+x[0-9]+$ ]] || { echo "--size wants WxH, got $size" >&2; exit 2; }
 [[ -z $dpi || $dpi =~ ^[0-9]+$ ]] || { echo "--dpi wants a number, got $dpi" >&2; exit 2; }
+[[ -n $out ]] || { ((scan)) && out="$root/docs/port-scan.png" || out="$root/docs/port-dialog.png"; }
 [[ $build = /* ]] || build="$root/$build"
 [[ $out = /* ]] || out="$PWD/$out"
 bin="$build/bin"
@@ -81,35 +87,27 @@ if ((wm)); then
   sleep 1
 fi
 
-qt_env=(QT_QPA_PLATFORM=xcb)
-[[ -n $dpi ]] && qt_env+=(QT_FONT_DPI="$dpi")
-env "${qt_env[@]}" "$bin/zart-tool" >"$work/tool.log" 2>&1 &
-tool_pid=$!
-main=""
-for _ in $(seq 50); do
-  main=$(xdotool search --name 'Modbus' 2>/dev/null | head -1 || true)
-  [[ -n $main ]] && break
-  sleep 0.2
-done
-[[ -n $main ]] || { echo "main window not found" >&2; cat "$work/tool.log" >&2; exit 1; }
-sleep 1.5
+shot_launch ${dpi:+QT_FONT_DPI="$dpi"}
 
 focus() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true; }
 # "Настройка порта" from the menu bar (Alt+Н).
 focus "$main"
 xdotool key --delay 150 alt+Cyrillic_en
-dialog=""
-for _ in $(seq 50); do
-  dialog=$(xdotool search --name '^Настройка порта$' 2>/dev/null | head -1 || true)
-  [[ -n $dialog ]] && break
-  sleep 0.2
-done
-[[ -n $dialog ]] || { echo "port dialog not found" >&2; cat "$work/tool.log" >&2; exit 1; }
+dialog=$(wait_window '^Настройка порта$')
 sleep 1
-# Focus starts on "ОК"; one step back in the focus chain is "Проверить".
 focus "$dialog"
-xdotool key --delay 150 shift+Tab space
-sleep 2
+if ((scan)); then
+  # Focus starts on "ОК"; five steps on (Отмена, the list, Обновить, Быстрый
+  # обмен) is "Поиск контроллера…". Through the gateway each address is
+  # given 300 ms: the whole range takes about 40 s.
+  xdotool key --delay 150 Tab Tab Tab Tab Tab space
+  dialog=$(wait_window '^Поиск контроллера$')
+  sleep 45
+else
+  # Focus starts on "ОК"; one step back in the focus chain is "Проверить".
+  xdotool key --delay 150 shift+Tab space
+  sleep 2
+fi
 
 mkdir -p "$(dirname "$out")"
 import -window root "$work/screen.png"

@@ -126,6 +126,29 @@ bool AllGreen(const ui::ParamWindowController& params) {
   return true;
 }
 
+/// One read-all or write-all, timed from the click to the last reply.
+struct Transfer {
+  int requests = 0;
+  double seconds = 0;
+  bool green = false;  // finished, and every box shows the controller's value
+};
+
+Transfer TimeTransfer(ui::ParamWindowController& params, bool write) {
+  QElapsedTimer clock;
+  clock.start();
+  if (write) {
+    params.Editor().cmd_writeall_Click();
+  } else {
+    params.Editor().cmd_readall_Click();
+  }
+  Transfer t;
+  t.requests = params.Editor().Progress().total;
+  const bool done = PumpUntil([&params] { return params.Editor().Progress().total == 0; }, 60000);
+  t.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+  t.green = done && AllGreen(params);
+  return t;
+}
+
 class TimingRun {
  public:
   bool ticks = true;
@@ -211,25 +234,15 @@ class TimingRun {
       const link::FrameRecorder& recorder = app.Service().Recorder();
       for (const bool write : {false, true}) {
         const std::uint64_t first = recorder.NewestNumber() + 1;
-        QElapsedTimer clock;
-        clock.start();
-        if (write) {
-          params.Editor().cmd_writeall_Click();
-        } else {
-          params.Editor().cmd_readall_Click();
-        }
-        const int requests = params.Editor().Progress().total;
-        const bool done = PumpUntil([&params] { return params.Editor().Progress().total == 0; }, 60000);
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        const Transfer t = TimeTransfer(params, write);
         std::int64_t bytes = 0;
         for (std::uint64_t n = first; n <= recorder.NewestNumber(); ++n)
           if (const link::RecordedExchange* e = recorder.Find(n)) bytes += e->requestLength + e->replyLength;
-        const bool green = done && AllGreen(params);
-        if (!green || (!write && seconds > 1.5)) ++failures;  // the goal is the read-all
+        if (!t.green || (!write && t.seconds > 1.5)) ++failures;  // the goal is the read-all
         std::printf("  %-22s %-9s %3d requests  %6.2f s  (line and turnaround alone %4.2f s)  %s\n",
-                    mbap ? "Modbus TCP" : "RTU over TCP", write ? "write-all" : "read-all", requests, seconds,
-                    static_cast<double>(bytes) * 11.0 / 115200.0 + requests * turnaroundMs / 1000.0,
-                    green ? "all green" : "NOT all green");
+                    mbap ? "Modbus TCP" : "RTU over TCP", write ? "write-all" : "read-all", t.requests, t.seconds,
+                    static_cast<double>(bytes) * 11.0 / 115200.0 + t.requests * turnaroundMs / 1000.0,
+                    t.green ? "all green" : "NOT all green");
       }
     }
     return failures == 0 ? 0 : 1;
@@ -248,28 +261,16 @@ class TimingRun {
       m_app->SetFastExchange(fast);
       Pump(500);
       for (const bool write : {false, true}) {
-        QElapsedTimer clock;
-        clock.start();
         const std::int64_t bytesBefore = port.BytesMoved();
-        if (write) {
-          params.Editor().cmd_writeall_Click();
-        } else {
-          params.Editor().cmd_readall_Click();
-        }
-        const int requests = params.Editor().Progress().total;
-        const bool done = PumpUntil([&params] { return params.Editor().Progress().total == 0; }, 60000);
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        const bool green = done && AllGreen(params);
-        if (!green) ++failures;
+        const Transfer t = TimeTransfer(params, write);
+        if (!t.green) ++failures;
         // What the line itself needs: every byte both ways at 11 bits a
         // character, plus the controller's turnaround for each request.
         const double line =
-            static_cast<double>(port.BytesMoved() - bytesBefore) * 11.0 / 115200.0 + requests * turnaroundMs / 1000.0;
-        std::printf(
-            "  %-14s %-9s %3d requests  %6.2f s  (line and turnaround "
-            "alone %4.2f s)  %s\n",
-            fast ? "fast exchange" : "design", write ? "write-all" : "read-all", requests, seconds, line,
-            green ? "all green" : "NOT all green");
+            static_cast<double>(port.BytesMoved() - bytesBefore) * 11.0 / 115200.0 + t.requests * turnaroundMs / 1000.0;
+        std::printf("  %-14s %-9s %3d requests  %6.2f s  (line and turnaround alone %4.2f s)  %s\n",
+                    fast ? "fast exchange" : "design", write ? "write-all" : "read-all", t.requests, t.seconds, line,
+                    t.green ? "all green" : "NOT all green");
       }
     }
     m_app->SetFastExchange(false);

@@ -240,7 +240,13 @@ void PortDialog::cmd_scan_Click() {
   PortScanDialog scan(m_exchange, m_links.LinkName(), network ? kScanReplyMsNetwork : 0, this);
   m_scanDialog = &scan;
   connect(&scan, &PortScanDialog::addressChosen, this, [this](int address) { m_exchange.SwitchSlaveAddress(address); });
-  scan.Start();
+  // Through a closed port or a gateway not connected the requests would
+  // only wait in the queue.
+  if (m_links.IsOpen()) {
+    scan.Start();
+  } else {
+    scan.Refuse(m_links.NotOpenMessage() + QStringLiteral(u"."));
+  }
   scan.exec();
   m_scanDialog = nullptr;
 }

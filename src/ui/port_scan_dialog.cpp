@@ -62,12 +62,16 @@ bool PortScanDialog::Start() {
   m_progress->setValue(0);
   m_cancel->setText(QStringLiteral(u"Отмена"));
   if (!m_scan.Start(kFirstAddress, kLastAddress, m_replyTimeMs)) {
-    m_state->setText(QStringLiteral(u"Поиск не начат: очередь запросов занята, повторите после передачи параметров."));
-    m_cancel->setText(QStringLiteral(u"Закрыть"));
+    Refuse(QStringLiteral(u"очередь запросов занята, повторите после передачи параметров."));
     return false;
   }
   m_state->setText(QStringLiteral(u"Поиск…"));
   return true;
+}
+
+void PortScanDialog::Refuse(const QString& why) {
+  m_state->setText(QStringLiteral(u"Поиск не начат: ") + why);
+  m_cancel->setText(QStringLiteral(u"Закрыть"));
 }
 
 QString PortScanDialog::StateText() const { return m_state->text(); }
@@ -81,7 +85,7 @@ void PortScanDialog::Found(const monitor::ScanHit& hit) {
 void PortScanDialog::Finished(bool stopped) {
   const int found = m_list->count();
   if (stopped) {
-    m_state->setText(QStringLiteral(u"Поиск остановлен: опрошено %1 адресов, ответили %2.")
+    m_state->setText(QStringLiteral(u"Поиск остановлен. Опрошено адресов: %1, ответили: %2.")
                          .arg(m_scan.Tried())
                          .arg(found));
   } else if (found == 0) {
@@ -89,7 +93,7 @@ void PortScanDialog::Finished(bool stopped) {
                          .arg(kFirstAddress)
                          .arg(kLastAddress));
   } else {
-    m_state->setText(QStringLiteral(u"Поиск закончен: ответили %1. Выберите контроллер.").arg(found));
+    m_state->setText(QStringLiteral(u"Поиск закончен. Ответили: %1. Выберите контроллер.").arg(found));
   }
   m_cancel->setText(QStringLiteral(u"Закрыть"));
 }

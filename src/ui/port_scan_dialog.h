@@ -36,6 +36,9 @@ class PortScanDialog : public QDialog {
   /// Starts the scan; false (and said in the window) when the exchange's
   /// queue has no room for it.
   bool Start();
+  /// Says in the window why no scan is started (the link is not open) and
+  /// leaves only "Закрыть".
+  void Refuse(const QString& why);
 
   monitor::ControllerScan& Scan() { return m_scan; }
   QListWidget* List() const { return m_list; }

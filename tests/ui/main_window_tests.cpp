@@ -664,47 +664,48 @@ TEST_F(PortDialogTest, CheckTellsWhatTheGatewayAnswered) {
 }
 
 // "Поиск контроллера…" lists who answers on the link in use; choosing one
-// sets the address the exchange and the main window use, "Отмена" stops at
-// once and leaves the address as it was.
+// sets the address the exchange and the main window use; "Отмена" stops at
+// once and leaves the address as it was; a link not open is said at once.
 TEST_F(PortDialogTest, ScanFindsTheControllerAndChoosingItSetsTheAddress) {
   StartOn(1, {1});
   sim::Controller controller{sim::EepromImage::Defaults(0), 7};
   net.answer = [&](const testing::FakeNetworkPort::Bytes& f) { return controller.HandleRequest(f); };
   net.SetAddress(*link::LinkAddress::Parse(QStringLiteral("rtuovertcp://10.0.0.5:4001")));
   links.UseNetwork();
-  net.Open();
   exchange.SetSlaveAddress(3);
   view.slaveAddress = 3;
   auto dialog = Open();
-  for (const bool choose : {false, true}) {
-    SCOPED_TRACE(choose ? "choose" : "cancel");
-    QString said;
-    QTimer::singleShot(0, dialog.get(), [&] {
+  enum class Then { closed, cancel, choose };
+  for (const auto& [then, address, said] :
+       {std::tuple{Then::closed, 3, u"Поиск не начат: Нет соединения с 10.0.0.5:4001"},
+        {Then::cancel, 3, u"Поиск остановлен. Опрошено адресов: 10"}, {Then::choose, 7, u"Поиск закончен. Ответили: 1"}}) {
+    SCOPED_TRACE(static_cast<int>(then));
+    if (then != Then::closed) net.Open();
+    QString told;
+    QTimer::singleShot(0, dialog.get(), [&, then = then] {
       PortScanDialog* scan = dialog->ScanDialog();
       ASSERT_NE(scan, nullptr);
-      EXPECT_TRUE(scan->windowTitle() == QStringLiteral(u"Поиск контроллера"));
-      for (int i = 0; i < 2000 && scan->Scan().Running() && (choose || scan->Scan().Tried() < 10); ++i) {
+      for (int i = 0; i < 2000 && scan->Scan().Running() && (then == Then::choose || scan->Scan().Tried() < 10); ++i) {
         exchange.ExchangeTick();
         QCoreApplication::processEvents();
       }
-      if (choose) {
+      if (then == Then::choose) {
         EXPECT_EQ(scan->Scan().Tried(), 128);
         ASSERT_EQ(scan->List()->count(), 1);
-        EXPECT_TRUE(scan->List()->item(0)->text().startsWith(QStringLiteral(u"адрес 7: ДГУ"))) << scan->List()->item(0)->text().toStdString();
-        said = scan->StateText();
+        EXPECT_TRUE(scan->List()->item(0)->text().startsWith(QStringLiteral(u"адрес 7: ДГУ")));
+        told = scan->StateText();
         scan->ChooseButton()->click();
       } else {
         scan->CancelButton()->click();
         EXPECT_FALSE(scan->Scan().Running());
-        said = scan->StateText();
+        told = scan->StateText();
       }
     });
     dialog->ScanButton()->click();
     EXPECT_EQ(dialog->ScanDialog(), nullptr);
-    EXPECT_EQ(exchange.SlaveAddress(), choose ? 7 : 3);
-    EXPECT_EQ(view.slaveAddress, choose ? 7 : 3);
-    EXPECT_TRUE(said.startsWith(choose ? QStringLiteral(u"Поиск закончен: ответили 1") : QStringLiteral(u"Поиск остановлен")))
-        << said.toStdString();
+    EXPECT_EQ(exchange.SlaveAddress(), address);
+    EXPECT_EQ(view.slaveAddress, address);
+    EXPECT_TRUE(told.startsWith(QString::fromUtf16(said))) << told.toStdString();
   }
 }
 
