@@ -100,7 +100,9 @@ class CliCase {
     ini.Write(params::ParamFiles::ParamFileSection(slot), params::ParamFiles::ParamFileKey(slot), value);
     ASSERT_TRUE(ini.Save(path));
   }
-  int Byte(int slot) { return static_cast<std::uint8_t>(sim.Image().at(kCatalogue.par_addr[static_cast<std::size_t>(slot)])); }
+  int Byte(int slot) {
+    return static_cast<std::uint8_t>(sim.Image().at(kCatalogue.par_addr[static_cast<std::size_t>(slot)]));
+  }
 
   SimProcess sim{QStringLiteral(ZART_SIM_PATH)};
   QTemporaryDir dir;
@@ -146,8 +148,8 @@ const Scenario kScenarios[] = {
        EXPECT_EQ(json[QStringLiteral("status")][QStringLiteral("objectTypeName")].toString(), QStringLiteral(u"ДГУ"));
        EXPECT_EQ(json[QStringLiteral("status")][QStringLiteral("address")].toInt(), 7);
        // Without --port: COM5 of тп.ini, mapped in its section "Ports".
-       ASSERT_TRUE(WriteFileBytes(c.dir.filePath(QStringLiteral(u"тп.ini")),
-                                  "[PC config]\r\nCOM=5\r\n[Ports]\r\nCOM5=" + c.sim.LinkPath().toLocal8Bit() + "\r\n"));
+       const QByteArray ports = "[Ports]\r\nCOM5=" + c.sim.LinkPath().toLocal8Bit() + "\r\n";
+       ASSERT_TRUE(WriteFileBytes(c.dir.filePath(QStringLiteral(u"тп.ini")), "[PC config]\r\nCOM=5\r\n" + ports));
        const CliResult configured = c.Run(A({"--json", "status"}), false);
        EXPECT_EQ(configured.code, 0) << configured.err.toStdString();
        EXPECT_EQ(configured.Json()[QStringLiteral("link")].toString(), QStringLiteral("COM5"));

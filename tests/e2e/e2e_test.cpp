@@ -172,7 +172,8 @@ std::function<void(Rig&)> CheckedWriteAll(int corruptAt) {
     for (const Edit& e : edits) {
       r.Type(e.slot, QString::fromUtf16(e.text));
       const int a = kCatalogue.par_addr[static_cast<std::size_t>(e.slot)];
-      for (std::size_t i = 0; i < e.bytes.size(); ++i) expected[a + static_cast<qsizetype>(i)] = static_cast<char>(e.bytes[i]);
+      for (std::size_t i = 0; i < e.bytes.size(); ++i)
+        expected[a + static_cast<qsizetype>(i)] = static_cast<char>(e.bytes[i]);
     }
     if (corruptAt >= 0) r.Control(QStringLiteral("fault corrupt-byte %1").arg(corruptAt).toLatin1().constData());
     r.Window().cmd_writeall()->click();

@@ -549,7 +549,9 @@ class ParamFilesTest : public Bench {
 
   QString Folder() const { return dir.filePath(QStringLiteral("in")); }
   QString PathOf(const QString& name) const { return Folder() + QLatin1Char('/') + name; }
-  void WriteRaw(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(testing::WriteFileBytes(PathOf(name), bytes)); }
+  void WriteRaw(const QString& name, const QByteArray& bytes) {
+    ASSERT_TRUE(testing::WriteFileBytes(PathOf(name), bytes));
+  }
   QByteArray ReadRaw(const QString& name) const { return testing::FileBytes(PathOf(name)); }
   /// A recognisable value in every slot: numbers as a reply shows them,
   /// Cyrillic names, each with one of the bytes 0x80..0xBF (0x98 among them).

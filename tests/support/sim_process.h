@@ -76,7 +76,9 @@ class SimProcess {
   /// Where the tests keep the simulator's EEPROM image (its "--eeprom" file).
   QString ImagePath() const { return m_dir.filePath(QStringLiteral("eeprom.bin")); }
   /// The simulator's whole EEPROM image as it stands now; empty when it cannot be saved.
-  QByteArray Image() { return Command(QStringLiteral("save")).startsWith(QStringLiteral("ok")) ? FileBytes(ImagePath()) : QByteArray(); }
+  QByteArray Image() {
+    return Command(QStringLiteral("save")).startsWith(QStringLiteral("ok")) ? FileBytes(ImagePath()) : QByteArray();
+  }
 
   QString LinkPath() const { return m_linkPath; }
   QString Device() const { return m_device; }

@@ -211,6 +211,7 @@ TEST(StartUpTest, OkOpensThePortDialogModallyAndStartUpGoesOn) {
   EXPECT_TRUE(fx.port->IsOpen());
   EXPECT_EQ(fx.port->PortNumber(), 2);
   EXPECT_EQ(fx.Setting(QStringLiteral("PC config"), QStringLiteral("COM")), QStringLiteral("2"));
+  EXPECT_EQ(fx.app->Settings().ComPort(), 2);
   EXPECT_TRUE(fx.app->Window().isVisible());
   EXPECT_TRUE(fx.app->Timer().IsActive());
   EXPECT_EQ(fx.app->OpenPortDialog(), nullptr);

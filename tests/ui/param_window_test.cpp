@@ -537,6 +537,7 @@ TEST_F(ParamPanelsTest, TextTooLongForAnyFontIsMarkedAndNamedInTheTooltip) {
   Show(750, text);
   EXPECT_TRUE(Box(750)->IsCut());
   EXPECT_TRUE(Box(750)->toolTip().contains(QStringLiteral(u"Значение: 123456789012")));
+  EXPECT_FALSE(Box(750)->grab().isNull());  // drawn cut, an ellipsis where the text goes on
   Show(750, QStringLiteral(u"1"));
   EXPECT_FALSE(Box(750)->IsCut());
   EXPECT_FALSE(Box(750)->toolTip().contains(QStringLiteral(u"Значение")));

@@ -174,7 +174,8 @@ TEST_F(ServiceToolsTest, EventLogWindowFiltersSearchesAndWritesEveryEntryToALive
   QStringList changes;
   for (int row = 0; row < model.rowCount(); ++row) changes << model.RowTexts(row).mid(1).join(u'|');
   ASSERT_EQ(changes.size(), 7) << changes.join(u'\n').toStdString();
-  EXPECT_EQ(changes[2], QStringLiteral(u"Связь|Связь с контроллером|потеряна: ") + link::ExchangeCycle::NoAnswerMessage());
+  EXPECT_EQ(changes[2],
+            QStringLiteral(u"Связь|Связь с контроллером|потеряна: ") + link::ExchangeCycle::NoAnswerMessage());
   EXPECT_EQ(changes[6], QStringLiteral(u"Сигнал|Сигнал 1|вкл."));
   model.SetGroups(static_cast<unsigned>(monitor::EventGroup::link));
   EXPECT_EQ(model.rowCount(), 2);
