@@ -388,25 +388,28 @@ TEST_F(SettingsFileTest, FolderNamedLikeTheFileIsNotAFile) {
   EXPECT_EQ(m_status.status, QString());
 }
 
-// ---- Fast exchange option ------------------------------------------------
+// ---- Fast exchange and the network link: read as written, and kept out of
+// the file until the user chooses them.
 
-TEST_F(SettingsFileTest, FastExchangeIsReadOnlyAsOneAndStoredOnceTurnedOn) {
-  const struct {
-    QByteArray file;
-    bool on;
-  } cases[] = {
-      {"[PC config]\r\nCOM=2\r\n", false},          {"[PC config]\r\nFastExchange=1\r\n", true},
-      {"[PC config]\r\nFastExchange=yes\r\n", false}, {"[PC config]\r\nFastExchange=0\r\n", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.file.constData());
-    writeFile(c.file);
-    m_settings.SetFastExchange(!c.on);
+TEST_F(SettingsFileTest, FastExchangeLinkAndReplyTimeoutAreReadAndStoredOnceChosen) {
+  for (const auto& [file, fast, link, timeoutMs] :
+       {std::tuple{"COM=2", false, "", 1000}, {"FastExchange=1", true, "", 1000}, {"FastExchange=yes", false, "", 1000},
+        {"FastExchange=0", false, "", 1000},
+        {"Link= rtuovertcp://10.0.0.5:4001 \nReplyTimeout=2500", false, "rtuovertcp://10.0.0.5:4001", 2500},
+        {"Link=\nReplyTimeout=abc", false, "", 1000}, {"ReplyTimeout=5", false, "", 100},
+        {"ReplyTimeout=900000", false, "", 60000}}) {
+    SCOPED_TRACE(file);
+    writeFile(QByteArray("[PC config]\n") + file + "\n");
+    m_settings.SetFastExchange(!fast);
+    m_settings.SetLink(u"tcp://stale:502"_s);
     m_settings.ReadConfig();
-    EXPECT_EQ(m_settings.FastExchange(), c.on);
+    EXPECT_EQ(m_settings.FastExchange(), fast);
+    EXPECT_EQ(m_settings.Link(), QString::fromLatin1(link));
+    EXPECT_EQ(m_settings.ReplyTimeoutMs(), timeoutMs);
   }
 
-  // Off and never on: the file keeps only its usual keys.
+  // Off and never on, no link chosen: the file keeps only its usual keys;
+  // once chosen, the keys stay when the user goes back.
   writeFile("[PC config]\r\nCOM=2\r\n");
   m_settings.ReadConfig();
   m_settings.SaveConfig(7);
@@ -415,8 +418,13 @@ TEST_F(SettingsFileTest, FastExchangeIsReadOnlyAsOneAndStoredOnceTurnedOn) {
   m_settings.SaveConfig(7);
   EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nFastExchange=1\r\n[KZR config]\r\nMBSLAD=7\r\n"));
   m_settings.SetFastExchange(false);
+  m_settings.SetLink(u"tcp://gw:502"_s);
   m_settings.SaveConfig(7);
-  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nFastExchange=0\r\n[KZR config]\r\nMBSLAD=7\r\n"));
+  m_settings.SetLink({});
+  m_settings.SaveConfig(7);
+  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nFastExchange=0\r\nLink=\r\nReplyTimeout=1000\r\n"
+                                    "[KZR config]\r\nMBSLAD=7\r\n"));
+  EXPECT_TRUE(m_prompter.asked.empty());
 }
 
 // ---- Where тп.ini lives --------------------------------------------------
@@ -480,31 +488,6 @@ TEST(SettingsFolderProbe, TellsAFolderThatTakesAFileAndLeavesNothingBehind) {
   }
 #endif
   EXPECT_TRUE(SettingsFolder::ProfileFolder().endsWith(u"/ЗАРТ"_s));
-}
-
-// ---- Network link --------------------------------------------------------
-
-TEST_F(SettingsFileTest, LinkAndReplyTimeoutAreReadAndStoredOnceANetworkLinkIsChosen) {
-  for (const auto& [file, link, timeoutMs] :
-       {std::tuple{"COM=2", "", 1000}, {"Link= rtuovertcp://10.0.0.5:4001 \nReplyTimeout=2500", "rtuovertcp://10.0.0.5:4001", 2500},
-        {"Link=\nReplyTimeout=abc", "", 1000}, {"ReplyTimeout=5", "", 100}, {"ReplyTimeout=900000", "", 60000}}) {
-    SCOPED_TRACE(file);
-    writeFile(QByteArray("[PC config]\n") + file + "\n");
-    m_settings.SetLink(u"tcp://stale:502"_s);
-    m_settings.ReadConfig();
-    EXPECT_EQ(m_settings.Link(), QString::fromLatin1(link));
-    EXPECT_EQ(m_settings.ReplyTimeoutMs(), timeoutMs);
-  }
-  // Chosen, then back to the line (never chosen, the file keeps its usual
-  // keys: see the fast exchange option).
-  writeFile("[PC config]\r\nCOM=2\r\n");
-  m_settings.ReadConfig();
-  m_settings.SetLink(u"tcp://gw:502"_s);
-  m_settings.SaveConfig(7);
-  m_settings.SetLink({});
-  m_settings.SaveConfig(7);
-  EXPECT_EQ(fileBytes(), QByteArray("[PC config]\r\nCOM=2\r\nLink=\r\nReplyTimeout=1000\r\n[KZR config]\r\nMBSLAD=7\r\n"));
-  EXPECT_TRUE(m_prompter.asked.empty());
 }
 
 }  // namespace
