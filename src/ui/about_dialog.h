@@ -15,7 +15,7 @@ class AboutDialog : public QDialog {
   /// `settingsPath`: the full path of the "тп.ini" this run reads and writes.
   explicit AboutDialog(const QString& settingsPath, QWidget* parent = nullptr);
 
-  /// "0.1" or, for a build from a git checkout, "0.1 (сборка v0.1-3-gabc1234)".
+  /// "0.2" or, for a build from a git checkout, "0.2 (сборка d35ffb7)".
   static QString VersionText();
 };
 

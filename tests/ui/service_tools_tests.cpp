@@ -16,6 +16,7 @@
 #include <QTextBrowser>
 
 #include "link/exchange_cycle.h"
+#include "ui/about_dialog.h"
 #include "link/exchange_timer.h"
 #include "main_window_test_support.h"
 #include "link/frame_recorder.h"
@@ -409,6 +410,21 @@ TEST(WindowFitTest, EveryToolWindowFitsTheScreenWithItsButtonsReachable) {
           QStringLiteral("%1/%2-%3x%4.png").arg(shots, QString::fromLatin1(name)).arg(size.width()).arg(size.height()));
     }
     window->hide();
+  }
+}
+
+// "О программе" names the version and which тп.ini is in use, and where.
+TEST(AboutDialogTest, NamesTheVersionQtAndTheSettingsFileInUse) {
+  for (const auto& [folder, where] : {std::pair{QCoreApplication::applicationDirPath(), u"(рядом с программой)"},
+                                      {QDir::tempPath() + QStringLiteral(u"/ЗАРТ"), u"(в папке пользователя)"}}) {
+    const QString path = folder + QStringLiteral(u"/тп.ini");
+    const AboutDialog about(path);
+    QStringList lines;
+    for (const QLabel* label : about.findChildren<QLabel*>()) lines << label->text();
+    EXPECT_TRUE(lines.contains(QStringLiteral(u"Версия ") + AboutDialog::VersionText()));
+    EXPECT_TRUE(lines.contains(QStringLiteral(u"Библиотека Qt ") + QString::fromLatin1(qVersion())));
+    EXPECT_TRUE(lines.join(u'\n').contains(QString::fromUtf16(where)));
+    EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("lbl_settings_path"))->text(), QDir::toNativeSeparators(path));
   }
 }
 
