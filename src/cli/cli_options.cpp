@@ -7,13 +7,13 @@ namespace zart::cli {
 
 namespace {
 
-struct CommandSpec {
+struct CommandForm {
   Command command;
   const char16_t* name;
   int files;  // file arguments it takes
 };
 
-constexpr std::array<CommandSpec, 7> kCommands{{
+constexpr std::array<CommandForm, 7> kCommands{{
     {Command::status, u"status", 0},
     {Command::read, u"read", 1},
     {Command::write, u"write", 1},
@@ -23,14 +23,14 @@ constexpr std::array<CommandSpec, 7> kCommands{{
     {Command::monitor, u"monitor", 0},
 }};
 
-const CommandSpec* FindCommand(const QString& name) {
-  for (const CommandSpec& c : kCommands)
+const CommandForm* FindCommand(const QString& name) {
+  for (const CommandForm& c : kCommands)
     if (name == QStringView(c.name)) return &c;
   return nullptr;
 }
 
-const CommandSpec& SpecOf(Command command) {
-  for (const CommandSpec& c : kCommands)
+const CommandForm& FormOf(Command command) {
+  for (const CommandForm& c : kCommands)
     if (c.command == command) return c;
   return kCommands[0];
 }
@@ -88,19 +88,19 @@ class Parser {
       result.error = QStringLiteral(u"не указана команда (status, read, write, compare, diff, scan, monitor)");
       return result;
     }
-    const CommandSpec* spec = FindCommand(positional.front());
-    if (spec == nullptr) {
+    const CommandForm* form = FindCommand(positional.front());
+    if (form == nullptr) {
       result.error = QStringLiteral(u"неизвестная команда «%1»").arg(positional.front());
       return result;
     }
-    result.options.command = spec->command;
+    result.options.command = form->command;
     result.options.files = positional.mid(1);
-    if (result.options.files.size() != spec->files) {
-      result.error = spec->files == 0 ? QStringLiteral(u"команда %1 не принимает аргументов: «%2»")
-                                            .arg(CommandName(spec->command), result.options.files.join(u' '))
+    if (result.options.files.size() != form->files) {
+      result.error = form->files == 0 ? QStringLiteral(u"команда %1 не принимает аргументов: «%2»")
+                                            .arg(CommandName(form->command), result.options.files.join(u' '))
                                       : QStringLiteral(u"команде %1 нужно файлов: %2")
-                                            .arg(CommandName(spec->command))
-                                            .arg(spec->files);
+                                            .arg(CommandName(form->command))
+                                            .arg(form->files);
       return result;
     }
     for (const QString& f : std::as_const(result.options.files)) {
@@ -110,7 +110,7 @@ class Parser {
       }
     }
     for (const OwnOption& own : kOwnOptions) {
-      if (own.command != spec->command && m_seen.contains(QString::fromUtf16(own.name))) {
+      if (own.command != form->command && m_seen.contains(QString::fromUtf16(own.name))) {
         result.error = QStringLiteral(u"параметр %1 относится только к команде %2")
                            .arg(QString::fromUtf16(own.name), CommandName(own.command));
         return result;
@@ -213,7 +213,7 @@ ParseResult ParseCommandLine(const QStringList& args) { return Parser(args).Run(
 
 QString CommandName(Command command) {
   if (command == Command::none) return QString();
-  return QString::fromUtf16(SpecOf(command).name);
+  return QString::fromUtf16(FormOf(command).name);
 }
 
 QString HelpText() {

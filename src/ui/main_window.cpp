@@ -44,13 +44,13 @@ constexpr int kOpenTop = 4455;
 
 // Where each lamp stands and its colour when lit; the captions are the
 // ones the logs and reports name lamps by.
-struct LampSpec {
+struct LampPlace {
   int left;
   int top;
   const QColor* colour;
 };
 
-const LampSpec kLamps[monitor::StatusView::kLampCount] = {
+const LampPlace kLamps[monitor::StatusView::kLampCount] = {
     {1560, 1080, &kLampRed},  {1560, 1440, &kLampRed},    {1560, 1800, &kLampGreen}, {240, 1800, &kLampGreen},
     {240, 2160, &kLampYellow}, {1560, 720, &kLampYellow},  {240, 720, &kLampYellow},  {240, 720, &kLampRed},
     {240, 1080, &kLampYellow}, {240, 1440, &kLampYellow}, {1560, 2160, &kLampYellow},
@@ -198,7 +198,7 @@ void MainWindow::BuildTopLine(QWidget* client) {
 void MainWindow::BuildLamps(QWidget* client) {
   MakeLabel(client, "lbls_ind", QStringLiteral(u"Индикаторы:"), {240, 480, 1575, 255}, kMedium, kCentre);
   for (int i = 0; i < kLampCount; ++i) {
-    const LampSpec& design = kLamps[i];
+    const LampPlace& design = kLamps[i];
     QLabel* lamp = MakeLabel(client, "lbl_led", monitor::LampCaption(i),
                              {design.left, design.top, kLampWidth, kLampHeight}, kLarge, kCentreMiddle, true);
     lamp->setObjectName(QStringLiteral("lbl_led_%1").arg(i));
